@@ -1,0 +1,33 @@
+# Front door: `make test` installs what is missing, builds every
+# configuration and runs every test; `make bench` measures the scan.
+.PHONY: test bootstrap native asan win64 win32 bench
+
+test: bootstrap native asan win64 win32
+
+bootstrap:
+	bash tools/bootstrap.sh
+
+native:
+	cmake --preset native
+	cmake --build --preset native
+	ctest --preset native
+
+asan:
+	cmake --preset native-asan
+	cmake --build --preset native-asan
+	ctest --preset native-asan
+
+win64:
+	cmake --preset win64
+	cmake --build --preset win64
+	ctest --preset win64
+
+# The shipped 32-bit build: compiled, linked and its imports checked.
+win32:
+	cmake --preset win32
+	cmake --build --preset win32
+	cd build/win32 && ctest --output-on-failure -L imports
+
+bench: bootstrap native win64
+	./build/native/tests/bench/setup_bench
+	bash tools/bench-scan-wine.sh

@@ -1,0 +1,118 @@
+// CAcadSetup, the setup engine: what the installer knows about the machine
+// and the install steps that act on it.
+//
+// It owns the catalogue of AutoCAD installations found in the registry, one
+// list per release 2007..2027 (release index = year - 2007), and the folder
+// the add-on is installed into. ScanReleases fills the catalogue once at
+// start-up; SetInstallFolder stores the target folder; the registration and
+// support-file steps then read both in place.
+//
+// Operation groups, one file each:
+//   catalogue.cpp      construction, SetInstallFolder
+//   scan.cpp           ScanReleases, ScanWow6432Node, SearchValue
+//   trusted_paths.cpp  AddTrustedPaths, ListSubkeys
+//   demand_load.cpp    RegisterWithHosts, RegisterDemandLoad
+//   support_files.cpp  InstallSupportFiles, CopySupportFiles
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "engine/build_constants.h"
+#include "platform/registry.h"
+
+namespace platform {
+class FileSystem;
+class MessageOwner;
+}  // namespace platform
+
+// An ordered, growable list of strings. Indexed reads go through at(), which
+// throws std::out_of_range (the invalid-argument error) outside the list.
+using CStringList = std::vector<std::string>;
+
+constexpr int kFirstYear = 2007;
+constexpr int kLastYear = 2027;
+constexpr int kReleaseCount = kLastYear - kFirstYear + 1;  // 21
+
+// Something an install step could not do, for the install command to tell
+// the user: the steps collect these and go on.
+struct SetupProblem {
+  enum Kind {
+    RegistryWrite,  // a key or value could not be created, deleted or set
+    TextTooLong,    // a path or value would not fit its buffer; not written
+    FileCopy,       // a file whose source exists could not be copied
+  };
+  Kind kind;
+  int year;             // release year, 0 when the problem belongs to none
+  std::string place;    // registry key path or destination file
+  std::string item;     // entry or value name, or the source file
+  long error;           // the system's error code, 0 when there is none
+};
+using SetupProblems = std::vector<SetupProblem>;
+
+// Year of a product name such as "AutoCAD 2010": the first of the years
+// firstYear..lastYear, in ascending order, whose four digits first occur at
+// byte position 1 or later; 0 when none does.
+int RecogniseYear(const std::string& productName, int firstYear, int lastYear);
+
+// Appends to `names`, in enumeration order, every direct sub-key of `key`
+// that can be opened for reading.
+void ListSubkeys(platform::Registry& registry, platform::RegKey key, CStringList& names);
+
+class CAcadSetup {
+ public:
+  // `editionBits` decides the two extra demand-load entries of the 64-bit
+  // edition; tests pass either value.
+  CAcadSetup(platform::Registry& registry, platform::FileSystem& files, platform::MessageOwner& owner,
+             int bits = ::editionBits);
+  CAcadSetup(const CAcadSetup&) = delete;
+  CAcadSetup& operator=(const CAcadSetup&) = delete;
+
+  // installFolder := folder with one trailing backslash cut off. An empty
+  // folder is stored as it is.
+  void SetInstallFolder(std::string folder);
+
+  // Fills acadFolders and releaseKeys from HKEY_LOCAL_MACHINE: first the
+  // Wow6432Node root (2007..2010), then the native root (2007..2027).
+  void ScanReleases();
+  void ScanWow6432Node();
+
+  // Appends installFolder to "TRUSTEDPATHS" of every AutoCAD profile of the
+  // current user; problems it meets are appended to `problems`.
+  void AddTrustedPaths(SetupProblems* problems = nullptr);
+
+  // Writes the demand-load entries of each selected release (flags in
+  // release index order, nonzero = selected), then AddTrustedPaths.
+  SetupProblems RegisterWithHosts(int f2007, int f2008, int f2009, int f2010, int f2011, int f2012, int f2013,
+                                  int f2014, int f2015, int f2016, int f2017, int f2018, int f2019, int f2020,
+                                  int f2021, int f2022, int f2023, int f2024, int f2025, int f2026, int f2027);
+  void RegisterDemandLoad(int year, SetupProblems* problems = nullptr);
+
+  // Places fonts, the PDF library, the per-release DLLs and (2008) the
+  // plotter driver into every AutoCAD folder of each selected release.
+  SetupProblems InstallSupportFiles(int f2007, int f2008, int f2009, int f2010, int f2011, int f2012, int f2013,
+                                    int f2014, int f2015, int f2016, int f2017, int f2018, int f2019, int f2020,
+                                    int f2021, int f2022, int f2023, int f2024, int f2025, int f2026, int f2027);
+  void CopySupportFiles(std::string acadFolder, bool withDriver, SetupProblems* problems = nullptr);
+
+  // The catalogue, read in place by the dialog and the install steps.
+  std::string installFolder;
+  std::array<CStringList, kReleaseCount> acadFolders;
+  std::array<CStringList, kReleaseCount> releaseKeys;
+  // Work members of the key-tree search.
+  std::string valueName = "AcadLocation";
+  CStringList foundKeys;
+  CStringList foundValues;
+
+  int EditionBits() const { return editionBits_; }
+
+ private:
+  void ScanRoot(const char* rootPath, const char* prefixFormat, int lastYear);
+  void SearchValue(platform::RegKey parent, const char* name, std::string relativePath, std::string basePath);
+
+  platform::Registry& registry_;
+  platform::FileSystem& files_;
+  platform::MessageOwner& owner_;
+  int editionBits_;
+};

@@ -1,0 +1,139 @@
+// The registry scan: finds every AutoCAD 2007..2027 installation declared
+// under HKEY_LOCAL_MACHINE and files it in the catalogue.
+#include <cstring>
+#include <memory>
+
+#include "engine/acad_setup.h"
+#include "platform/text.h"
+
+using platform::RegKey;
+using platform::ScopedRegKey;
+
+namespace {
+
+constexpr unsigned long kNameBufferSize = 256;
+constexpr unsigned long kValueBufferSize = 520;
+// The registry itself nests keys at most 512 levels deep; a symbolic link
+// can make a tree endless, so the search never goes deeper than that.
+constexpr std::size_t kMaxSearchDepth = 512;
+
+}  // namespace
+
+int RecogniseYear(const std::string& productName, int firstYear, int lastYear) {
+  for (int year = firstYear; year <= lastYear; ++year) {
+    const std::size_t pos = platform::FindText(productName, std::to_string(year));
+    if (pos != platform::npos && pos >= 1) return year;
+  }
+  return 0;
+}
+
+void CAcadSetup::ScanReleases() {
+  ScanWow6432Node();
+  ScanRoot("SOFTWARE\\Autodesk\\AutoCAD", "SOFTWARE\\Autodesk\\AutoCAD\\%s\\", kLastYear);
+}
+
+void CAcadSetup::ScanWow6432Node() {
+  ScanRoot("SOFTWARE\\Wow6432Node\\Autodesk\\AutoCAD", "SOFTWARE\\Wow6432Node\\Autodesk\\AutoCAD\\%s\\", 2010);
+}
+
+void CAcadSetup::ScanRoot(const char* rootPath, const char* prefixFormat, int lastYear) {
+  ScopedRegKey machine(registry_);
+  if (registry_.OpenKey(platform::kLocalMachine, nullptr, machine.Receive()) != platform::RegResult::Success) return;
+  ScopedRegKey root(registry_);
+  if (registry_.OpenKeyRead(machine.Get(), rootPath, root.Receive()) != platform::RegResult::Success) return;
+
+  unsigned long count = 0;
+  registry_.QuerySubKeyCount(root.Get(), &count);
+  for (unsigned long i = 0; i < count; ++i) {
+    char name[kNameBufferSize];
+    name[0] = '\0';
+    unsigned long length = kNameBufferSize;
+    registry_.EnumKey(root.Get(), i, name, &length);
+    // An unreadable name would open the root itself again as a release.
+    if (name[0] == '\0') continue;
+    // The prefix format's %s is the release key's name.
+    std::string basePath = prefixFormat;
+    basePath.replace(basePath.find("%s"), 2, name);
+
+    ScopedRegKey release(registry_);
+    if (registry_.OpenKeyRead(root.Get(), name, release.Receive()) != platform::RegResult::Success) continue;
+
+    foundKeys.clear();
+    foundValues.clear();
+    valueName = "AcadLocation";
+    SearchValue(release.Get(), "", "", basePath);
+    const CStringList locationKeys = foundKeys;
+    const CStringList folders = foundValues;
+
+    foundKeys.clear();
+    foundValues.clear();
+    valueName = "ProductName";
+    SearchValue(release.Get(), "", "", basePath);
+    const CStringList nameKeys = foundKeys;
+    const CStringList productNames = foundValues;
+
+    for (std::size_t n = 0; n < locationKeys.size(); ++n) {
+      const std::string& key = locationKeys.at(n);
+      std::string folder = folders.at(n);
+      platform::StripTrailingBackslash(folder);
+      for (std::size_t m = 0; m < nameKeys.size(); ++m) {
+        if (key != nameKeys.at(m)) continue;
+        const int year = RecogniseYear(productNames.at(m), kFirstYear, lastYear);
+        if (year == 0) continue;
+        releaseKeys[year - kFirstYear].push_back(key);
+        acadFolders[year - kFirstYear].push_back(folder);
+      }
+    }
+  }
+}
+
+// Depth-first, pre-order, sub-keys in index order; stops descending at the
+// first key of each branch that holds valueName. Iterative, so a deep tree
+// cannot exhaust the stack.
+void CAcadSetup::SearchValue(RegKey parent, const char* name, std::string relativePath, std::string basePath) {
+  struct Frame {
+    Frame(platform::Registry& registry, RegKey opened, std::string path, unsigned long subKeys)
+        : key(registry, opened), relativePath(std::move(path)), count(subKeys) {}
+    ScopedRegKey key;
+    std::string relativePath;
+    unsigned long count;
+    unsigned long next = 0;
+  };
+  std::vector<std::unique_ptr<Frame>> stack;
+
+  // Looks at one key: a hit is recorded, otherwise the key is entered.
+  auto visit = [&](RegKey from, const char* subKey, std::string path) {
+    if (stack.size() >= kMaxSearchDepth) return;
+    RegKey key = platform::kNoKey;
+    if (registry_.OpenKeyRead(from, subKey, &key) != platform::RegResult::Success) return;
+    unsigned char data[kValueBufferSize];
+    std::memset(data, 0, sizeof(data));
+    unsigned long size = kValueBufferSize;
+    if (registry_.QueryValue(key, valueName.c_str(), nullptr, data, &size) == platform::RegResult::Success) {
+      foundKeys.push_back(basePath + path);
+      const char* text = reinterpret_cast<const char*>(data);
+      foundValues.push_back(std::string(text, strnlen(text, size)));
+      registry_.CloseKey(key);
+      return;
+    }
+    unsigned long subKeys = 0;
+    registry_.QuerySubKeyCount(key, &subKeys);
+    stack.push_back(std::make_unique<Frame>(registry_, key, std::move(path), subKeys));
+  };
+
+  visit(parent, name, std::move(relativePath));
+  while (!stack.empty()) {
+    Frame& top = *stack.back();
+    if (top.next >= top.count) {
+      stack.pop_back();
+      continue;
+    }
+    char subName[kNameBufferSize];
+    subName[0] = '\0';
+    unsigned long length = kNameBufferSize;
+    registry_.EnumKey(top.key.Get(), top.next++, subName, &length);
+    // The registry changed under us: an empty name would reopen this key.
+    if (subName[0] == '\0') continue;
+    visit(top.key.Get(), subName, top.relativePath + subName + "\\");
+  }
+}

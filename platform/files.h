@@ -1,0 +1,85 @@
+// The file family: the file-system operations the package copy and the
+// support-file step need, shaped like the kernel32 / C run-time calls they
+// stand for. Paths are CP936 byte strings with backslashes.
+//
+// Two implementations: the system's (platform/win32) and an in-memory file
+// system (platform/memory) that keeps Windows' rules for tests.
+//
+// Contract shared by every implementation:
+//  - names compare ignoring case and keep their case;
+//  - a listing reports "." and ".." for every folder but a drive root;
+//  - Copy onto a read-only file, onto a file another process holds open, or
+//    into a missing folder fails; a copy carries the source's attributes and
+//    alternate data streams ("file:stream") over;
+//  - failures report a Win32 error code through LastError().
+// Member names avoid the Win32 macro names (CopyFile, DeleteFile, ...).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+constexpr unsigned long kAttrReadOnly = 0x1;    // FILE_ATTRIBUTE_READONLY
+constexpr unsigned long kAttrDirectory = 0x10;  // FILE_ATTRIBUTE_DIRECTORY
+constexpr unsigned long kAttrArchive = 0x20;    // FILE_ATTRIBUTE_ARCHIVE
+constexpr unsigned long kAttrNormal = 0x80;     // FILE_ATTRIBUTE_NORMAL
+constexpr unsigned long kInvalidAttributes = 0xFFFFFFFFu;
+
+// File error codes the setup meets (Win32 numbers).
+namespace FileError {
+constexpr long FileNotFound = 2;      // ERROR_FILE_NOT_FOUND
+constexpr long PathNotFound = 3;      // ERROR_PATH_NOT_FOUND
+constexpr long AccessDenied = 5;      // ERROR_ACCESS_DENIED
+constexpr long SharingViolation = 32; // ERROR_SHARING_VIOLATION
+constexpr long AlreadyExists = 183;   // ERROR_ALREADY_EXISTS
+}  // namespace FileError
+
+// One entry of a listing: the bare name and the attribute word.
+struct FindEntry {
+  std::string name;
+  unsigned long attributes = 0;
+};
+
+using FindHandle = std::uintptr_t;
+constexpr FindHandle kNoFind = 0;
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // GetModuleFileNameA(null): the running program's full path; empty on
+  // failure or when the path does not fit 260 characters.
+  virtual std::string ModulePath() = 0;
+
+  // FindFirstFileA / FindNextFileA / FindClose: `pattern` is a folder
+  // joined with a name or "*.*". kNoFind / false when nothing (more) is found.
+  virtual FindHandle FindFirst(const std::string& pattern, FindEntry* entry) = 0;
+  virtual bool FindNext(FindHandle find, FindEntry* entry) = 0;
+  virtual void FindEnd(FindHandle find) = 0;
+
+  // CopyFileA(from, to, failIfExists).
+  virtual bool Copy(const std::string& from, const std::string& to, bool failIfExists) = 0;
+
+  // GetFileAttributesA (kInvalidAttributes when missing) / SetFileAttributesA.
+  virtual unsigned long GetAttributes(const std::string& path) = 0;
+  virtual bool SetAttributes(const std::string& path, unsigned long attributes) = 0;
+
+  // DeleteFileA; "file:stream" deletes only that alternate data stream.
+  virtual bool Remove(const std::string& path) = 0;
+
+  // CreateDirectoryA / _mkdir: one folder level; false when it exists or the
+  // parent is missing.
+  virtual bool MakeFolder(const std::string& path) = 0;
+
+  // GetEnvironmentVariableA: the value, empty when unset.
+  virtual std::string Environment(const std::string& name) = 0;
+
+  // GetLastError after the last failed call of this family.
+  virtual long LastError() = 0;
+};
+
+// The file system this program runs against: the system's on Windows.
+FileSystem& SystemFileSystem();
+
+}  // namespace platform

@@ -1,0 +1,301 @@
+// In-memory registry; see memory_registry.h.
+#include "platform/memory/memory_registry.h"
+
+#include <cstring>
+
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+constexpr long kKeyDeleted = 1018;  // ERROR_KEY_DELETED
+
+// Splits a key path at backslashes (by characters: a trail byte 0x5C is part
+// of its character). Empty parts, as from a trailing backslash, are dropped.
+std::vector<std::string> SplitPath(const char* path) {
+  std::vector<std::string> parts;
+  if (!path) return parts;
+  const std::string text(path);
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = FindChar(text, '\\', start);
+    if (end == npos) end = text.size();
+    if (end > start) parts.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+bool IsPredefined(RegKey key) { return key == kLocalMachine || key == kCurrentUser; }
+
+// `path` equals `prefix` or lies below it (both upper-cased).
+bool Within(const std::string& path, const std::string& prefix) {
+  return path.compare(0, prefix.size(), prefix) == 0 &&
+         (path.size() == prefix.size() || path[prefix.size()] == '\\');
+}
+
+}  // namespace
+
+struct MemoryRegistry::Node {
+  struct Value {
+    std::string name;
+    unsigned long type;
+    std::string data;
+  };
+  std::string name;
+  Node* parent = nullptr;
+  std::map<std::string, std::shared_ptr<Node>> children;  // by upper-cased name
+  std::vector<Value> values;
+  bool deleted = false;
+
+  Value* FindValue(const char* valueName) {
+    const std::string wanted = ToUpper(valueName ? valueName : "");
+    for (Value& value : values) {
+      if (ToUpper(value.name) == wanted) return &value;
+    }
+    return nullptr;
+  }
+};
+
+MemoryRegistry::MemoryRegistry()
+    : localMachine_(std::make_shared<Node>()), currentUser_(std::make_shared<Node>()) {
+  localMachine_->name = "HKEY_LOCAL_MACHINE";
+  currentUser_->name = "HKEY_CURRENT_USER";
+}
+
+MemoryRegistry::~MemoryRegistry() = default;
+
+MemoryRegistry::Node* MemoryRegistry::NodeOf(RegKey key) const {
+  if (key == kLocalMachine) return localMachine_.get();
+  if (key == kCurrentUser) return currentUser_.get();
+  const auto it = handles_.find(key);
+  return it == handles_.end() ? nullptr : it->second.get();
+}
+
+std::string MemoryRegistry::PathOf(const Node* node) const {
+  std::string path = node->name;
+  for (const Node* up = node->parent; up; up = up->parent) path = up->name + "\\" + path;
+  return path;
+}
+
+long MemoryRegistry::Failure(Op op, const Node* node, const std::string& childPath) const {
+  std::string path = ToUpper(PathOf(node));
+  if (!childPath.empty()) path += "\\" + ToUpper(childPath);
+  for (const Fault& fault : faults_) {
+    if (fault.op == op && Within(path, fault.path)) return fault.error;
+  }
+  return RegResult::Success;
+}
+
+RegKey MemoryRegistry::NewHandle(const std::shared_ptr<Node>& node) {
+  const RegKey handle = nextHandle_;
+  nextHandle_ += 4;
+  handles_[handle] = node;
+  return handle;
+}
+
+long MemoryRegistry::Open(Op op, RegKey parent, const char* subKey, bool create, RegKey* result) {
+  Count(op);
+  Node* start = NodeOf(parent);
+  if (!start) return RegResult::InvalidHandle;
+  if (start->deleted) return kKeyDeleted;
+  if (!result) return RegResult::InvalidParameter;
+  const std::vector<std::string> parts = SplitPath(subKey);
+
+  std::string relative;
+  for (const std::string& part : parts) relative += (relative.empty() ? "" : "\\") + part;
+  if (const long error = Failure(op, start, relative)) return error;
+
+  if (parts.empty() && op != Op::OpenKeyRead) {
+    *result = parent;  // RegOpenKeyA / RegCreateKeyA give back the same handle
+    return RegResult::Success;
+  }
+
+  // Find the path first, so a failed open creates nothing.
+  std::shared_ptr<Node> node = IsPredefined(parent) ? (parent == kLocalMachine ? localMachine_ : currentUser_)
+                                                    : handles_.at(parent);
+  std::size_t found = 0;
+  for (; found < parts.size(); ++found) {
+    const auto it = node->children.find(ToUpper(parts[found]));
+    if (it == node->children.end()) break;
+    node = it->second;
+  }
+  if (found < parts.size()) {
+    if (!create) return RegResult::FileNotFound;
+    for (; found < parts.size(); ++found) {
+      if (parts[found].size() > kMaxKeyNameLength) return RegResult::InvalidParameter;
+      auto child = std::make_shared<Node>();
+      child->name = parts[found];
+      child->parent = node.get();
+      node->children[ToUpper(parts[found])] = child;
+      node = child;
+    }
+  }
+  *result = NewHandle(node);
+  return RegResult::Success;
+}
+
+long MemoryRegistry::OpenKey(RegKey parent, const char* subKey, RegKey* result) {
+  return Open(Op::OpenKey, parent, subKey, false, result);
+}
+
+long MemoryRegistry::OpenKeyRead(RegKey parent, const char* subKey, RegKey* result) {
+  return Open(Op::OpenKeyRead, parent, subKey, false, result);
+}
+
+long MemoryRegistry::CreateKey(RegKey parent, const char* subKey, RegKey* result) {
+  return Open(Op::CreateKey, parent, subKey, true, result);
+}
+
+long MemoryRegistry::QuerySubKeyCount(RegKey key, unsigned long* count) {
+  Count(Op::QuerySubKeyCount);
+  Node* node = NodeOf(key);
+  if (!node) return RegResult::InvalidHandle;
+  if (node->deleted) return kKeyDeleted;
+  if (const long error = Failure(Op::QuerySubKeyCount, node)) return error;
+  if (count) *count = static_cast<unsigned long>(node->children.size());
+  return RegResult::Success;
+}
+
+long MemoryRegistry::EnumKey(RegKey key, unsigned long index, char* name, unsigned long* nameLength) {
+  Count(Op::EnumKey);
+  Node* node = NodeOf(key);
+  if (!node) return RegResult::InvalidHandle;
+  if (node->deleted) return kKeyDeleted;
+  if (const long error = Failure(Op::EnumKey, node)) return error;
+  if (!name || !nameLength) return RegResult::InvalidParameter;
+  if (index >= node->children.size()) return RegResult::NoMoreItems;
+  auto it = node->children.begin();
+  std::advance(it, index);
+  const std::string& childName = it->second->name;
+  if (childName.size() + 1 > *nameLength) return RegResult::MoreData;
+  std::memcpy(name, childName.c_str(), childName.size() + 1);
+  *nameLength = static_cast<unsigned long>(childName.size());
+  return RegResult::Success;
+}
+
+long MemoryRegistry::QueryValue(RegKey key, const char* valueName, unsigned long* type, unsigned char* data,
+                                unsigned long* size) {
+  Count(Op::QueryValue);
+  Node* node = NodeOf(key);
+  if (!node) return RegResult::InvalidHandle;
+  if (node->deleted) return kKeyDeleted;
+  if (const long error = Failure(Op::QueryValue, node)) return error;
+  if (data && !size) return RegResult::InvalidParameter;
+  const Node::Value* value = node->FindValue(valueName);
+  if (!value) return RegResult::FileNotFound;
+  const unsigned long needed = static_cast<unsigned long>(value->data.size());
+  if (data) {
+    if (needed > *size) {
+      *size = needed;  // as Windows: the size needed, and no data
+      return RegResult::MoreData;
+    }
+    std::memcpy(data, value->data.data(), needed);
+  }
+  if (size) *size = needed;
+  if (type) *type = value->type;
+  return RegResult::Success;
+}
+
+long MemoryRegistry::SetValue(RegKey key, const char* valueName, unsigned long type, const unsigned char* data,
+                              unsigned long size) {
+  Count(Op::SetValue);
+  Node* node = NodeOf(key);
+  if (!node) return RegResult::InvalidHandle;
+  if (node->deleted) return kKeyDeleted;
+  if (const long error = Failure(Op::SetValue, node)) return error;
+  if (!data && size) return RegResult::InvalidParameter;
+  std::string bytes(reinterpret_cast<const char*>(data), data ? size : 0);
+  if (Node::Value* value = node->FindValue(valueName)) {
+    value->type = type;
+    value->data = bytes;
+  } else {
+    node->values.push_back({valueName ? valueName : "", type, bytes});
+  }
+  return RegResult::Success;
+}
+
+long MemoryRegistry::DeleteKey(RegKey key, const char* subKey) {
+  Count(Op::DeleteKey);
+  Node* start = NodeOf(key);
+  if (!start) return RegResult::InvalidHandle;
+  if (start->deleted) return kKeyDeleted;
+  Node* node = start;
+  for (const std::string& part : SplitPath(subKey)) {
+    const auto it = node->children.find(ToUpper(part));
+    if (it == node->children.end()) return RegResult::FileNotFound;
+    node = it->second.get();
+  }
+  if (!node->parent) return RegResult::AccessDenied;  // a root
+  if (const long error = Failure(Op::DeleteKey, node)) return error;
+  if (!node->children.empty()) return RegResult::AccessDenied;
+  node->deleted = true;
+  Node* parent = node->parent;
+  node->parent = nullptr;
+  parent->children.erase(ToUpper(node->name));
+  return RegResult::Success;
+}
+
+long MemoryRegistry::CloseKey(RegKey key) {
+  if (IsPredefined(key)) return RegResult::Success;
+  return handles_.erase(key) ? RegResult::Success : RegResult::InvalidHandle;
+}
+
+void MemoryRegistry::FailOn(Op op, const std::string& keyPath, long error) {
+  std::string path = ToUpper(keyPath);
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  faults_.push_back({op, path, error});
+}
+
+void MemoryRegistry::DenyWritesBelow(const std::string& keyPath) {
+  FailOn(Op::CreateKey, keyPath);
+  FailOn(Op::SetValue, keyPath);
+  FailOn(Op::DeleteKey, keyPath);
+}
+
+const MemoryRegistry::Node* MemoryRegistry::Find(const std::string& keyPath) const {
+  const std::vector<std::string> parts = SplitPath(keyPath.c_str());
+  if (parts.empty()) return nullptr;
+  const std::string root = ToUpper(parts[0]);
+  const Node* node = root == "HKEY_LOCAL_MACHINE" ? localMachine_.get()
+                     : root == "HKEY_CURRENT_USER" ? currentUser_.get()
+                                                   : nullptr;
+  for (std::size_t i = 1; node && i < parts.size(); ++i) {
+    const auto it = node->children.find(ToUpper(parts[i]));
+    node = it == node->children.end() ? nullptr : it->second.get();
+  }
+  return node;
+}
+
+bool MemoryRegistry::KeyExists(const std::string& keyPath) const { return Find(keyPath) != nullptr; }
+
+bool MemoryRegistry::GetValue(const std::string& keyPath, const std::string& valueName, unsigned long* type,
+                              std::string* data) const {
+  const Node* node = Find(keyPath);
+  if (!node) return false;
+  const Node::Value* value = const_cast<Node*>(node)->FindValue(valueName.c_str());
+  if (!value) return false;
+  if (type) *type = value->type;
+  if (data) *data = value->data;
+  return true;
+}
+
+std::vector<std::string> MemoryRegistry::SubKeyNames(const std::string& keyPath) const {
+  std::vector<std::string> names;
+  if (const Node* node = Find(keyPath)) {
+    for (const auto& child : node->children) names.push_back(child.second->name);
+  }
+  return names;
+}
+
+std::vector<std::string> MemoryRegistry::ValueNames(const std::string& keyPath) const {
+  std::vector<std::string> names;
+  if (const Node* node = Find(keyPath)) {
+    for (const auto& value : node->values) names.push_back(value.name);
+  }
+  return names;
+}
+
+std::size_t MemoryRegistry::CallCount(Op op) const { return calls_[static_cast<int>(op)]; }
+
+}  // namespace platform

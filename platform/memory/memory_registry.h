@@ -1,0 +1,93 @@
+// An in-memory registry with Windows' rules, for fast native tests and for
+// faults the real registry will not produce on demand.
+//
+// Rules kept (the contract suite checks each against Win32):
+//  - key and value names compare ignoring case and keep their case;
+//  - sub-keys enumerate sorted by their upper-cased names (Windows' order
+//    for ASCII names; double-byte names sort by their CP936 bytes, where
+//    Windows sorts by UTF-16: keep fixtures' Chinese names apart from order);
+//  - an empty sub-key name opens the same key again;
+//  - create makes every missing key on the path; a trailing backslash on a
+//    path is ignored;
+//  - deleting a key that has sub-keys fails with AccessDenied;
+//  - a value read into a buffer that is too small gives MoreData and copies
+//    nothing;
+//  - handles of a deleted key fail further calls (ERROR_KEY_DELETED).
+// Chosen operations on chosen keys can be made to fail (FailOn).
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/registry.h"
+
+namespace platform {
+
+class MemoryRegistry final : public Registry {
+ public:
+  enum class Op { OpenKey, OpenKeyRead, CreateKey, QuerySubKeyCount, EnumKey, QueryValue, SetValue, DeleteKey };
+
+  MemoryRegistry();
+  ~MemoryRegistry() override;
+
+  long OpenKey(RegKey parent, const char* subKey, RegKey* result) override;
+  long OpenKeyRead(RegKey parent, const char* subKey, RegKey* result) override;
+  long CreateKey(RegKey parent, const char* subKey, RegKey* result) override;
+  long QuerySubKeyCount(RegKey key, unsigned long* count) override;
+  long EnumKey(RegKey key, unsigned long index, char* name, unsigned long* nameLength) override;
+  long QueryValue(RegKey key, const char* valueName, unsigned long* type, unsigned char* data,
+                  unsigned long* size) override;
+  long SetValue(RegKey key, const char* valueName, unsigned long type, const unsigned char* data,
+                unsigned long size) override;
+  long DeleteKey(RegKey key, const char* subKey) override;
+  long CloseKey(RegKey key) override;
+
+  // Makes `op` fail with `error` on the key at `keyPath` and every key below
+  // it. keyPath starts with the root's name: "HKEY_LOCAL_MACHINE\SOFTWARE".
+  // For the open and create operations the key is the one being opened or
+  // created; for the others the key the handle names (for DeleteKey, the
+  // key being deleted).
+  void FailOn(Op op, const std::string& keyPath, long error = RegResult::AccessDenied);
+  // Every operation that would change something below keyPath fails, as for
+  // a standard user below HKEY_LOCAL_MACHINE: create, set and delete.
+  void DenyWritesBelow(const std::string& keyPath);
+
+  // Inspection for tests; paths as for FailOn.
+  bool KeyExists(const std::string& keyPath) const;
+  // False when the key or the value is missing; `type`/`data` may be null.
+  bool GetValue(const std::string& keyPath, const std::string& valueName, unsigned long* type,
+                std::string* data) const;
+  std::vector<std::string> SubKeyNames(const std::string& keyPath) const;
+  std::vector<std::string> ValueNames(const std::string& keyPath) const;
+  // Handles not yet closed (predefined roots never count).
+  std::size_t OpenHandleCount() const { return handles_.size(); }
+  // Number of calls of `op` so far.
+  std::size_t CallCount(Op op) const;
+
+ private:
+  struct Node;
+  struct Fault {
+    Op op;
+    std::string path;  // upper-cased, ends without a backslash
+    long error;
+  };
+
+  Node* NodeOf(RegKey key) const;
+  std::string PathOf(const Node* node) const;
+  long Failure(Op op, const Node* node, const std::string& childPath = std::string()) const;
+  long Open(Op op, RegKey parent, const char* subKey, bool create, RegKey* result);
+  RegKey NewHandle(const std::shared_ptr<Node>& node);
+  const Node* Find(const std::string& keyPath) const;
+  void Count(Op op) { ++calls_[static_cast<int>(op)]; }
+
+  std::shared_ptr<Node> localMachine_;
+  std::shared_ptr<Node> currentUser_;
+  std::map<RegKey, std::shared_ptr<Node>> handles_;
+  RegKey nextHandle_ = 0x1000;
+  std::vector<Fault> faults_;
+  std::size_t calls_[8] = {};
+};
+
+}  // namespace platform

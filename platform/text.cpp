@@ -1,0 +1,131 @@
+// CP936 string operations; see text.h.
+#include "platform/text.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace platform {
+namespace {
+
+// Double-byte letters of CP936 that have a partner of the other case in the
+// code page: [upperFirst, upperFirst + count) <-> [lowerFirst, ...).
+struct CaseRange {
+  unsigned short upperFirst;
+  unsigned short lowerFirst;
+  unsigned short count;
+};
+constexpr CaseRange kCaseRanges[] = {
+    {0xA3C1, 0xA3E1, 26},  // full-width Latin letters
+    {0xA6A1, 0xA6C1, 24},  // Greek
+    {0xA7A1, 0xA7D1, 33},  // Cyrillic
+    {0xA2F1, 0xA2A1, 10},  // Roman numerals I..X (the code page has no small XI, XII)
+};
+
+unsigned short Pair(const std::string& text, std::size_t pos) {
+  return static_cast<unsigned short>((static_cast<unsigned char>(text[pos]) << 8) |
+                                     static_cast<unsigned char>(text[pos + 1]));
+}
+
+void Store(std::string& text, std::size_t pos, unsigned short code) {
+  text[pos] = static_cast<char>(code >> 8);
+  text[pos + 1] = static_cast<char>(code & 0xFF);
+}
+
+void ChangeCase(std::string& text, bool upper) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t length = CharLength(text, pos);
+    if (length == 1) {
+      char& c = text[pos];
+      if (upper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+      if (!upper && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    } else {
+      const unsigned short code = Pair(text, pos);
+      for (const CaseRange& range : kCaseRanges) {
+        const unsigned short from = upper ? range.lowerFirst : range.upperFirst;
+        const unsigned short to = upper ? range.upperFirst : range.lowerFirst;
+        if (code >= from && code < from + range.count) {
+          Store(text, pos, static_cast<unsigned short>(to + (code - from)));
+          break;
+        }
+      }
+    }
+    pos += length;
+  }
+}
+
+}  // namespace
+
+bool IsLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+
+std::size_t CharLength(const std::string& text, std::size_t pos) {
+  if (IsLeadByte(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size()) return 2;
+  return 1;
+}
+
+std::size_t FindChar(const std::string& text, char ch, std::size_t from) {
+  for (std::size_t pos = from; pos < text.size(); pos += CharLength(text, pos)) {
+    if (text[pos] == ch) return pos;
+  }
+  return npos;
+}
+
+std::size_t ReverseFindChar(const std::string& text, char ch) {
+  std::size_t found = npos;
+  for (std::size_t pos = 0; pos < text.size(); pos += CharLength(text, pos)) {
+    if (text[pos] == ch) found = pos;
+  }
+  return found;
+}
+
+std::size_t FindText(const std::string& text, const std::string& needle, std::size_t from) {
+  if (needle.empty()) return from <= text.size() ? from : npos;
+  for (std::size_t pos = from; pos < text.size(); pos += CharLength(text, pos)) {
+    if (text.compare(pos, needle.size(), needle) == 0) return pos;
+  }
+  return npos;
+}
+
+std::size_t ReverseFindText(const std::string& text, const std::string& needle) {
+  if (needle.empty()) return text.size();
+  std::size_t found = npos;
+  for (std::size_t pos = 0; pos < text.size(); pos += CharLength(text, pos)) {
+    if (text.compare(pos, needle.size(), needle) == 0) found = pos;
+  }
+  return found;
+}
+
+void MakeUpper(std::string& text) { ChangeCase(text, true); }
+void MakeLower(std::string& text) { ChangeCase(text, false); }
+std::string ToUpper(std::string text) { MakeUpper(text); return text; }
+std::string ToLower(std::string text) { MakeLower(text); return text; }
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && ToUpper(a) == ToUpper(b);
+}
+
+void StripTrailingBackslash(std::string& path) {
+  const std::size_t pos = ReverseFindChar(path, '\\');
+  if (pos != npos && pos > 0 && pos == path.size() - 1) path.erase(pos);
+}
+
+bool FormatBounded(char* buffer, std::size_t capacity, const char* format, ...) {
+  if (capacity == 0) return false;
+  std::va_list args;
+  va_start(args, format);
+#if defined(__MINGW32__)
+  // The C99 formatter: msvcrt's own returns -1 on overflow and may leave
+  // the buffer unterminated.
+  const int length = __mingw_vsnprintf(buffer, capacity, format, args);
+#else
+  const int length = std::vsnprintf(buffer, capacity, format, args);
+#endif
+  va_end(args);
+  if (length < 0 || static_cast<std::size_t>(length) >= capacity) {
+    std::memset(buffer, 0, capacity);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace platform

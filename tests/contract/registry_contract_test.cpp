@@ -1,0 +1,245 @@
+// One set of cases for every registry implementation: the in-memory double
+// everywhere, the Win32 registry under Wine. Where they differ, the double
+// is wrong.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include "platform/memory/memory_registry.h"
+#include "platform/reg_file.h"
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
+using namespace platform;
+
+namespace {
+
+// A scratch key below HKEY_CURRENT_USER, removed again after each case.
+class Sandbox {
+ public:
+  Sandbox(Registry& registry) : registry_(registry) {
+#ifdef _WIN32
+    const int pid = _getpid();
+#else
+    const int pid = getpid();
+#endif
+    path_ = "Software\\SetUpContract\\" + std::to_string(pid);
+    DeleteKeyTree(registry_, kCurrentUser, path_);
+    EXPECT_EQ(registry_.CreateKey(kCurrentUser, path_.c_str(), &base_), RegResult::Success);
+  }
+  ~Sandbox() {
+    registry_.CloseKey(base_);
+    DeleteKeyTree(registry_, kCurrentUser, path_);
+    DeleteKeyTree(registry_, kCurrentUser, "Software\\SetUpContract");
+  }
+  RegKey base() const { return base_; }
+
+ private:
+  Registry& registry_;
+  std::string path_;
+  RegKey base_ = kNoKey;
+};
+
+struct World {
+  const char* name;
+  std::function<Registry&()> registry;
+};
+
+std::vector<World> Worlds() {
+  std::vector<World> worlds;
+  worlds.push_back({"Memory", [] () -> Registry& {
+                      static MemoryRegistry* registry = nullptr;
+                      delete registry;
+                      registry = new MemoryRegistry();
+                      return *registry;
+                    }});
+#ifdef _WIN32
+  worlds.push_back({"Win32", [] () -> Registry& { return SystemRegistry(); }});
+#endif
+  return worlds;
+}
+
+class RegistryContract : public ::testing::TestWithParam<World> {
+ protected:
+  void SetUp() override {
+    registry_ = &GetParam().registry();
+    sandbox_ = std::make_unique<Sandbox>(*registry_);
+  }
+  void TearDown() override { sandbox_.reset(); }
+
+  Registry& reg() { return *registry_; }
+  RegKey base() { return sandbox_->base(); }
+  RegKey Create(const char* path) {
+    RegKey key = kNoKey;
+    EXPECT_EQ(reg().CreateKey(base(), path, &key), RegResult::Success) << path;
+    return key;
+  }
+  void SetString(RegKey key, const char* name, const std::string& text, unsigned long type = RegType::String) {
+    ASSERT_EQ(reg().SetValue(key, name, type, reinterpret_cast<const unsigned char*>(text.c_str()),
+                             static_cast<unsigned long>(text.size() + 1)),
+              RegResult::Success);
+  }
+  std::vector<std::string> Names(RegKey key) {
+    std::vector<std::string> names;
+    for (unsigned long i = 0;; ++i) {
+      char name[256] = {};
+      unsigned long length = sizeof(name);
+      if (reg().EnumKey(key, i, name, &length) != RegResult::Success) break;
+      names.push_back(std::string(name, length));
+    }
+    return names;
+  }
+
+ private:
+  Registry* registry_ = nullptr;
+  std::unique_ptr<Sandbox> sandbox_;
+};
+
+TEST_P(RegistryContract, OpeningARootWithoutSubKeyGivesTheRoot) {
+  RegKey key = kNoKey;
+  ASSERT_EQ(reg().OpenKey(kCurrentUser, nullptr, &key), RegResult::Success);
+  EXPECT_EQ(key, kCurrentUser);
+  EXPECT_EQ(reg().CloseKey(key), RegResult::Success);
+  ASSERT_EQ(reg().OpenKey(kLocalMachine, "", &key), RegResult::Success);
+  EXPECT_EQ(key, kLocalMachine);
+}
+
+TEST_P(RegistryContract, EmptySubKeyOpensTheSameKeyAgain) {
+  SetString(base(), "Probe", "here");
+  RegKey again = kNoKey;
+  ASSERT_EQ(reg().OpenKeyRead(base(), "", &again), RegResult::Success);
+  EXPECT_NE(again, base());
+  unsigned char data[16] = {};
+  unsigned long size = sizeof(data);
+  EXPECT_EQ(reg().QueryValue(again, "probe", nullptr, data, &size), RegResult::Success);
+  EXPECT_STREQ(reinterpret_cast<char*>(data), "here");
+  reg().CloseKey(again);
+}
+
+TEST_P(RegistryContract, NamesIgnoreCaseAndKeepIt) {
+  reg().CloseKey(Create("MixedCase"));
+  RegKey key = kNoKey;
+  ASSERT_EQ(reg().OpenKeyRead(base(), "MIXEDCASE", &key), RegResult::Success);
+  SetString(key, "ValueName", "v1");
+  SetString(key, "VALUENAME", "v2");  // the same value, overwritten
+  unsigned char data[8] = {};
+  unsigned long size = sizeof(data);
+  EXPECT_EQ(reg().QueryValue(key, "valuename", nullptr, data, &size), RegResult::Success);
+  EXPECT_STREQ(reinterpret_cast<char*>(data), "v2");
+  reg().CloseKey(key);
+  EXPECT_EQ(Names(base()), std::vector<std::string>{"MixedCase"});
+}
+
+TEST_P(RegistryContract, CreateMakesTheWholePathAndOpenFindsIt) {
+  reg().CloseKey(Create("a\\b\\c"));
+  unsigned long count = 99;
+  ASSERT_EQ(reg().QuerySubKeyCount(base(), &count), RegResult::Success);
+  EXPECT_EQ(count, 1u);
+  RegKey key = kNoKey;
+  EXPECT_EQ(reg().OpenKeyRead(base(), "a\\b\\c", &key), RegResult::Success);
+  reg().CloseKey(key);
+  // Key paths recorded by the scan end in a backslash.
+  EXPECT_EQ(reg().OpenKey(base(), "a\\b\\", &key), RegResult::Success);
+  reg().CloseKey(key);
+  RegKey untouched = 12345;
+  EXPECT_EQ(reg().OpenKeyRead(base(), "a\\missing", &untouched), RegResult::FileNotFound);
+  EXPECT_EQ(untouched, 12345u);
+}
+
+TEST_P(RegistryContract, DeleteRefusesAKeyWithSubKeys) {
+  reg().CloseKey(Create("Applications\\Entry\\Child"));
+  EXPECT_EQ(reg().DeleteKey(base(), "Applications\\Entry"), RegResult::AccessDenied);
+  EXPECT_EQ(reg().DeleteKey(base(), "Applications\\Entry\\Child"), RegResult::Success);
+  EXPECT_EQ(reg().DeleteKey(base(), "Applications\\Entry"), RegResult::Success);
+  EXPECT_EQ(reg().DeleteKey(base(), "Applications\\Entry"), RegResult::FileNotFound);
+  EXPECT_EQ(Names(base()), std::vector<std::string>{"Applications"});
+}
+
+TEST_P(RegistryContract, EnumeratesInWindowsOrder) {
+  for (const char* name : {"b", "A", "_x", "C1", "c0", "R18.0", "R17.2"}) reg().CloseKey(Create(name));
+  // Sorted by upper-cased name: '_' (0x5F) comes after the letters.
+  EXPECT_EQ(Names(base()), (std::vector<std::string>{"A", "b", "c0", "C1", "R17.2", "R18.0", "_x"}));
+  char name[2] = {};
+  unsigned long length = sizeof(name);
+  EXPECT_EQ(reg().EnumKey(base(), 5, name, &length), RegResult::MoreData);
+  length = sizeof(name);
+  EXPECT_EQ(reg().EnumKey(base(), 7, name, &length), RegResult::NoMoreItems);
+}
+
+TEST_P(RegistryContract, ValuesKeepTypeAndBytes) {
+  // CP936 text whose trail byte is a backslash ("乗"), and Chinese text.
+  const std::string folder = "D:\\\xC8\xED\xBC\xFE\\\x81\x5C";
+  SetString(base(), "AcadLocation", folder);
+  SetString(base(), "TRUSTEDPATHS", "%ProgramFiles%\\x", RegType::ExpandString);
+  const unsigned char two[4] = {2, 0, 0, 0};
+  ASSERT_EQ(reg().SetValue(base(), "LOADCTRLS", RegType::Dword, two, 4), RegResult::Success);
+
+  unsigned char data[64];
+  std::memset(data, 0, sizeof(data));
+  unsigned long size = sizeof(data);
+  unsigned long type = 0;
+  ASSERT_EQ(reg().QueryValue(base(), "AcadLocation", &type, data, &size), RegResult::Success);
+  EXPECT_EQ(type, RegType::String);
+  EXPECT_EQ(size, folder.size() + 1);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(data)), folder);
+
+  size = sizeof(data);
+  ASSERT_EQ(reg().QueryValue(base(), "TRUSTEDPATHS", &type, data, &size), RegResult::Success);
+  EXPECT_EQ(type, RegType::ExpandString);
+  EXPECT_STREQ(reinterpret_cast<char*>(data), "%ProgramFiles%\\x");  // not expanded
+
+  size = sizeof(data);
+  ASSERT_EQ(reg().QueryValue(base(), "LOADCTRLS", &type, data, &size), RegResult::Success);
+  EXPECT_EQ(type, RegType::Dword);
+  EXPECT_EQ(size, 4u);
+  EXPECT_EQ(std::memcmp(data, two, 4), 0);
+
+  EXPECT_EQ(reg().QueryValue(base(), "Missing", &type, data, &size), RegResult::FileNotFound);
+}
+
+TEST_P(RegistryContract, ValueThatDoesNotFitGivesMoreDataAndNoBytes) {
+  SetString(base(), "Fits", std::string(519, 'f'));   // 520 bytes with the zero
+  SetString(base(), "TooLong", std::string(520, 't'));
+  std::vector<unsigned char> data(520, 0);
+  unsigned long size = 520;
+  EXPECT_EQ(reg().QueryValue(base(), "Fits", nullptr, data.data(), &size), RegResult::Success);
+  EXPECT_EQ(size, 520u);
+  std::fill(data.begin(), data.end(), 0);
+  size = 520;
+  EXPECT_EQ(reg().QueryValue(base(), "TooLong", nullptr, data.data(), &size), RegResult::MoreData);
+  EXPECT_EQ(size, 521u);
+  EXPECT_EQ(data[0], 0) << "no part of the value is handed out";
+  // Without a buffer the size alone comes back.
+  size = 0;
+  EXPECT_EQ(reg().QueryValue(base(), "TooLong", nullptr, nullptr, &size), RegResult::Success);
+  EXPECT_EQ(size, 521u);
+}
+
+TEST_P(RegistryContract, ChineseKeyNamesStayWhole) {
+  // One key named "乗" (0x81 0x5C), not a key 0x81 with a sub-key.
+  const std::string name = "\x81\x5C";
+  reg().CloseKey(Create(name.c_str()));
+  EXPECT_EQ(Names(base()), std::vector<std::string>{name});
+  RegKey key = kNoKey;
+  EXPECT_EQ(reg().OpenKeyRead(base(), name.c_str(), &key), RegResult::Success);
+  reg().CloseKey(key);
+}
+
+TEST_P(RegistryContract, HandleOfADeletedKeyFails) {
+  RegKey key = Create("Doomed");
+  EXPECT_EQ(reg().DeleteKey(base(), "Doomed"), RegResult::Success);
+  unsigned long count = 0;
+  EXPECT_NE(reg().QuerySubKeyCount(key, &count), RegResult::Success);
+  reg().CloseKey(key);
+}
+
+INSTANTIATE_TEST_SUITE_P(Worlds, RegistryContract, ::testing::ValuesIn(Worlds()),
+                         [](const ::testing::TestParamInfo<World>& param) { return std::string(param.param.name); });
+
+}  // namespace

@@ -1,0 +1,24 @@
+// Where the tests' data lives, and how a registry fixture reaches each world.
+#pragma once
+
+#include <string>
+
+#include "platform/registry.h"
+
+namespace testing_support {
+
+// Full path of a file in tests/fixtures, in the running world's form
+// (a Z:\ path under Wine).
+std::string FixturePath(const std::string& name);
+
+// Loads a REGEDIT4 fixture: into `registry` with the program's own reader.
+// Fails the current test when the file cannot be read.
+void LoadRegFixture(platform::Registry& registry, const std::string& name);
+
+#ifdef _WIN32
+// Imports a fixture into the real registry with Wine's regedit /S, as a
+// person would; returns regedit's exit code.
+int ImportWithRegedit(const std::string& path);
+#endif
+
+}  // namespace testing_support

@@ -1,0 +1,42 @@
+// Test doubles for what the steps need of the dialog: a message owner that
+// records every box and answers from a script, and a counting progress bar.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace testing_support {
+
+struct ShownMessage {
+  std::string text;
+  std::string caption;
+  unsigned type;
+};
+
+class ScriptedOwner : public platform::MessageOwner {
+ public:
+  // Answers given in order; once used up, every box is answered with
+  // `fallback` (OK for notices).
+  std::deque<int> answers;
+  int fallback = platform::kIdOk;
+  std::vector<ShownMessage> shown;
+
+  int ShowMessage(const std::string& text, const std::string& caption, unsigned type) override {
+    shown.push_back({text, caption, type});
+    if (answers.empty()) return fallback;
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+};
+
+class CountingProgress : public platform::ProgressStepper {
+ public:
+  int steps = 0;
+  void StepIt() override { ++steps; }
+};
+
+}  // namespace testing_support
