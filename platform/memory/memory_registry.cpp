@@ -26,6 +26,9 @@ std::vector<std::string> SplitPath(const char* path) {
   return parts;
 }
 
+// Sub-keys are kept and enumerated by their lower-cased names.
+std::string Fold(const std::string& name) { return ToLower(name); }
+
 bool IsPredefined(RegKey key) { return key == kLocalMachine || key == kCurrentUser; }
 
 // `path` equals `prefix` or lies below it (both upper-cased).
@@ -44,7 +47,7 @@ struct MemoryRegistry::Node {
   };
   std::string name;
   Node* parent = nullptr;
-  std::map<std::string, std::shared_ptr<Node>> children;  // by upper-cased name
+  std::map<std::string, std::shared_ptr<Node>> children;  // by lower-cased name
   std::vector<Value> values;
   bool deleted = false;
 
@@ -69,7 +72,7 @@ MemoryRegistry::Node* MemoryRegistry::NodeOf(RegKey key) const {
   if (key == kLocalMachine) return localMachine_.get();
   if (key == kCurrentUser) return currentUser_.get();
   const auto it = handles_.find(key);
-  return it == handles_.end() ? nullptr : it->second.get();
+  return it == handles_.end() ? nullptr : it->second.node.get();
 }
 
 std::string MemoryRegistry::PathOf(const Node* node) const {
@@ -87,11 +90,17 @@ long MemoryRegistry::Failure(Op op, const Node* node, const std::string& childPa
   return RegResult::Success;
 }
 
-RegKey MemoryRegistry::NewHandle(const std::shared_ptr<Node>& node) {
+RegKey MemoryRegistry::NewHandle(const std::shared_ptr<Node>& node, bool writable) {
   const RegKey handle = nextHandle_;
   nextHandle_ += 4;
-  handles_[handle] = node;
+  handles_[handle] = Handle{node, writable};
   return handle;
+}
+
+bool MemoryRegistry::Writable(RegKey key) const {
+  if (IsPredefined(key)) return true;
+  const auto it = handles_.find(key);
+  return it != handles_.end() && it->second.writable;
 }
 
 long MemoryRegistry::Open(Op op, RegKey parent, const char* subKey, bool create, RegKey* result) {
@@ -113,25 +122,26 @@ long MemoryRegistry::Open(Op op, RegKey parent, const char* subKey, bool create,
 
   // Find the path first, so a failed open creates nothing.
   std::shared_ptr<Node> node = IsPredefined(parent) ? (parent == kLocalMachine ? localMachine_ : currentUser_)
-                                                    : handles_.at(parent);
+                                                    : handles_.at(parent).node;
   std::size_t found = 0;
   for (; found < parts.size(); ++found) {
-    const auto it = node->children.find(ToUpper(parts[found]));
+    const auto it = node->children.find(Fold(parts[found]));
     if (it == node->children.end()) break;
     node = it->second;
   }
   if (found < parts.size()) {
     if (!create) return RegResult::FileNotFound;
+    if (!Writable(parent)) return RegResult::AccessDenied;  // no KEY_CREATE_SUB_KEY
     for (; found < parts.size(); ++found) {
       if (parts[found].size() > kMaxKeyNameLength) return RegResult::InvalidParameter;
       auto child = std::make_shared<Node>();
       child->name = parts[found];
       child->parent = node.get();
-      node->children[ToUpper(parts[found])] = child;
+      node->children[Fold(parts[found])] = child;
       node = child;
     }
   }
-  *result = NewHandle(node);
+  *result = NewHandle(node, op != Op::OpenKeyRead);
   return RegResult::Success;
 }
 
@@ -204,6 +214,7 @@ long MemoryRegistry::SetValue(RegKey key, const char* valueName, unsigned long t
   if (!node) return RegResult::InvalidHandle;
   if (node->deleted) return kKeyDeleted;
   if (const long error = Failure(Op::SetValue, node)) return error;
+  if (!Writable(key)) return RegResult::AccessDenied;
   if (!data && size) return RegResult::InvalidParameter;
   std::string bytes(reinterpret_cast<const char*>(data), data ? size : 0);
   if (Node::Value* value = node->FindValue(valueName)) {
@@ -222,7 +233,7 @@ long MemoryRegistry::DeleteKey(RegKey key, const char* subKey) {
   if (start->deleted) return kKeyDeleted;
   Node* node = start;
   for (const std::string& part : SplitPath(subKey)) {
-    const auto it = node->children.find(ToUpper(part));
+    const auto it = node->children.find(Fold(part));
     if (it == node->children.end()) return RegResult::FileNotFound;
     node = it->second.get();
   }
@@ -232,7 +243,7 @@ long MemoryRegistry::DeleteKey(RegKey key, const char* subKey) {
   node->deleted = true;
   Node* parent = node->parent;
   node->parent = nullptr;
-  parent->children.erase(ToUpper(node->name));
+  parent->children.erase(Fold(node->name));
   return RegResult::Success;
 }
 
@@ -261,7 +272,7 @@ const MemoryRegistry::Node* MemoryRegistry::Find(const std::string& keyPath) con
                      : root == "HKEY_CURRENT_USER" ? currentUser_.get()
                                                    : nullptr;
   for (std::size_t i = 1; node && i < parts.size(); ++i) {
-    const auto it = node->children.find(ToUpper(parts[i]));
+    const auto it = node->children.find(Fold(parts[i]));
     node = it == node->children.end() ? nullptr : it->second.get();
   }
   return node;

@@ -3,9 +3,11 @@
 //
 // Rules kept (the contract suite checks each against Win32):
 //  - key and value names compare ignoring case and keep their case;
-//  - sub-keys enumerate sorted by their upper-cased names (Windows' order
-//    for ASCII names; double-byte names sort by their CP936 bytes, where
-//    Windows sorts by UTF-16: keep fixtures' Chinese names apart from order);
+//  - sub-keys enumerate sorted by their lower-cased names, as the system
+//    registry under Wine does ("_x" before "A"); double-byte names sort by
+//    their CP936 bytes where the system sorts by UTF-16, so tests keep
+//    Chinese names out of questions of order;
+//  - a key opened for reading takes no values and no new sub-keys;
 //  - an empty sub-key name opens the same key again;
 //  - create makes every missing key on the path; a trailing backslash on a
 //    path is ignored;
@@ -78,13 +80,18 @@ class MemoryRegistry final : public Registry {
   std::string PathOf(const Node* node) const;
   long Failure(Op op, const Node* node, const std::string& childPath = std::string()) const;
   long Open(Op op, RegKey parent, const char* subKey, bool create, RegKey* result);
-  RegKey NewHandle(const std::shared_ptr<Node>& node);
+  struct Handle {
+    std::shared_ptr<Node> node;
+    bool writable;  // false for keys opened for reading (KEY_READ)
+  };
+  RegKey NewHandle(const std::shared_ptr<Node>& node, bool writable);
+  bool Writable(RegKey key) const;
   const Node* Find(const std::string& keyPath) const;
   void Count(Op op) { ++calls_[static_cast<int>(op)]; }
 
   std::shared_ptr<Node> localMachine_;
   std::shared_ptr<Node> currentUser_;
-  std::map<RegKey, std::shared_ptr<Node>> handles_;
+  std::map<RegKey, Handle> handles_;
   RegKey nextHandle_ = 0x1000;
   std::vector<Fault> faults_;
   std::size_t calls_[8] = {};

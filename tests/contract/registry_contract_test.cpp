@@ -125,7 +125,7 @@ TEST_P(RegistryContract, EmptySubKeyOpensTheSameKeyAgain) {
 TEST_P(RegistryContract, NamesIgnoreCaseAndKeepIt) {
   reg().CloseKey(Create("MixedCase"));
   RegKey key = kNoKey;
-  ASSERT_EQ(reg().OpenKeyRead(base(), "MIXEDCASE", &key), RegResult::Success);
+  ASSERT_EQ(reg().OpenKey(base(), "MIXEDCASE", &key), RegResult::Success);
   SetString(key, "ValueName", "v1");
   SetString(key, "VALUENAME", "v2");  // the same value, overwritten
   unsigned char data[8] = {};
@@ -163,8 +163,8 @@ TEST_P(RegistryContract, DeleteRefusesAKeyWithSubKeys) {
 
 TEST_P(RegistryContract, EnumeratesInWindowsOrder) {
   for (const char* name : {"b", "A", "_x", "C1", "c0", "R18.0", "R17.2"}) reg().CloseKey(Create(name));
-  // Sorted by upper-cased name: '_' (0x5F) comes after the letters.
-  EXPECT_EQ(Names(base()), (std::vector<std::string>{"A", "b", "c0", "C1", "R17.2", "R18.0", "_x"}));
+  // Sorted ignoring case, as lower case: '_' (0x5F) comes before the letters.
+  EXPECT_EQ(Names(base()), (std::vector<std::string>{"_x", "A", "b", "c0", "C1", "R17.2", "R18.0"}));
   char name[2] = {};
   unsigned long length = sizeof(name);
   EXPECT_EQ(reg().EnumKey(base(), 5, name, &length), RegResult::MoreData);
@@ -237,6 +237,25 @@ TEST_P(RegistryContract, HandleOfADeletedKeyFails) {
   unsigned long count = 0;
   EXPECT_NE(reg().QuerySubKeyCount(key, &count), RegResult::Success);
   reg().CloseKey(key);
+}
+
+TEST_P(RegistryContract, AKeyOpenedForReadingIsNotWritten) {
+  reg().CloseKey(Create("Existing"));
+  RegKey reader = kNoKey;
+  ASSERT_EQ(reg().OpenKeyRead(base(), "", &reader), RegResult::Success);
+  const unsigned char one[4] = {1, 0, 0, 0};
+  EXPECT_EQ(reg().SetValue(reader, "X", RegType::Dword, one, 4), RegResult::AccessDenied);
+  RegKey child = kNoKey;
+  EXPECT_EQ(reg().CreateKey(reader, "New", &child), RegResult::AccessDenied);
+  EXPECT_EQ(reg().CreateKey(reader, "Existing", &child), RegResult::Success);
+  reg().CloseKey(child);
+  // Deleting goes by the sub-key's own rights, not the parent handle's.
+  EXPECT_EQ(reg().DeleteKey(reader, "Existing"), RegResult::Success);
+  reg().CloseKey(reader);
+  // RegOpenKeyA opens with all the rights the caller has.
+  RegKey writer = kNoKey;
+  ASSERT_EQ(reg().OpenKey(base(), "", &writer), RegResult::Success);
+  EXPECT_EQ(reg().SetValue(writer, "X", RegType::Dword, one, 4), RegResult::Success);
 }
 
 INSTANTIATE_TEST_SUITE_P(Worlds, RegistryContract, ::testing::ValuesIn(Worlds()),
