@@ -131,7 +131,6 @@ long MemoryRegistry::Open(Op op, RegKey parent, const char* subKey, bool create,
   }
   if (found < parts.size()) {
     if (!create) return RegResult::FileNotFound;
-    if (!Writable(parent)) return RegResult::AccessDenied;  // no KEY_CREATE_SUB_KEY
     for (; found < parts.size(); ++found) {
       if (parts[found].size() > kMaxKeyNameLength) return RegResult::InvalidParameter;
       auto child = std::make_shared<Node>();

@@ -7,7 +7,8 @@
 //    registry under Wine does ("_x" before "A"); double-byte names sort by
 //    their CP936 bytes where the system sorts by UTF-16, so tests keep
 //    Chinese names out of questions of order;
-//  - a key opened for reading takes no values and no new sub-keys;
+//  - a key opened for reading takes no values (Wine, unlike Windows, lets
+//    it take new sub-keys; the setup never asks for that);
 //  - an empty sub-key name opens the same key again;
 //  - create makes every missing key on the path; a trailing backslash on a
 //    path is ignored;
