@@ -82,6 +82,7 @@ std::string MemoryRegistry::PathOf(const Node* node) const {
 }
 
 long MemoryRegistry::Failure(Op op, const Node* node, const std::string& childPath) const {
+  if (faults_.empty()) return RegResult::Success;
   std::string path = ToUpper(PathOf(node));
   if (!childPath.empty()) path += "\\" + ToUpper(childPath);
   for (const Fault& fault : faults_) {
