@@ -1,0 +1,143 @@
+// Trusted paths: every AutoCAD profile of the current user gets the install
+// folder appended to its "TRUSTEDPATHS", so AutoCAD loads the add-on without
+// asking.
+#include <cstring>
+#include <vector>
+
+#include "engine/acad_setup.h"
+#include "platform/text.h"
+
+using platform::RegKey;
+namespace RegResult = platform::RegResult;
+using platform::ScopedRegKey;
+
+namespace {
+
+constexpr unsigned long kNameBufferSize = 256;
+constexpr char kTrustedPaths[] = "TRUSTEDPATHS";
+
+// The whole "TRUSTEDPATHS" text up to its first zero byte, empty when the
+// value is missing. The size is asked first so that a long list is read
+// whole: cutting it off here would lose the user's folders on write-back.
+std::string ReadTrustedPaths(platform::Registry& registry, RegKey key) {
+  unsigned long size = 0;
+  if (registry.QueryValue(key, kTrustedPaths, nullptr, nullptr, &size) != RegResult::Success) return std::string();
+  // The value may grow between the two calls; a few rounds settle it.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    std::vector<unsigned char> buffer(size + 1, 0);
+    unsigned long length = size;
+    const long status = registry.QueryValue(key, kTrustedPaths, nullptr, buffer.data(), &length);
+    if (status == RegResult::MoreData) {
+      size = length > size ? length : size * 2;
+      continue;
+    }
+    if (status != RegResult::Success) return std::string();
+    const char* text = reinterpret_cast<const char*>(buffer.data());
+    return std::string(text, strnlen(text, length));
+  }
+  return std::string();
+}
+
+// `base` + "\" + `name` with one trailing backslash removed (by characters:
+// a name may end in a double-byte character whose trail byte is 0x5C).
+std::string JoinKeyPath(const std::string& base, const std::string& name) {
+  std::string path = base + "\\" + name;
+  platform::StripTrailingBackslash(path);
+  return path;
+}
+
+}  // namespace
+
+void ListSubkeys(platform::Registry& registry, RegKey key, CStringList& names) {
+  unsigned long count = 0;
+  if (registry.QuerySubKeyCount(key, &count) != RegResult::Success) count = 0;
+  for (unsigned long i = 0; i < count; ++i) {
+    char name[kNameBufferSize];
+    name[0] = '\0';
+    unsigned long length = kNameBufferSize;
+    registry.EnumKey(key, i, name, &length);
+    // An unreadable name (the registry changed meanwhile) would open this
+    // very key again and list it as its own child.
+    if (name[0] == '\0') continue;
+    ScopedRegKey subKey(registry);
+    if (registry.OpenKeyRead(key, name, subKey.Receive()) == RegResult::Success) names.push_back(name);
+  }
+}
+
+void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
+  // Both lists are complete before anything is written, so the writes
+  // cannot change what is enumerated.
+  CStringList profileRoots;
+  {
+    ScopedRegKey user(registry_);
+    ScopedRegKey acad(registry_);
+    if (registry_.OpenKey(platform::kCurrentUser, nullptr, user.Receive()) == RegResult::Success &&
+        registry_.OpenKeyRead(user.Get(), "SOFTWARE\\Autodesk\\AutoCAD", acad.Receive()) == RegResult::Success) {
+      unsigned long count = 0;
+      registry_.QuerySubKeyCount(acad.Get(), &count);
+      for (unsigned long i = 0; i < count; ++i) {
+        char release[kNameBufferSize];
+        release[0] = '\0';
+        unsigned long length = kNameBufferSize;
+        registry_.EnumKey(acad.Get(), i, release, &length);
+        if (release[0] == '\0') continue;  // would list the AutoCAD key itself
+        ScopedRegKey releaseKey(registry_);
+        if (registry_.OpenKeyRead(acad.Get(), release, releaseKey.Receive()) != RegResult::Success) continue;
+        CStringList products;
+        ListSubkeys(registry_, releaseKey.Get(), products);
+        for (const std::string& product : products) {
+          profileRoots.push_back(JoinKeyPath(std::string("SOFTWARE\\Autodesk\\AutoCAD\\") + release, product) +
+                                 "\\Profiles");
+        }
+      }
+    }
+  }
+
+  CStringList variablesKeys;
+  {
+    ScopedRegKey user(registry_);
+    if (registry_.OpenKey(platform::kCurrentUser, nullptr, user.Receive()) == RegResult::Success) {
+      for (const std::string& root : profileRoots) {
+        ScopedRegKey rootKey(registry_);
+        if (registry_.OpenKeyRead(user.Get(), root.c_str(), rootKey.Receive()) != RegResult::Success) continue;
+        CStringList profiles;
+        ListSubkeys(registry_, rootKey.Get(), profiles);
+        for (const std::string& profile : profiles) variablesKeys.push_back(JoinKeyPath(root, profile) + "\\Variables");
+      }
+    }
+  }
+
+  const std::string folder = platform::ToUpper(installFolder);
+  for (const std::string& path : variablesKeys) {
+    std::string existing;
+    {
+      ScopedRegKey key(registry_);
+      if (registry_.OpenKey(platform::kCurrentUser, path.c_str(), key.Receive()) == RegResult::Success) {
+        existing = ReadTrustedPaths(registry_, key.Get());
+      }
+    }
+
+    // A value of one or two characters (".", "C:") holds no real folder
+    // and is replaced. Otherwise the whole list is stored in upper case,
+    // with the folder appended unless it already occurs anywhere in it.
+    std::string value;
+    if (existing.size() <= 2) {
+      value = installFolder;
+    } else {
+      value = platform::ToUpper(existing);
+      if (platform::FindText(value, folder) == platform::npos) value += ";" + folder;
+    }
+
+    ScopedRegKey key(registry_);
+    long status = registry_.CreateKey(platform::kCurrentUser, path.c_str(), key.Receive());
+    if (status == RegResult::Success) {
+      status = registry_.SetValue(key.Get(), kTrustedPaths, platform::RegType::String,
+                                  reinterpret_cast<const unsigned char*>(value.c_str()),
+                                  static_cast<unsigned long>(value.size() + 1));
+    }
+    if (status != RegResult::Success && problems) {
+      problems->push_back(
+          {SetupProblem::RegistryWrite, 0, "HKEY_CURRENT_USER\\" + path, kTrustedPaths, status});
+    }
+  }
+}
