@@ -1,0 +1,72 @@
+// Host registration against the in-memory registry: the shared cases, then
+// faults only the double can produce.
+#include <gtest/gtest.h>
+
+#include "platform/memory/memory_registry.h"
+#include "platform/reg_file.h"
+#include "tests/support/fixtures.h"
+#include "tests/support/registration_cases.h"
+
+namespace testing_support {
+namespace {
+
+struct MemoryWorld {
+  platform::MemoryRegistry registry;
+  platform::Registry& Registry() { return registry; }
+  // The fixtures start by deleting what the previous one left.
+  void Load(const std::string& name) { LoadRegFixture(registry, name); }
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Memory, RegistrationCases, MemoryWorld);
+
+using Op = platform::MemoryRegistry::Op;
+
+class RegistrationMemory : public RegistrationCases<MemoryWorld> {};
+
+// A standard user may not write below HKEY_LOCAL_MACHINE: every entry is
+// reported, nothing there changes, and the trusted paths are still updated
+// (a profile that cannot be written is reported in turn).
+TEST_F(RegistrationMemory, DeniedWritesAreReportedAndTheRestGoesOn) {
+  world.Load("registration_hosts.reg");
+  const std::string locked = Variables("R18.0\\ACAD-8001:409", "Locked");
+  ASSERT_TRUE(platform::ImportRegText(world.registry, "REGEDIT4\n[HKEY_CURRENT_USER\\" + locked + "]\n"));
+  world.registry.DenyWritesBelow("HKEY_LOCAL_MACHINE");
+  world.registry.FailOn(Op::SetValue, "HKEY_CURRENT_USER\\" + locked);
+  setup.SetInstallFolder(kFolder);
+  AddInstall(setup, 2007, "R17.0\\ACAD-5001:804", "C:\\CAD2007");
+  AddInstall(setup, 2010, kZh2010, "C:\\CAD2010");
+
+  const SetupProblems problems = setup.RegisterWithHosts(1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  const std::string machine = " HKEY_LOCAL_MACHINE\\" + kAcadKey;
+  EXPECT_EQ(Describe(problems), "0 2007" + machine + "R17.0\\ACAD-5001:804\\ Applications\\VK_VidudOvev2007 5\n"
+                                "0 2007" + machine + "R17.0\\ACAD-5001:804\\ Applications\\Velkor2007DLLP 5\n"
+                                "0 2010" + machine + kZh2010 + "\\ Applications\\VK_VidudOvev2010 5\n"
+                                "0 2010" + machine + kZh2010 + "\\ Applications\\Velkor2010DLLP 5\n"
+                                "0 0 HKEY_CURRENT_USER\\" + locked + " TRUSTEDPATHS 5\n");
+  EXPECT_EQ(Entry(kZh2010, "VK_VidudOvev2010", "Leftover"), "1");
+  EXPECT_FALSE(world.registry.KeyExists("HKEY_LOCAL_MACHINE\\" + kAcadKey + "R17.0\\ACAD-5001:804\\Applications"));
+  EXPECT_EQ(User(kZh2010, "<<Unnamed Profile>>"), "C:\\TOOLS;" + kFolderUpper);
+  EXPECT_EQ(world.registry.OpenHandleCount(), 0u);
+}
+
+TEST_F(RegistrationMemory, ListSubkeysAppendsWhatOpensInEnumerationOrder) {
+  ASSERT_TRUE(platform::ImportRegText(world.registry, "REGEDIT4\n[HKEY_CURRENT_USER\\Probe\\B]\n"
+                                                      "[HKEY_CURRENT_USER\\Probe\\a]\n"
+                                                      "[HKEY_CURRENT_USER\\Probe\\Shut]\n"
+                                                      "[HKEY_CURRENT_USER\\Probe\\c]\n"));
+  world.registry.FailOn(Op::OpenKeyRead, "HKEY_CURRENT_USER\\Probe\\Shut");
+  platform::ScopedRegKey probe(world.registry);
+  ASSERT_EQ(world.registry.OpenKeyRead(platform::kCurrentUser, "Probe", probe.Receive()), 0);
+  CStringList names{"kept"};
+  ListSubkeys(world.registry, probe.Get(), names);
+  EXPECT_EQ(names, (CStringList{"kept", "a", "B", "c"}));
+  // No count, no names.
+  world.registry.FailOn(Op::QuerySubKeyCount, "HKEY_CURRENT_USER\\Probe");
+  ListSubkeys(world.registry, probe.Get(), names);
+  EXPECT_EQ(names.size(), 4u);
+  probe.Reset();
+  EXPECT_EQ(world.registry.OpenHandleCount(), 0u);
+}
+
+}  // namespace
+}  // namespace testing_support
