@@ -11,7 +11,8 @@
 //  - Copy onto a read-only file, onto a file another process holds open, or
 //    into a missing folder fails; a copy carries the source's attributes and
 //    alternate data streams ("file:stream") over;
-//  - failures report a Win32 error code through LastError().
+//  - failures report a Win32 error code through LastError();
+//  - no call cuts a path: one that does not fit the system's limit fails.
 // Member names avoid the Win32 macro names (CopyFile, DeleteFile, ...).
 #pragma once
 
@@ -31,8 +32,13 @@ namespace FileError {
 constexpr long FileNotFound = 2;      // ERROR_FILE_NOT_FOUND
 constexpr long PathNotFound = 3;      // ERROR_PATH_NOT_FOUND
 constexpr long AccessDenied = 5;      // ERROR_ACCESS_DENIED
+constexpr long InvalidHandle = 6;     // ERROR_INVALID_HANDLE
+constexpr long NoMoreFiles = 18;      // ERROR_NO_MORE_FILES
 constexpr long SharingViolation = 32; // ERROR_SHARING_VIOLATION
+constexpr long FileExists = 80;       // ERROR_FILE_EXISTS
+constexpr long InvalidName = 123;     // ERROR_INVALID_NAME
 constexpr long AlreadyExists = 183;   // ERROR_ALREADY_EXISTS
+constexpr long EnvVarNotFound = 203;  // ERROR_ENVVAR_NOT_FOUND
 }  // namespace FileError
 
 // One entry of a listing: the bare name and the attribute word.
@@ -72,7 +78,8 @@ class FileSystem {
   // parent is missing.
   virtual bool MakeFolder(const std::string& path) = 0;
 
-  // GetEnvironmentVariableA: the value, empty when unset.
+  // GetEnvironmentVariableA: the whole value, however long (callers that
+  // hold it in a path buffer check the length themselves); empty when unset.
   virtual std::string Environment(const std::string& name) = 0;
 
   // GetLastError after the last failed call of this family.
@@ -81,5 +88,23 @@ class FileSystem {
 
 // The file system this program runs against: the system's on Windows.
 FileSystem& SystemFileSystem();
+
+// Owns a listing and ends it on every way out of a scope.
+class ScopedFind {
+ public:
+  ScopedFind(FileSystem& files, FindHandle find) : files_(files), find_(find) {}
+  ~ScopedFind() {
+    if (find_ != kNoFind) files_.FindEnd(find_);
+  }
+  ScopedFind(const ScopedFind&) = delete;
+  ScopedFind& operator=(const ScopedFind&) = delete;
+
+  FindHandle Get() const { return find_; }
+  bool Valid() const { return find_ != kNoFind; }
+
+ private:
+  FileSystem& files_;
+  FindHandle find_;
+};
 
 }  // namespace platform

@@ -1,0 +1,85 @@
+// The system's file system through kernel32's narrow-character calls.
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/files.h"
+
+namespace platform {
+namespace {
+
+FindHandle FromHandle(HANDLE handle) {
+  return handle == INVALID_HANDLE_VALUE ? kNoFind : reinterpret_cast<FindHandle>(handle);
+}
+
+void Fill(const WIN32_FIND_DATAA& data, FindEntry* entry) {
+  if (!entry) return;
+  entry->name = data.cFileName;
+  entry->attributes = data.dwFileAttributes;
+}
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  std::string ModulePath() override {
+    // MAX_PATH characters and the zero; a longer path comes back cut and
+    // without its zero on older systems, so it counts as no path at all.
+    char path[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
+    if (length == 0 || length >= sizeof(path)) return std::string();
+    return std::string(path, length);
+  }
+
+  FindHandle FindFirst(const std::string& pattern, FindEntry* entry) override {
+    WIN32_FIND_DATAA data = {};
+    const HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) Fill(data, entry);
+    return FromHandle(find);
+  }
+
+  bool FindNext(FindHandle find, FindEntry* entry) override {
+    WIN32_FIND_DATAA data = {};
+    if (!FindNextFileA(reinterpret_cast<HANDLE>(find), &data)) return false;
+    Fill(data, entry);
+    return true;
+  }
+
+  void FindEnd(FindHandle find) override {
+    if (find != kNoFind) FindClose(reinterpret_cast<HANDLE>(find));
+  }
+
+  bool Copy(const std::string& from, const std::string& to, bool failIfExists) override {
+    return CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+  }
+
+  unsigned long GetAttributes(const std::string& path) override { return GetFileAttributesA(path.c_str()); }
+
+  bool SetAttributes(const std::string& path, unsigned long attributes) override {
+    return SetFileAttributesA(path.c_str(), attributes) != FALSE;
+  }
+
+  bool Remove(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }
+
+  bool MakeFolder(const std::string& path) override { return CreateDirectoryA(path.c_str(), nullptr) != FALSE; }
+
+  std::string Environment(const std::string& name) override {
+    // Asked twice: once for the length, once for the value, so that a value
+    // of any length comes back whole.
+    const DWORD needed = GetEnvironmentVariableA(name.c_str(), nullptr, 0);
+    if (needed == 0) return std::string();
+    std::vector<char> value(needed + 1, '\0');
+    const DWORD length = GetEnvironmentVariableA(name.c_str(), value.data(), static_cast<DWORD>(value.size()));
+    if (length == 0 || length >= value.size()) return std::string();
+    return std::string(value.data(), length);
+  }
+
+  long LastError() override { return static_cast<long>(GetLastError()); }
+};
+
+}  // namespace
+
+FileSystem& SystemFileSystem() {
+  static Win32FileSystem files;
+  return files;
+}
+
+}  // namespace platform
