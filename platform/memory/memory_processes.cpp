@@ -1,0 +1,37 @@
+// In-memory process list; see memory_processes.h.
+#include "platform/memory/memory_processes.h"
+
+namespace platform {
+
+SnapshotHandle MemoryProcessList::TakeSnapshot() {
+  if (failSnapshot) return kNoSnapshot;
+  const SnapshotHandle handle = nextHandle_;
+  nextHandle_ += 4;
+  snapshots_[handle] = Snapshot{running, 0};
+  return handle;
+}
+
+bool MemoryProcessList::Read(SnapshotHandle snapshot, std::string* exeName) {
+  const auto it = snapshots_.find(snapshot);
+  if (it == snapshots_.end() || it->second.next >= it->second.names.size()) return false;
+  if (exeName) *exeName = it->second.names[it->second.next];
+  ++it->second.next;
+  ++entriesRead_;
+  return true;
+}
+
+bool MemoryProcessList::FirstProcess(SnapshotHandle snapshot, std::string* exeName) {
+  if (failFirst) return false;
+  const auto it = snapshots_.find(snapshot);
+  if (it == snapshots_.end()) return false;
+  it->second.next = 0;
+  return Read(snapshot, exeName);
+}
+
+bool MemoryProcessList::NextProcess(SnapshotHandle snapshot, std::string* exeName) {
+  return Read(snapshot, exeName);
+}
+
+void MemoryProcessList::ReleaseSnapshot(SnapshotHandle snapshot) { snapshots_.erase(snapshot); }
+
+}  // namespace platform

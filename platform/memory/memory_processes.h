@@ -1,0 +1,45 @@
+// An in-memory process list, for the host check's tests: the running
+// names are set directly, taking or reading a snapshot can be made to fail,
+// and snapshots still held and entries read can be counted.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/processes.h"
+
+namespace platform {
+
+class MemoryProcessList final : public ProcessList {
+ public:
+  // Executable names of the running processes, in list order.
+  std::vector<std::string> running;
+  // TakeSnapshot fails (no snapshot) / FirstProcess fails on a snapshot.
+  bool failSnapshot = false;
+  bool failFirst = false;
+
+  SnapshotHandle TakeSnapshot() override;
+  bool FirstProcess(SnapshotHandle snapshot, std::string* exeName) override;
+  bool NextProcess(SnapshotHandle snapshot, std::string* exeName) override;
+  void ReleaseSnapshot(SnapshotHandle snapshot) override;
+
+  // Snapshots taken and not yet released.
+  std::size_t OpenSnapshotCount() const { return snapshots_.size(); }
+  // Entries handed out so far, over all snapshots.
+  std::size_t EntriesRead() const { return entriesRead_; }
+
+ private:
+  struct Snapshot {
+    std::vector<std::string> names;  // frozen when taken
+    std::size_t next = 0;
+  };
+  bool Read(SnapshotHandle snapshot, std::string* exeName);
+
+  std::map<SnapshotHandle, Snapshot> snapshots_;
+  SnapshotHandle nextHandle_ = 0x100;
+  std::size_t entriesRead_ = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,60 @@
+// The process family: the executable names of the running processes, read
+// the way tool help hands them out: take a snapshot, walk it entry by entry,
+// release it.
+//
+// Two implementations: the system's (platform/win32) and an in-memory list
+// (platform/memory) for tests.
+//
+// Contract shared by every implementation:
+//  - a snapshot is a copy taken at one moment; processes that start or end
+//    later are not seen;
+//  - names are bare executable file names (no folder), CP936 bytes;
+//  - every snapshot TakeSnapshot returns must be given to ReleaseSnapshot.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+using SnapshotHandle = std::uintptr_t;
+constexpr SnapshotHandle kNoSnapshot = 0;
+
+class ProcessList {
+ public:
+  virtual ~ProcessList() = default;
+
+  // CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0): kNoSnapshot on failure.
+  virtual SnapshotHandle TakeSnapshot() = 0;
+
+  // Process32First / Process32Next: the executable name of the first / next
+  // entry (szExeFile); false when there is none or the list is unreadable.
+  virtual bool FirstProcess(SnapshotHandle snapshot, std::string* exeName) = 0;
+  virtual bool NextProcess(SnapshotHandle snapshot, std::string* exeName) = 0;
+
+  // CloseHandle on the snapshot.
+  virtual void ReleaseSnapshot(SnapshotHandle snapshot) = 0;
+};
+
+// The running system's processes (Windows only).
+ProcessList& SystemProcessList();
+
+// Owns a snapshot and releases it on every way out of a scope.
+class ScopedSnapshot {
+ public:
+  ScopedSnapshot(ProcessList& processes, SnapshotHandle snapshot) : processes_(processes), snapshot_(snapshot) {}
+  ~ScopedSnapshot() {
+    if (snapshot_ != kNoSnapshot) processes_.ReleaseSnapshot(snapshot_);
+  }
+  ScopedSnapshot(const ScopedSnapshot&) = delete;
+  ScopedSnapshot& operator=(const ScopedSnapshot&) = delete;
+
+  SnapshotHandle Get() const { return snapshot_; }
+  bool Valid() const { return snapshot_ != kNoSnapshot; }
+
+ private:
+  ProcessList& processes_;
+  SnapshotHandle snapshot_;
+};
+
+}  // namespace platform
