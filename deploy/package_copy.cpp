@@ -1,0 +1,133 @@
+// The data copy; see package_copy.h.
+#include "deploy/package_copy.h"
+
+#include <utility>
+
+#include "deploy/package_folder.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "platform/window.h"
+
+using platform::FormatPath;
+using platform::kPathBufferSize;
+
+namespace {
+
+// Never copied here: the setup program itself, and the fonts and the
+// plotter driver, which go into AutoCAD's own folders.
+const char* const kExcludedNames[] = {"SetUp.EXE", "Velkor_EN.shx", "Velkor_HZ.shx", "Velkor.prt5"};
+
+// The settings file, which goes to the user's settings folder.
+const char kSettingsFile[] = "Velkor.Ini";
+
+// Iterations 0..100 of the listing: "." and ".." take two of them.
+constexpr int kLastIteration = 100;
+
+bool IsExcluded(const std::string& name) {
+  for (const char* excluded : kExcludedNames) {
+    if (platform::EqualsNoCase(name, excluded)) return true;
+  }
+  return false;
+}
+
+std::string CopyFailureText(const std::string& destination) {
+  // Joined rather than formatted: a path may hold a '%'.
+  return "拷贝文件 " + destination +
+         " 失败，可能原因如下：\n\n1、AutoCAD未关闭\n\n2、系统权限未开放，请以管理者权限登陆系统";
+}
+
+}  // namespace
+
+void ClearReadOnly(platform::FileSystem& files, std::string path) {
+  const unsigned long attributes = files.GetAttributes(path);
+  if (attributes == platform::kInvalidAttributes || !(attributes & platform::kAttrReadOnly)) return;
+  files.SetAttributes(path, attributes & ~platform::kAttrReadOnly);
+}
+
+bool DeleteZoneIdentifier(platform::FileSystem& files, std::string path) {
+  return files.Remove(path + ":Zone.Identifier");
+}
+
+CPackageCopy::CPackageCopy(std::string folder, platform::ProgressStepper& progressBar, platform::FileSystem& files,
+                           platform::MessageOwner& owner)
+    : targetFolder(std::move(folder)), progress(progressBar), files_(files), owner_(owner) {
+  // The last character, not the last byte: "乗" ends in the byte 0x5C.
+  if (!targetFolder.empty() && platform::ReverseFindChar(targetFolder, '\\') == targetFolder.size() - 1) {
+    targetFolder.pop_back();
+  }
+}
+
+bool CPackageCopy::CopyDataFolder() {
+  std::string packageFolder;
+  if (!FindPackageFolder(files_, owner_, packageFolder)) return false;
+  // A folder too long for its buffer is not created under a cut name; the
+  // copies into it report it one by one.
+  if (targetFolder.size() < kPathBufferSize) files_.MakeFolder(targetFolder);
+
+  char pattern[kPathBufferSize];
+  if (!FormatPath(pattern, "%s\\*.*", packageFolder.c_str())) {
+    // The package cannot be listed without cutting its folder's name: told
+    // like a failed copy, naming the folder. Retrying cannot help, but the
+    // box offers it; Ignore goes on without the package files.
+    bool abort = false;
+    while (AskRetry(packageFolder, &abort)) {
+    }
+    return !abort;
+  }
+
+  platform::FindEntry entry;
+  const platform::ScopedFind listing(files_, files_.FindFirst(pattern, &entry));
+  if (!listing.Valid()) return true;
+  for (int iteration = 0; iteration <= kLastIteration; ++iteration) {
+    progress.StepIt();
+    if (iteration > 0 && !files_.FindNext(listing.Get(), &entry)) break;
+    // One level only: sub-folders are not entered.
+    if (entry.name == "." || entry.name == ".." || (entry.attributes & platform::kAttrDirectory)) continue;
+    if (platform::FindChar(entry.name, '.') == platform::npos) continue;
+    if (IsExcluded(entry.name)) continue;
+    if (!CopyPackageFile(packageFolder, entry.name)) return false;
+  }
+  return true;
+}
+
+bool CPackageCopy::CopyPackageFile(const std::string& packageFolder, const std::string& name) {
+  char source[kPathBufferSize];
+  char destination[kPathBufferSize];
+  bool fits = FormatPath(source, "%s\\%s", packageFolder.c_str(), name.c_str());
+  std::string destinationPath;  // in full, for the message, even when it does not fit
+  if (platform::EqualsNoCase(name, kSettingsFile)) {
+    const std::string appData = files_.Environment("APPDATA");
+    char settingsFolder[kPathBufferSize];
+    const bool settingsFit = FormatPath(settingsFolder, "%s\\Velkor", appData.c_str());
+    if (settingsFit) files_.MakeFolder(settingsFolder);
+    fits = fits && settingsFit && FormatPath(destination, "%s\\%s", settingsFolder, name.c_str());
+    destinationPath = appData + "\\Velkor\\" + name;
+  } else {
+    fits = fits && FormatPath(destination, "%s\\%s", targetFolder.c_str(), name.c_str());
+    destinationPath = targetFolder + "\\" + name;
+  }
+
+  if (fits) {
+    // Read-only first: it also keeps the source's stream from being
+    // deleted, and the destination from being overwritten.
+    ClearReadOnly(files_, source);
+    DeleteZoneIdentifier(files_, source);
+    ClearReadOnly(files_, destination);
+  }
+  bool abort = false;
+  while (!(fits && files_.Copy(source, destination, false))) {
+    if (!AskRetry(destinationPath, &abort)) break;
+  }
+  if (abort) return false;
+  // A copy carries the source's attributes; none is left read-only.
+  if (fits) ClearReadOnly(files_, destination);
+  return true;
+}
+
+bool CPackageCopy::AskRetry(const std::string& destination, bool* abort) {
+  const int answer =
+      owner_.ShowMessage(CopyFailureText(destination), kSetupCaption, platform::kMbAbortRetryIgnore);
+  // A box that could not be shown answers neither: stop rather than loop.
+  *abort = answer != platform::kIdRetry && answer != platform::kIdIgnore;
+  return answer == platform::kIdRetry;
+}

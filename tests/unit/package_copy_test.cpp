@@ -1,0 +1,315 @@
+// The data copy against the in-memory file system: which files go where,
+// what is done to sources and destinations, the 101-entry cap, and the
+// failure dialogue.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+
+#include "deploy/package_copy.h"
+#include "platform/memory/memory_files.h"
+#include "tests/support/scripted_owner.h"
+
+using platform::MemoryFileSystem;
+
+namespace {
+
+const char kProgramFolder[] = "D:\\Pkg";
+const char kPackage[] = "D:\\Pkg\\Data";
+const char kTarget[] = "E:\\Tools\\V-VidudOvev";
+const char kAppData[] = "C:\\Users\\li\\AppData\\Roaming";
+
+std::string FailureText(const std::string& destination) {
+  return "拷贝文件 " + destination +
+         " 失败，可能原因如下：\n\n1、AutoCAD未关闭\n\n2、系统权限未开放，请以管理者权限登陆系统";
+}
+
+// A scripted owner that can act (release a file, say) while its box is up.
+class ActingOwner : public testing_support::ScriptedOwner {
+ public:
+  std::function<void()> onShow;
+  int ShowMessage(const std::string& text, const std::string& caption, unsigned type) override {
+    if (onShow) onShow();
+    return ScriptedOwner::ShowMessage(text, caption, type);
+  }
+};
+
+class PackageCopyTest : public ::testing::Test {
+ protected:
+  PackageCopyTest() {
+    files.AddFile(std::string(kProgramFolder) + "\\SetUp.exe", "MZ");
+    files.SetModulePath(std::string(kProgramFolder) + "\\SetUp.exe");
+    files.AddFolder(kPackage);
+    files.AddFolder("E:\\Tools");
+    files.AddFolder(kAppData);
+    files.SetEnvironment("APPDATA", kAppData);
+  }
+
+  void Package(const std::string& name, const std::string& content = "package",
+               unsigned long attributes = platform::kAttrArchive) {
+    files.AddFile(std::string(kPackage) + "\\" + name, content, attributes);
+  }
+  bool Run(const std::string& target = kTarget) {
+    CPackageCopy copy(target, progress, files, owner);
+    return copy.CopyDataFolder();
+  }
+  std::string Content(const std::string& path) {
+    std::string content;
+    return files.ReadFile(path, &content) ? content : "<missing>";
+  }
+  bool ReadOnly(const std::string& path) { return files.GetAttributes(path) & platform::kAttrReadOnly; }
+  static std::string In(const std::string& folder, const std::string& name) { return folder + "\\" + name; }
+
+  MemoryFileSystem files;
+  ActingOwner owner;
+  testing_support::CountingProgress progress;
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(PackageCopyTest, CopiesTheFilesOfOneLevelThatHaveADot) {
+  Package("a.dll", "A");
+  Package("b.arx", "B");
+  Package("README");
+  files.AddFile(In(kPackage, "x.y\\c.dll"));
+
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(files.Names(kTarget), (Names{"a.dll", "b.arx"}));
+  EXPECT_EQ(Content(In(kTarget, "a.dll")), "A");
+  EXPECT_EQ(Content(In(kTarget, "b.arx")), "B");
+  // ".", "..", four entries, and the step that finds the listing's end.
+  EXPECT_EQ(progress.steps, 2 + 4 + 1);
+  EXPECT_EQ(files.OpenFindCount(), 0u);
+  EXPECT_TRUE(owner.shown.empty());
+}
+
+TEST_F(PackageCopyTest, ExcludedNamesAreSkippedInAnyCase) {
+  for (const char* name : {"setup.exe", "VELKOR_EN.SHX", "velkor_hz.Shx", "VELKOR.PRT5", "a.dll"}) Package(name);
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(files.Names(kTarget), (Names{"a.dll"}));
+}
+
+TEST_F(PackageCopyTest, SettingsFileGoesToItsOwnFolderUnderItsListedName) {
+  Package("velkor.ini", "[new]");
+  EXPECT_TRUE(Run());
+  const std::string settings = In(kAppData, "Velkor");
+  EXPECT_EQ(files.Names(settings), (Names{"velkor.ini"}));
+  EXPECT_EQ(Content(In(settings, "velkor.ini")), "[new]");
+  EXPECT_EQ(files.Names(kTarget), Names{});
+}
+
+TEST_F(PackageCopyTest, SettingsFileReplacesAReadOnlyOldOne) {
+  Package("Velkor.Ini", "[new]");
+  const std::string old = In(kAppData, "Velkor\\Velkor.Ini");
+  files.AddFile(old, "[old]", platform::kAttrReadOnly);
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(Content(old), "[new]");
+  EXPECT_FALSE(ReadOnly(old));
+  EXPECT_TRUE(owner.shown.empty());
+}
+
+TEST_F(PackageCopyTest, NoDestinationIsLeftReadOnlyAndSourcesAreUnblocked) {
+  const unsigned long readOnly = platform::kAttrReadOnly | platform::kAttrArchive;
+  Package("a.dll", "A", readOnly);
+  Package("b.arx", "B");
+  Package("c.arx", "C", readOnly);
+  files.AddFile(In(kTarget, "b.arx"), "old", readOnly);
+  files.AddStream(In(kPackage, "b.arx"), "Zone.Identifier", "ZoneId=3");
+  // The read-only bit guards the stream too: it must go first.
+  files.AddStream(In(kPackage, "c.arx"), "Zone.Identifier", "ZoneId=3");
+
+  EXPECT_TRUE(Run());
+  for (const char* name : {"a.dll", "b.arx", "c.arx"}) {
+    EXPECT_FALSE(ReadOnly(In(kTarget, name))) << name;
+    EXPECT_FALSE(ReadOnly(In(kPackage, name))) << name;
+    EXPECT_FALSE(files.HasStream(In(kPackage, name), "Zone.Identifier")) << name;
+    EXPECT_FALSE(files.HasStream(In(kTarget, name), "Zone.Identifier")) << name;
+  }
+  EXPECT_EQ(Content(In(kTarget, "b.arx")), "B");
+  EXPECT_TRUE(owner.shown.empty());
+}
+
+TEST_F(PackageCopyTest, ReadOnlySourceThatCannotBeChangedStillGivesAWritableCopy) {
+  // A package on a read-only medium: its attributes stay as they are.
+  Package("a.dll", "A", platform::kAttrReadOnly);
+  files.FailOn(MemoryFileSystem::Op::SetAttributes, kPackage);
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(Content(In(kTarget, "a.dll")), "A");
+  EXPECT_TRUE(ReadOnly(In(kPackage, "a.dll")));
+  EXPECT_FALSE(ReadOnly(In(kTarget, "a.dll")));
+}
+
+TEST_F(PackageCopyTest, AtMost101ListingEntriesAreLookedAt) {
+  for (int i = 0; i < 150; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof(name), "f%03d.dll", i);
+    Package(name);
+  }
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(progress.steps, 101);
+  // "." and ".." take two of the 101: the first 99 files in listing order.
+  const Names copied = files.Names(kTarget);
+  ASSERT_EQ(copied.size(), 99u);
+  EXPECT_EQ(copied.front(), "f000.dll");
+  EXPECT_EQ(copied.back(), "f098.dll");
+  EXPECT_EQ(files.OpenFindCount(), 0u);
+}
+
+TEST_F(PackageCopyTest, EmptyPackageStepsThreeTimesAndSucceeds) {
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(progress.steps, 3);
+  EXPECT_TRUE(files.Exists(kTarget)) << "the target folder is made";
+  EXPECT_EQ(files.Names(kTarget), Names{});
+}
+
+TEST_F(PackageCopyTest, MissingPackageFailsBeforeAnythingIsMade) {
+  files.SetModulePath("D:\\Elsewhere\\SetUp.exe");
+  EXPECT_FALSE(Run());
+  ASSERT_EQ(owner.shown.size(), 1u);
+  EXPECT_EQ(owner.shown[0].type, platform::kMbOk);
+  EXPECT_FALSE(files.Exists(kTarget));
+  EXPECT_EQ(progress.steps, 0);
+}
+
+TEST_F(PackageCopyTest, UnlistablePackageCopiesNothingAndSucceeds) {
+  Package("a.dll");
+  files.FailOn(MemoryFileSystem::Op::FindFirst, In(kPackage, "*.*"));
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(files.Names(kTarget), Names{});
+  EXPECT_TRUE(owner.shown.empty());
+}
+
+// A destination held open by a running AutoCAD, between two other files.
+class LockedDestinationTest : public PackageCopyTest {
+ protected:
+  LockedDestinationTest() {
+    Package("a.dll", "A");
+    Package("b.arx", "B");
+    Package("c.dll", "C");
+    files.AddFile(locked, "loaded");
+    files.HoldOpen(locked);
+  }
+  const std::string locked = In(kTarget, "b.arx");
+};
+
+TEST_F(LockedDestinationTest, MessageNamesTheDestinationAndRetrySucceedsOnceReleased) {
+  owner.answers = {platform::kIdRetry};
+  owner.onShow = [this] { files.Release(locked); };
+  EXPECT_TRUE(Run());
+  ASSERT_EQ(owner.shown.size(), 1u);
+  EXPECT_EQ(owner.shown[0].text, FailureText(locked));
+  EXPECT_EQ(owner.shown[0].caption, "V-软件安装");
+  EXPECT_EQ(owner.shown[0].type, platform::kMbAbortRetryIgnore);
+  EXPECT_EQ(Content(locked), "B");
+  EXPECT_EQ(Content(In(kTarget, "c.dll")), "C");
+}
+
+TEST_F(LockedDestinationTest, RetryWhileStillLockedAsksAgain) {
+  owner.answers = {platform::kIdRetry, platform::kIdRetry, platform::kIdIgnore};
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(owner.shown.size(), 3u);
+  EXPECT_EQ(Content(locked), "loaded");
+}
+
+TEST_F(LockedDestinationTest, IgnoreSkipsThatFileAndGoesOn) {
+  owner.answers = {platform::kIdIgnore};
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(owner.shown.size(), 1u);
+  EXPECT_EQ(Content(locked), "loaded");
+  EXPECT_EQ(Content(In(kTarget, "c.dll")), "C");
+  EXPECT_EQ(progress.steps, 2 + 3 + 1);
+}
+
+TEST_F(LockedDestinationTest, AbortStopsAtOnceAndEndsTheListing) {
+  owner.answers = {platform::kIdAbort};
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(owner.shown.size(), 1u);
+  EXPECT_EQ(Content(In(kTarget, "a.dll")), "A") << "what was copied stays";
+  EXPECT_FALSE(files.Exists(In(kTarget, "c.dll")));
+  EXPECT_EQ(progress.steps, 2 + 2) << "no entry is looked at after b.arx";
+  EXPECT_EQ(files.OpenFindCount(), 0u);
+}
+
+TEST_F(LockedDestinationTest, ABoxThatCannotBeShownStopsTheCopy) {
+  owner.fallback = 0;  // MessageBox's answer when it fails
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(owner.shown.size(), 1u);
+}
+
+TEST_F(PackageCopyTest, OneTrailingBackslashIsCutByCharacters) {
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {{"E:\\Tools\\V-VidudOvev\\", "E:\\Tools\\V-VidudOvev"},
+               {"E:\\Tools\\\\", "E:\\Tools\\"},
+               {"E:\\Tools", "E:\\Tools"},
+               // "乗" is 0x81 0x5C: its trail byte is no backslash.
+               {"E:\\乗", "E:\\乗"},
+               {"E:\\乗\\", "E:\\乗"}};
+  for (const auto& c : cases) {
+    CPackageCopy copy(c.in, progress, files, owner);
+    EXPECT_EQ(copy.targetFolder, c.out) << c.in;
+  }
+}
+
+TEST_F(PackageCopyTest, ChineseTargetFolderReceivesTheFiles) {
+  Package("a.dll", "A");
+  EXPECT_TRUE(Run("E:\\Tools\\乗"));
+  EXPECT_EQ(Content("E:\\Tools\\乗\\a.dll"), "A");
+  EXPECT_EQ(files.Names("E:\\Tools"), (Names{"乗"}));
+}
+
+// Paths that would not fit a 260-character buffer are never used cut: the
+// file is offered like a failed copy, named in full.
+TEST_F(PackageCopyTest, DestinationTooLongIsReportedNotCut) {
+  // 250 characters: "\b.x" still fits (254), "\long-name.dll" (264) does not.
+  const std::string target = "E:\\" + std::string(247, 't');
+  ASSERT_EQ(target.size(), 250u);
+  Package("b.x", "B");
+  Package("long-name.dll", "L");
+  owner.answers = {platform::kIdIgnore};
+  EXPECT_TRUE(Run(target));
+  ASSERT_EQ(owner.shown.size(), 1u);
+  EXPECT_EQ(owner.shown[0].text, FailureText(target + "\\long-name.dll"));
+  EXPECT_EQ(files.Names(target), (Names{"b.x"})) << "nothing is made under a cut name";
+}
+
+TEST_F(PackageCopyTest, SettingsFolderTooLongIsReportedNotCut) {
+  const std::string appData = "C:\\" + std::string(297, 'a');
+  files.SetEnvironment("APPDATA", appData);
+  Package("Velkor.Ini");
+  owner.answers = {platform::kIdAbort};
+  EXPECT_FALSE(Run());
+  ASSERT_EQ(owner.shown.size(), 1u);
+  EXPECT_EQ(owner.shown[0].text, FailureText(appData + "\\Velkor\\Velkor.Ini"));
+  EXPECT_EQ(files.CallCount(MemoryFileSystem::Op::MakeFolder), 1u) << "only the target folder is made";
+}
+
+TEST_F(PackageCopyTest, PackageFolderTooLongToListIsReported) {
+  // 251 + "\Data" = 256 characters; with "\*.*" the pattern needs 260.
+  const std::string program = "D:\\" + std::string(248, 'p');
+  files.AddFile(program + "\\SetUp.exe");
+  files.AddFile(program + "\\Data\\a.dll");
+  files.SetModulePath(program + "\\SetUp.exe");
+  owner.answers = {platform::kIdIgnore, platform::kIdAbort};
+  EXPECT_TRUE(Run());
+  EXPECT_FALSE(Run());
+  ASSERT_EQ(owner.shown.size(), 2u);
+  EXPECT_EQ(owner.shown[0].text, FailureText(program + "\\Data"));
+  EXPECT_EQ(files.Names(kTarget), Names{});
+}
+
+TEST(PackageCopyHelpers, ClearReadOnlyKeepsTheOtherAttributes) {
+  MemoryFileSystem files;
+  const unsigned long hidden = 0x2;
+  files.AddFile("C:\\a.dll", "", platform::kAttrReadOnly | hidden);
+  files.AddFile("C:\\b.dll", "", hidden);
+  ClearReadOnly(files, "C:\\a.dll");
+  ClearReadOnly(files, "C:\\b.dll");
+  ClearReadOnly(files, "C:\\missing.dll");
+  EXPECT_EQ(files.GetAttributes("C:\\a.dll"), hidden);
+  EXPECT_EQ(files.GetAttributes("C:\\b.dll"), hidden);
+  EXPECT_EQ(files.CallCount(MemoryFileSystem::Op::SetAttributes), 1u) << "only a read-only file is written";
+}
+
+}  // namespace
