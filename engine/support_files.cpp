@@ -1,0 +1,84 @@
+// InstallSupportFiles and CopySupportFiles: the files the add-on needs in
+// AutoCAD's own installation folders.
+#include <string>
+
+#include "deploy/package_folder.h"
+#include "engine/acad_setup.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace {
+
+// The per-release DLLs are tried for every year up to this one, whatever
+// release the folder belongs to; the package holds only some of them.
+constexpr int kFirstDllYear = 2007;
+constexpr int kLastDllYear = 2050;
+
+// Copies sourceFolder\sourceName over destinationFolder\destinationName.
+// A source the package does not hold is passed over in silence; any other
+// failure, and a path that would not fit its buffer, becomes a problem.
+void PlaceSupportFile(platform::FileSystem& files, const std::string& sourceFolder, const std::string& sourceName,
+                      const std::string& destinationFolder, const std::string& destinationName,
+                      SetupProblems* problems) {
+  char source[platform::kPathBufferSize];
+  char destination[platform::kPathBufferSize];
+  const bool sourceFits = platform::FormatPath(source, "%s\\%s", sourceFolder.c_str(), sourceName.c_str());
+  const bool destinationFits =
+      platform::FormatPath(destination, "%s\\%s", destinationFolder.c_str(), destinationName.c_str());
+  const std::string sourcePath = sourceFolder + "\\" + sourceName;
+  const std::string destinationPath = destinationFolder + "\\" + destinationName;
+
+  if (!sourceFits || !destinationFits) {
+    if (problems && files.GetAttributes(sourcePath) != platform::kInvalidAttributes) {
+      problems->push_back({SetupProblem::TextTooLong, 0, destinationPath, sourcePath, 0});
+    }
+    return;
+  }
+  if (files.Copy(source, destination, false)) return;
+  const long error = files.LastError();
+  // Most of the 44 DLL names are absent by design.
+  if (files.GetAttributes(source) == platform::kInvalidAttributes) return;
+  if (problems) problems->push_back({SetupProblem::FileCopy, 0, destinationPath, sourcePath, error});
+}
+
+}  // namespace
+
+SetupProblems CAcadSetup::InstallSupportFiles(int f2007, int f2008, int f2009, int f2010, int f2011, int f2012,
+                                              int f2013, int f2014, int f2015, int f2016, int f2017, int f2018,
+                                              int f2019, int f2020, int f2021, int f2022, int f2023, int f2024,
+                                              int f2025, int f2026, int f2027) {
+  const int selected[kReleaseCount] = {f2007, f2008, f2009, f2010, f2011, f2012, f2013,
+                                       f2014, f2015, f2016, f2017, f2018, f2019, f2020,
+                                       f2021, f2022, f2023, f2024, f2025, f2026, f2027};
+  SetupProblems problems;
+  for (int k = 0; k < kReleaseCount; ++k) {
+    if (!selected[k]) continue;
+    for (const std::string& folder : acadFolders[k]) {
+      const std::size_t first = problems.size();
+      // Only AutoCAD 2008 gets the replacement plotter driver.
+      CopySupportFiles(folder, k == 2008 - kFirstYear, &problems);
+      for (std::size_t i = first; i < problems.size(); ++i) problems[i].year = kFirstYear + k;
+    }
+  }
+  return problems;
+}
+
+void CAcadSetup::CopySupportFiles(std::string acadFolder, bool withDriver, SetupProblems* problems) {
+  std::string package;
+  // Looked up afresh for each folder. When the package has gone, the user
+  // has been told, and there is no source left to copy from.
+  if (!FindPackageFolder(files_, owner_, package)) return;
+
+  // No folder is created: Fonts and Drv belong to AutoCAD's installation.
+  const std::string fonts = acadFolder + "\\Fonts";
+  PlaceSupportFile(files_, package, "Velkor_EN.shx", fonts, "Velkor_EN.shx", problems);
+  PlaceSupportFile(files_, package, "Velkor_HZ.shx", fonts, "Velkor_HZ.shx", problems);
+  PlaceSupportFile(files_, package, "itextsharp.dll", acadFolder, "itextsharp.dll", problems);
+  for (int year = kFirstDllYear; year <= kLastDllYear; ++year) {
+    const std::string dll = "ACAD" + std::to_string(year) + "P.dll";
+    PlaceSupportFile(files_, package, dll, acadFolder, dll, problems);
+  }
+  if (withDriver) {
+    PlaceSupportFile(files_, package, "Velkor.prt5", acadFolder + "\\Drv", "pdfplot9.hdi", problems);
+  }
+}

@@ -1,0 +1,194 @@
+// File deployment against the real system under Wine: the process list with
+// a stand-in acad.exe running, and the data copy and the support files
+// against real files, one held open by another process.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "deploy/host_process.h"
+#include "deploy/package_copy.h"
+#include "engine/acad_setup.h"
+#include "platform/files.h"
+#include "platform/memory/memory_registry.h"
+#include "platform/processes.h"
+#include "platform/text.h"
+#include "tests/support/real_files.h"
+#include "tests/support/scripted_owner.h"
+
+using namespace platform;
+using testing_support::AcadStandIn;
+using testing_support::RealSandbox;
+
+namespace {
+
+// The system's files, with the program placed in a scratch folder and
+// APPDATA pointing there too, so that the package and the settings folder
+// are the test's own.
+class RelocatedProgram : public FileSystem {
+ public:
+  RelocatedProgram(std::string program, std::string appData)
+      : program_(std::move(program)), appData_(std::move(appData)) {}
+  std::string ModulePath() override { return program_; }
+  FindHandle FindFirst(const std::string& pattern, FindEntry* entry) override {
+    return real_.FindFirst(pattern, entry);
+  }
+  bool FindNext(FindHandle find, FindEntry* entry) override { return real_.FindNext(find, entry); }
+  void FindEnd(FindHandle find) override { real_.FindEnd(find); }
+  bool Copy(const std::string& from, const std::string& to, bool failIfExists) override {
+    return real_.Copy(from, to, failIfExists);
+  }
+  unsigned long GetAttributes(const std::string& path) override { return real_.GetAttributes(path); }
+  bool SetAttributes(const std::string& path, unsigned long attributes) override {
+    return real_.SetAttributes(path, attributes);
+  }
+  bool Remove(const std::string& path) override { return real_.Remove(path); }
+  bool MakeFolder(const std::string& path) override { return real_.MakeFolder(path); }
+  std::string Environment(const std::string& name) override {
+    return EqualsNoCase(name, "APPDATA") ? appData_ : real_.Environment(name);
+  }
+  long LastError() override { return real_.LastError(); }
+
+ private:
+  FileSystem& real_ = SystemFileSystem();
+  std::string program_;
+  std::string appData_;
+};
+
+class ActingOwner : public testing_support::ScriptedOwner {
+ public:
+  std::function<void()> onShow;
+  int ShowMessage(const std::string& text, const std::string& caption, unsigned type) override {
+    if (onShow) onShow();
+    return ScriptedOwner::ShowMessage(text, caption, type);
+  }
+};
+
+std::vector<std::string> RunningNames() {
+  std::vector<std::string> names;
+  ProcessList& processes = SystemProcessList();
+  const ScopedSnapshot snapshot(processes, processes.TakeSnapshot());
+  std::string name;
+  if (!snapshot.Valid() || !processes.FirstProcess(snapshot.Get(), &name)) return names;
+  do names.push_back(name);
+  while (processes.NextProcess(snapshot.Get(), &name));
+  return names;
+}
+
+// The snapshot may lag a freshly started process by a moment.
+bool BecomesRunning(bool expected) {
+  for (int wait = 0; wait < 100; ++wait) {
+    if (IsAcadRunning(SystemProcessList()) == expected) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
+}
+
+TEST(ProcessesWine, ListGivesBareExecutableNames) {
+  const std::vector<std::string> names = RunningNames();
+  ASSERT_FALSE(names.empty());
+  EXPECT_NE(std::find(names.begin(), names.end(), "wine_tests.exe"), names.end());
+  for (const std::string& name : names) EXPECT_EQ(FindChar(name, '\\'), npos) << name;
+}
+
+TEST(ProcessesWine, AcadIsRunningWhileTheStandInRuns) {
+  ASSERT_TRUE(BecomesRunning(false)) << "an acad.exe was already running";
+  AcadStandIn standIn;
+  ASSERT_TRUE(standIn.Running());
+  EXPECT_TRUE(BecomesRunning(true));
+  standIn.Stop();
+  EXPECT_TRUE(BecomesRunning(false));
+}
+
+class DeployWine : public ::testing::Test {
+ protected:
+  DeployWine()
+      : sandbox("deploy-wine"),
+        root(sandbox.Path()),
+        package(root + "\\Data"),
+        files(root + "\\SetUp.exe", root + "\\AppData") {
+    SystemFileSystem().MakeFolder(package);
+    SystemFileSystem().MakeFolder(root + "\\AppData");
+    Write(root + "\\SetUp.exe", "MZ");
+  }
+  void Write(const std::string& path, const std::string& content) {
+    ASSERT_TRUE(testing_support::WriteRealFile(path, content)) << path;
+  }
+  std::string Content(const std::string& path) {
+    std::string content;
+    return testing_support::ReadRealFile(path, &content) ? content : "<missing>";
+  }
+  bool ReadOnly(const std::string& path) { return files.GetAttributes(path) & kAttrReadOnly; }
+
+  RealSandbox sandbox;
+  const std::string root;
+  const std::string package;
+  RelocatedProgram files;
+  ActingOwner owner;
+  testing_support::CountingProgress progress;
+};
+
+TEST_F(DeployWine, DataCopyIntoAChineseFolderWaitsForAHeldFile) {
+  Write(package + "\\a.dll", "A");
+  Write(package + "\\b.arx", "B");
+  Write(package + "\\README", "r");
+  Write(package + "\\velkor.ini", "[settings]");
+  Write(package + "\\SetUp.exe", "MZ");
+  SystemFileSystem().MakeFolder(package + "\\x.y");
+  files.SetAttributes(package + "\\b.arx", kAttrReadOnly | kAttrArchive);
+
+  // "乗" is 0x81 0x5C: the folder must not be taken to end in a backslash.
+  const std::string target = root + "\\Tools\\乗";
+  SystemFileSystem().MakeFolder(root + "\\Tools");
+  SystemFileSystem().MakeFolder(target);
+  Write(target + "\\b.arx", "loaded");
+  AcadStandIn standIn(target + "\\b.arx");
+  ASSERT_TRUE(standIn.Running());
+  owner.answers = {kIdRetry};
+  owner.onShow = [&standIn] { standIn.Stop(); };
+
+  CPackageCopy copy(target + "\\", progress, files, owner);
+  EXPECT_TRUE(copy.CopyDataFolder());
+  ASSERT_EQ(owner.shown.size(), 1u);
+  EXPECT_NE(owner.shown[0].text.find(target + "\\b.arx"), std::string::npos);
+  EXPECT_EQ(Content(target + "\\a.dll"), "A");
+  EXPECT_EQ(Content(target + "\\b.arx"), "B");
+  EXPECT_EQ(Content(target + "\\README"), "<missing>");
+  EXPECT_EQ(Content(target + "\\SetUp.exe"), "<missing>");
+  EXPECT_EQ(Content(root + "\\AppData\\Velkor\\velkor.ini"), "[settings]");
+  EXPECT_FALSE(ReadOnly(package + "\\b.arx"));
+  EXPECT_FALSE(ReadOnly(target + "\\b.arx"));
+}
+
+TEST_F(DeployWine, SupportFileFailuresAreReportedWithTheSystemsError) {
+  Write(package + "\\Velkor_EN.shx", "EN");
+  Write(package + "\\Velkor_HZ.shx", "HZ");
+  Write(package + "\\itextsharp.dll", "pdf");
+  Write(package + "\\ACAD2010P.dll", "2010");
+  // An AutoCAD folder without Fonts, its DLL loaded by a running AutoCAD.
+  const std::string acad = root + "\\AutoCAD 2010";
+  SystemFileSystem().MakeFolder(acad);
+  Write(acad + "\\ACAD2010P.dll", "loaded");
+  AcadStandIn standIn(acad + "\\ACAD2010P.dll");
+  ASSERT_TRUE(standIn.Running());
+
+  MemoryRegistry registry;
+  CAcadSetup setup(registry, files, owner);
+  SetupProblems problems;
+  setup.CopySupportFiles(acad, false, &problems);
+  standIn.Stop();
+
+  EXPECT_EQ(Content(acad + "\\itextsharp.dll"), "pdf");
+  ASSERT_EQ(problems.size(), 3u);
+  EXPECT_EQ(problems[0].place, acad + "\\Fonts\\Velkor_EN.shx");
+  EXPECT_EQ(problems[0].error, FileError::PathNotFound);
+  EXPECT_EQ(problems[1].error, FileError::PathNotFound);
+  EXPECT_EQ(problems[2].place, acad + "\\ACAD2010P.dll");
+  EXPECT_EQ(problems[2].item, package + "\\ACAD2010P.dll");
+  EXPECT_EQ(problems[2].error, FileError::SharingViolation);
+  EXPECT_EQ(Content(acad + "\\ACAD2010P.dll"), "loaded");
+}
+
+}  // namespace
