@@ -58,19 +58,19 @@ void CAcadSetup::ScanRoot(const char* rootPath, const char* prefixFormat, int la
     ScopedRegKey release(registry_);
     if (registry_.OpenKeyRead(root.Get(), name, release.Receive()) != platform::RegResult::Success) continue;
 
-    foundKeys.clear();
-    foundValues.clear();
-    valueName = "AcadLocation";
-    SearchValue(release.Get(), "", "", basePath);
-    const CStringList locationKeys = foundKeys;
-    const CStringList folders = foundValues;
-
-    foundKeys.clear();
-    foundValues.clear();
-    valueName = "ProductName";
-    SearchValue(release.Get(), "", "", basePath);
-    const CStringList nameKeys = foundKeys;
-    const CStringList productNames = foundValues;
+    // Both searches leave their hits in the work members; each pair is set
+    // aside before the next search overwrites it.
+    auto search = [&](const char* value, CStringList& keys, CStringList& data) {
+      foundKeys.clear();
+      foundValues.clear();
+      valueName = value;
+      SearchValue(release.Get(), "", "", basePath);
+      keys = foundKeys;
+      data = foundValues;
+    };
+    CStringList locationKeys, folders, nameKeys, productNames;
+    search("AcadLocation", locationKeys, folders);
+    search("ProductName", nameKeys, productNames);
 
     for (std::size_t n = 0; n < locationKeys.size(); ++n) {
       const std::string& key = locationKeys.at(n);

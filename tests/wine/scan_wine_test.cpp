@@ -11,21 +11,25 @@
 
 namespace {
 
-TEST(ScanWine, FilesTheMachineFixture) {
-  ASSERT_EQ(testing_support::ImportWithRegedit(testing_support::FixturePath("machine_scan.reg")), 0);
+// A scan of the real registry after regedit has imported `fixture`.
+class ScanWine : public ::testing::Test {
+ protected:
+  void ScanAfterImport(const std::string& fixture) {
+    ASSERT_EQ(testing_support::ImportWithRegedit(testing_support::FixturePath(fixture)), 0);
+    setup.ScanReleases();
+  }
   testing_support::NullFileSystem files;
   testing_support::ScriptedOwner owner;
-  CAcadSetup setup(platform::SystemRegistry(), files, owner);
-  setup.ScanReleases();
+  CAcadSetup setup{platform::SystemRegistry(), files, owner};
+};
+
+TEST_F(ScanWine, FilesTheMachineFixture) {
+  ScanAfterImport("machine_scan.reg");
   testing_support::ExpectMachineScanCatalogue(setup);
 }
 
-TEST(ScanWine, NoRootsRecordNothing) {
-  ASSERT_EQ(testing_support::ImportWithRegedit(testing_support::FixturePath("empty_machine.reg")), 0);
-  testing_support::NullFileSystem files;
-  testing_support::ScriptedOwner owner;
-  CAcadSetup setup(platform::SystemRegistry(), files, owner);
-  setup.ScanReleases();
+TEST_F(ScanWine, NoRootsRecordNothing) {
+  ScanAfterImport("empty_machine.reg");
   for (int k = 0; k < kReleaseCount; ++k) EXPECT_TRUE(setup.acadFolders[k].empty()) << k;
 }
 
