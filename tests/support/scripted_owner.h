@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,13 @@ class ScriptedOwner : public platform::MessageOwner {
   std::deque<int> answers;
   int fallback = platform::kIdOk;
   std::vector<ShownMessage> shown;
+  // Runs while a box is up, before it is answered: the user closing AutoCAD
+  // before pressing Retry, say.
+  std::function<void()> onShow;
 
   int ShowMessage(const std::string& text, const std::string& caption, unsigned type) override {
     shown.push_back({text, caption, type});
+    if (onShow) onShow();
     if (answers.empty()) return fallback;
     const int answer = answers.front();
     answers.pop_front();

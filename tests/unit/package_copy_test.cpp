@@ -24,15 +24,6 @@ std::string FailureText(const std::string& destination) {
          " 失败，可能原因如下：\n\n1、AutoCAD未关闭\n\n2、系统权限未开放，请以管理者权限登陆系统";
 }
 
-// A scripted owner that can act (release a file, say) while its box is up.
-class ActingOwner : public testing_support::ScriptedOwner {
- public:
-  std::function<void()> onShow;
-  int ShowMessage(const std::string& text, const std::string& caption, unsigned type) override {
-    if (onShow) onShow();
-    return ScriptedOwner::ShowMessage(text, caption, type);
-  }
-};
 
 class PackageCopyTest : public ::testing::Test {
  protected:
@@ -61,7 +52,7 @@ class PackageCopyTest : public ::testing::Test {
   static std::string In(const std::string& folder, const std::string& name) { return folder + "\\" + name; }
 
   MemoryFileSystem files;
-  ActingOwner owner;
+  testing_support::ScriptedOwner owner;
   testing_support::CountingProgress progress;
 };
 

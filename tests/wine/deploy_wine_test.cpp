@@ -57,14 +57,6 @@ class RelocatedProgram : public FileSystem {
   std::string appData_;
 };
 
-class ActingOwner : public testing_support::ScriptedOwner {
- public:
-  std::function<void()> onShow;
-  int ShowMessage(const std::string& text, const std::string& caption, unsigned type) override {
-    if (onShow) onShow();
-    return ScriptedOwner::ShowMessage(text, caption, type);
-  }
-};
 
 std::vector<std::string> RunningNames() {
   std::vector<std::string> names;
@@ -126,7 +118,7 @@ class DeployWine : public ::testing::Test {
   const std::string root;
   const std::string package;
   RelocatedProgram files;
-  ActingOwner owner;
+  testing_support::ScriptedOwner owner;
   testing_support::CountingProgress progress;
 };
 
