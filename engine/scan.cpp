@@ -11,7 +11,6 @@ using platform::ScopedRegKey;
 
 namespace {
 
-constexpr unsigned long kNameBufferSize = 256;
 constexpr unsigned long kValueBufferSize = 520;
 // The registry itself nests keys at most 512 levels deep; a symbolic link
 // can make a tree endless, so the search never goes deeper than that.
@@ -45,18 +44,15 @@ void CAcadSetup::ScanRoot(const char* rootPath, const char* prefixFormat, int la
   unsigned long count = 0;
   registry_.QuerySubKeyCount(root.Get(), &count);
   for (unsigned long i = 0; i < count; ++i) {
-    char name[kNameBufferSize];
-    name[0] = '\0';
-    unsigned long length = kNameBufferSize;
-    registry_.EnumKey(root.Get(), i, name, &length);
+    const std::string name = platform::SubKeyName(registry_, root.Get(), i);
     // An unreadable name would open the root itself again as a release.
-    if (name[0] == '\0') continue;
+    if (name.empty()) continue;
     // The prefix format's %s is the release key's name.
     std::string basePath = prefixFormat;
     basePath.replace(basePath.find("%s"), 2, name);
 
     ScopedRegKey release(registry_);
-    if (registry_.OpenKeyRead(root.Get(), name, release.Receive()) != platform::RegResult::Success) continue;
+    if (registry_.OpenKeyRead(root.Get(), name.c_str(), release.Receive()) != platform::RegResult::Success) continue;
 
     // Both searches leave their hits in the work members; each pair is set
     // aside before the next search overwrites it.
@@ -128,12 +124,9 @@ void CAcadSetup::SearchValue(RegKey parent, const char* name, std::string relati
       stack.pop_back();
       continue;
     }
-    char subName[kNameBufferSize];
-    subName[0] = '\0';
-    unsigned long length = kNameBufferSize;
-    registry_.EnumKey(top.key.Get(), top.next++, subName, &length);
+    const std::string subName = platform::SubKeyName(registry_, top.key.Get(), top.next++);
     // The registry changed under us: an empty name would reopen this key.
-    if (subName[0] == '\0') continue;
-    visit(top.key.Get(), subName, top.relativePath + subName + "\\");
+    if (subName.empty()) continue;
+    visit(top.key.Get(), subName.c_str(), top.relativePath + subName + "\\");
   }
 }

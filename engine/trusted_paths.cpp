@@ -13,7 +13,6 @@ using platform::ScopedRegKey;
 
 namespace {
 
-constexpr unsigned long kNameBufferSize = 256;
 constexpr char kTrustedPaths[] = "TRUSTEDPATHS";
 
 // The whole "TRUSTEDPATHS" text up to its first zero byte, empty when the
@@ -52,15 +51,12 @@ void ListSubkeys(platform::Registry& registry, RegKey key, CStringList& names) {
   unsigned long count = 0;
   if (registry.QuerySubKeyCount(key, &count) != RegResult::Success) count = 0;
   for (unsigned long i = 0; i < count; ++i) {
-    char name[kNameBufferSize];
-    name[0] = '\0';
-    unsigned long length = kNameBufferSize;
-    registry.EnumKey(key, i, name, &length);
+    const std::string name = platform::SubKeyName(registry, key, i);
     // An unreadable name (the registry changed meanwhile) would open this
     // very key again and list it as its own child.
-    if (name[0] == '\0') continue;
+    if (name.empty()) continue;
     ScopedRegKey subKey(registry);
-    if (registry.OpenKeyRead(key, name, subKey.Receive()) == RegResult::Success) names.push_back(name);
+    if (registry.OpenKeyRead(key, name.c_str(), subKey.Receive()) == RegResult::Success) names.push_back(name);
   }
 }
 
@@ -76,17 +72,14 @@ void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
       unsigned long count = 0;
       registry_.QuerySubKeyCount(acad.Get(), &count);
       for (unsigned long i = 0; i < count; ++i) {
-        char release[kNameBufferSize];
-        release[0] = '\0';
-        unsigned long length = kNameBufferSize;
-        registry_.EnumKey(acad.Get(), i, release, &length);
-        if (release[0] == '\0') continue;  // would list the AutoCAD key itself
+        const std::string release = platform::SubKeyName(registry_, acad.Get(), i);
+        if (release.empty()) continue;  // would list the AutoCAD key itself
         ScopedRegKey releaseKey(registry_);
-        if (registry_.OpenKeyRead(acad.Get(), release, releaseKey.Receive()) != RegResult::Success) continue;
+        if (registry_.OpenKeyRead(acad.Get(), release.c_str(), releaseKey.Receive()) != RegResult::Success) continue;
         CStringList products;
         ListSubkeys(registry_, releaseKey.Get(), products);
         for (const std::string& product : products) {
-          profileRoots.push_back(JoinKeyPath(std::string("SOFTWARE\\Autodesk\\AutoCAD\\") + release, product) +
+          profileRoots.push_back(JoinKeyPath("SOFTWARE\\Autodesk\\AutoCAD\\" + release, product) +
                                  "\\Profiles");
         }
       }

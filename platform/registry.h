@@ -98,6 +98,11 @@ class Registry {
   virtual long CloseKey(RegKey key) = 0;
 };
 
+// The name of sub-key `index` of `key`, read into a zeroed 256-byte buffer;
+// empty when it cannot be read (the registry changed meanwhile). Callers skip
+// an empty name: opening "" would open `key` itself again.
+std::string SubKeyName(Registry& registry, RegKey key, unsigned long index);
+
 // The registry this program runs against: the system's on Windows.
 Registry& SystemRegistry();
 
