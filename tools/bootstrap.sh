@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ make
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-  wine64 locales xvfb xauth imagemagick fonts-wqy-zenhei bc
+  wine64 fonts-wine locales xvfb xauth imagemagick fonts-wqy-zenhei bc python3
 )
 
 missing=()
@@ -27,11 +27,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The Wine tests run in code page 936, which needs the zh_CN.UTF-8 locale.
-if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
-  echo "bootstrap: generating zh_CN.UTF-8"
-  if ! grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-    echo 'zh_CN.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+# The Wine tests run in code page 936, which needs the zh_CN.UTF-8 locale;
+# the screenshot on a Western system (code page 1252) needs en_US.UTF-8.
+for loc in zh_CN en_US; do
+  if ! locale -a 2>/dev/null | grep -qi "^$loc\.utf-\?8$"; then
+    echo "bootstrap: generating $loc.UTF-8"
+    if ! grep -q "^$loc.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null; then
+      echo "$loc.UTF-8 UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+    fi
+    $SUDO locale-gen >/dev/null
   fi
-  $SUDO locale-gen >/dev/null
-fi
+done

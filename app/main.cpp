@@ -1,0 +1,46 @@
+// The program's entry and its global objects.
+#include <windows.h>
+
+#include "app/globals.h"
+#include "platform/files.h"
+#include "platform/processes.h"
+#include "platform/registry.h"
+#include "platform/window.h"
+
+// One translation unit, so they are made in this order and destroyed in
+// reverse.
+std::string lastBrowseFolder;
+CWizardApp theApp;
+CAcadSetup theSetup(platform::SystemRegistry(), platform::SystemFileSystem(), SetupMessageOwner());
+
+namespace {
+
+// Lets the program load DLLs from the system folder only, never from its
+// own folder (a download folder may hold planted DLLs). Looked up at run
+// time: systems without the call still start.
+void RestrictDllSearch() {
+  using SetDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  if (!kernel) return;
+  const auto setDirectories = reinterpret_cast<SetDirectoriesFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (setDirectories) setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  SetDllDirectoryW(L"");  // also drops the current folder from the search
+}
+
+}  // namespace
+
+bool CWizardApp::InitInstance() {
+  AfxEnableControlContainer();
+  RunWizard(WizardWorld{theSetup, platform::SystemFileSystem(), platform::SystemProcessList(),
+                        platform::SystemDialogRunner()});
+  // False: the program ends without a message loop.
+  return false;
+}
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  RestrictDllSearch();
+  AfxWinMain();
+  // No exit code of the program's own.
+  return 0;
+}

@@ -1,0 +1,24 @@
+// The run of the setup program.
+#include "app/wizard_app.h"
+
+#include "ui/dlg_setup.h"
+
+ForwardingOwner& SetupMessageOwner() {
+  static ForwardingOwner owner;
+  return owner;
+}
+
+BEGIN_MESSAGE_MAP(CWizardApp, CWinApp)
+ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
+END_MESSAGE_MAP()
+
+void RunWizard(const WizardWorld& world) {
+  // The catalogue is complete before the dialog exists.
+  world.setup.ScanReleases();
+  Dlg_Setup dialog(SetupContext{world.setup, world.files, world.processes});
+  dialog.UseRunner(world.dialogs);
+  // Boxes the engine's steps show are owned by the dialog while it runs.
+  SetupMessageOwner().target = &dialog;
+  dialog.DoModal();
+  SetupMessageOwner().target = nullptr;
+}

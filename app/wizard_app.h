@@ -1,0 +1,50 @@
+// CWizardApp, the setup program's application object: its run scans the
+// registry for AutoCAD releases, shows the setup dialog once, modally, and
+// ends the program when the dialog closes.
+#pragma once
+
+#include <string>
+
+#include "app/win_app.h"
+#include "platform/window.h"
+
+class CAcadSetup;
+class CDialog;
+
+namespace platform {
+class DialogRunner;
+class FileSystem;
+class ProcessList;
+}  // namespace platform
+
+// What the run works with: the program's own globals and the system, or
+// doubles in tests.
+struct WizardWorld {
+  CAcadSetup& setup;
+  platform::FileSystem& files;
+  platform::ProcessList& processes;
+  platform::DialogRunner& dialogs;
+};
+
+// The owner of the engine's message boxes: the dialog that is running, or
+// nobody (a box then answers 0) before and after it.
+struct ForwardingOwner final : platform::MessageOwner {
+  platform::MessageOwner* target = nullptr;
+  int ShowMessage(const std::string& text, const std::string& caption, unsigned type) override {
+    return target ? target->ShowMessage(text, caption, type) : 0;
+  }
+};
+ForwardingOwner& SetupMessageOwner();
+
+// The run itself, for the application object and for tests: the scan, then
+// one modal setup dialog, whose result is not looked at.
+void RunWizard(const WizardWorld& world);
+
+class CWizardApp : public CWinApp {
+ public:
+  CWizardApp() = default;
+
+  bool InitInstance() override;
+
+  DECLARE_MESSAGE_MAP()
+};

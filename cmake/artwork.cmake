@@ -1,0 +1,23 @@
+# The program's artwork: the dialog's logo and menu picture and the program
+# icon, drawn by tools/make-artwork.sh into ${SETUP_ARTWORK_DIR}. The script
+# runs on the build host in every configuration, cross builds included; it
+# needs /usr/bin/convert (ImageMagick), /usr/bin/python3 and fonts-wqy-zenhei.
+#
+#   SETUP_ARTWORK_DIR    the folder holding logo.bmp, menu.bmp and setup.ico
+#   SETUP_ARTWORK_FILES  those three files
+#   setup_artwork        the target that brings them up to date
+
+set(SETUP_ARTWORK_DIR ${CMAKE_BINARY_DIR}/res)
+set(SETUP_ARTWORK_FILES
+  ${SETUP_ARTWORK_DIR}/logo.bmp
+  ${SETUP_ARTWORK_DIR}/menu.bmp
+  ${SETUP_ARTWORK_DIR}/setup.ico)
+
+find_program(SETUP_BASH bash REQUIRED)
+add_custom_command(
+  OUTPUT ${SETUP_ARTWORK_FILES}
+  COMMAND ${SETUP_BASH} ${CMAKE_SOURCE_DIR}/tools/make-artwork.sh ${SETUP_ARTWORK_DIR}
+  DEPENDS ${CMAKE_SOURCE_DIR}/tools/make-artwork.sh ${CMAKE_SOURCE_DIR}/tools/pack-artwork.py
+  COMMENT "Drawing the logo, the menu picture and the icon"
+  VERBATIM)
+add_custom_target(setup_artwork DEPENDS ${SETUP_ARTWORK_FILES})

@@ -1,0 +1,237 @@
+// Real dialogs through user32 and gdi32: the template resource of the
+// dialog's id made into a modal window, its messages handed to the
+// program's DialogHandler.
+//
+// Windows are Unicode windows. The program's own texts are converted from
+// code page 936 explicitly, so they show right on a system whose ANSI code
+// page is another; system texts (paths) go through the ANSI code page, as
+// the narrow calls would take them.
+#include <windows.h>
+// commctrl.h needs the types of windows.h first; only its declarations are
+// used: comctl32 itself is loaded at run time.
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace platform {
+namespace {
+
+constexpr UINT kProgramCodePage = 936;
+
+UINT CodePageOf(TextCodePage codePage) { return codePage == TextCodePage::Program ? kProgramCodePage : CP_ACP; }
+
+std::wstring Widen(const std::string& text, UINT codePage) {
+  if (text.empty()) return std::wstring();
+  const int length = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+  return wide;
+}
+
+std::string Narrow(const std::wstring& wide, UINT codePage) {
+  if (wide.empty()) return std::string();
+  const int length =
+      WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), &text[0], length, nullptr, nullptr);
+  return text;
+}
+
+class Win32Graphics final : public Graphics {
+ public:
+  GdiObject CreateSolidBrush(Color color) override {
+    return reinterpret_cast<GdiObject>(::CreateSolidBrush(color));
+  }
+  GdiObject CreateFont(const FontSpec& font) override {
+    // The face name is the program's own text: wide, so that "宋体" is
+    // found on any system.
+    const std::wstring face = Widen(font.face, kProgramCodePage);
+    return reinterpret_cast<GdiObject>(::CreateFontW(
+        font.height, font.width, font.escapement, font.orientation, font.weight, font.italic, font.underline,
+        font.strikeOut, static_cast<DWORD>(font.charSet), static_cast<DWORD>(font.outPrecision),
+        static_cast<DWORD>(font.clipPrecision), static_cast<DWORD>(font.quality),
+        static_cast<DWORD>(font.pitchAndFamily), face.c_str()));
+  }
+  bool DeleteObject(GdiObject object) override { return ::DeleteObject(reinterpret_cast<HGDIOBJ>(object)) != 0; }
+};
+
+Win32Graphics& TheGraphics() {
+  static Win32Graphics graphics;
+  return graphics;
+}
+
+class Win32DeviceContext final : public DeviceContext {
+ public:
+  explicit Win32DeviceContext(HDC dc) : dc_(dc) {}
+  Color SetTextColor(Color color) override { return ::SetTextColor(dc_, color); }
+  int SetBkMode(int mode) override { return ::SetBkMode(dc_, mode); }
+  GdiObject SelectObject(GdiObject object) override {
+    return reinterpret_cast<GdiObject>(::SelectObject(dc_, reinterpret_cast<HGDIOBJ>(object)));
+  }
+
+ private:
+  HDC dc_;
+};
+
+class Win32DialogWindow final : public DialogWindow {
+ public:
+  explicit Win32DialogWindow(HWND dialog) : dialog_(dialog) {}
+
+  bool HasItem(int id) override { return Item(id) != nullptr; }
+
+  std::string GetText(int id, TextCodePage codePage) override {
+    const HWND window = Item(id);
+    if (!window) return std::string();
+    const int length = GetWindowTextLengthW(window);
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(window, buffer.data(), length + 1);
+    return Narrow(std::wstring(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0)),
+                  CodePageOf(codePage));
+  }
+
+  void SetText(int id, const std::string& text, TextCodePage codePage) override {
+    if (const HWND window = Item(id)) SetWindowTextW(window, Widen(text, CodePageOf(codePage)).c_str());
+  }
+
+  int GetCheck(int id) override { return IsDlgButtonChecked(dialog_, id) == BST_CHECKED ? 1 : 0; }
+  void SetCheck(int id, int state) override { CheckDlgButton(dialog_, id, state ? BST_CHECKED : BST_UNCHECKED); }
+
+  void Show(int id, int command) override {
+    if (const HWND window = Item(id)) ShowWindow(window, command);
+  }
+  void Enable(int id, bool enable) override {
+    if (const HWND window = Item(id)) EnableWindow(window, enable);
+  }
+  bool IsVisible(int id) override {
+    const HWND window = Item(id);
+    return window && IsWindowVisible(window);
+  }
+  bool IsEnabled(int id) override {
+    const HWND window = Item(id);
+    return window && IsWindowEnabled(window);
+  }
+
+  Rect WindowRect(int id) override {
+    RECT rect = {};
+    if (const HWND window = Item(id)) ::GetWindowRect(window, &rect);
+    return Rect{rect.left, rect.top, rect.right, rect.bottom};
+  }
+
+  Rect ScreenToClient(const Rect& screen) override {
+    POINT points[2] = {{screen.left, screen.top}, {screen.right, screen.bottom}};
+    ::ScreenToClient(dialog_, &points[0]);
+    ::ScreenToClient(dialog_, &points[1]);
+    return Rect{points[0].x, points[0].y, points[1].x, points[1].y};
+  }
+
+  void Move(int id, const Rect& rect, bool repaint) override {
+    if (const HWND window = Item(id)) MoveWindow(window, rect.left, rect.top, rect.Width(), rect.Height(), repaint);
+  }
+
+  std::intptr_t Send(int id, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
+    const HWND window = Item(id);
+    return window ? SendMessageW(window, message, wParam, lParam) : 0;
+  }
+
+  bool SetSmallIcon(int iconId) override {
+    const HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(iconId));
+    if (!icon) return false;
+    SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    return true;
+  }
+
+  int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
+    return MessageBoxW(dialog_, Widen(text, kProgramCodePage).c_str(), Widen(caption, kProgramCodePage).c_str(),
+                       type);
+  }
+
+  void End(int result) override { EndDialog(dialog_, result); }
+  Graphics& Gdi() override { return TheGraphics(); }
+
+ private:
+  HWND Item(int id) const { return id == 0 ? dialog_ : GetDlgItem(dialog_, id); }
+  HWND dialog_;
+};
+
+struct RunState {
+  DialogHandler* handler;
+  Win32DialogWindow* window;
+};
+
+INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* state = reinterpret_cast<RunState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  if (message == WM_INITDIALOG) {
+    state = reinterpret_cast<RunState*>(lParam);
+    SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+    state->window = new Win32DialogWindow(dialog);
+    return state->handler->OnWindowInit(*state->window) ? TRUE : FALSE;
+  }
+  if (!state || !state->window) return FALSE;
+  switch (message) {
+    case WM_COMMAND:
+      state->handler->OnWindowCommand(LOWORD(wParam), HIWORD(wParam));
+      return TRUE;
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC: {
+      const int kind = static_cast<int>(message - WM_CTLCOLORMSGBOX);
+      const int id = kind == CtlColor::Dialog ? 0 : GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+      Win32DeviceContext dc(reinterpret_cast<HDC>(wParam));
+      const GdiObject brush = state->handler->OnWindowCtlColor(dc, id, kind);
+      return brush ? static_cast<INT_PTR>(brush) : FALSE;
+    }
+    case WM_NCDESTROY:
+      state->handler->OnWindowGone();
+      delete state->window;
+      state->window = nullptr;
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+// The progress bar's window class lives in comctl32, which is loaded from
+// the system folder only, never from beside the program.
+void RegisterCommonControls() {
+  using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  static bool done = false;
+  if (done) return;
+  done = true;
+  wchar_t path[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+  if (length == 0 || length + 14 >= MAX_PATH) return;
+  lstrcatW(path, L"\\comctl32.dll");
+  const HMODULE comctl = LoadLibraryW(path);
+  if (!comctl) return;
+  const auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(comctl, "InitCommonControlsEx")));
+  if (!init) return;
+  INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_PROGRESS_CLASS};
+  init(&classes);
+}
+
+class Win32DialogRunner final : public DialogRunner {
+ public:
+  int RunModal(const DialogTemplate& dialogTemplate, DialogHandler& handler) override {
+    RegisterCommonControls();
+    RunState state{&handler, nullptr};
+    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(dialogTemplate.resourceId),
+                                           nullptr, DialogProc, reinterpret_cast<LPARAM>(&state));
+    return static_cast<int>(result);
+  }
+};
+
+}  // namespace
+
+DialogRunner& SystemDialogRunner() {
+  static Win32DialogRunner runner;
+  return runner;
+}
+
+}  // namespace platform

@@ -1,0 +1,77 @@
+# Helpers for end-to-end scenario scripts. Source it from a script that
+# run-under-x.sh runs (which sets up the display and the Wine environment):
+#   . "$E2E_DIR/lib.sh"
+# Settings, from the environment:
+#   E2E_DRIVER      dialog_driver.exe, for drive (required there)
+#   E2E_LOG         file that also collects what drive prints (optional)
+#   SETUP_DESKTOP=1 start_app runs the program in a Wine desktop window
+#                   "setup" of 800x600, which draws captions and frames;
+#                   drive then attaches the driver to that desktop.
+
+: "${SETUP_WINE:=/usr/lib/wine/wine64}"
+E2E_DESKTOP_NAME=setup
+APP_PID=
+
+# A Unix path as Wine's Z: drive sees it; Windows paths pass unchanged.
+e2e_winpath() {
+  case $1 in
+    [A-Za-z]:*) printf '%s\n' "$1" ;;
+    *) local p; p=$(realpath -m "$1"); printf 'Z:%s\n' "${p//\//\\}" ;;
+  esac
+}
+
+# start_app <exe> [args...]: starts the program in the background; its
+# wine64 (or explorer) process id is left in APP_PID.
+start_app() {
+  local exe=$1; shift
+  if [ "${SETUP_DESKTOP:-0}" = 1 ]; then
+    "$SETUP_WINE" explorer "/desktop=$E2E_DESKTOP_NAME,800x600" "$(e2e_winpath "$exe")" "$@" &
+  else
+    "$SETUP_WINE" "$exe" "$@" &
+  fi
+  APP_PID=$!
+}
+
+# wait_app [seconds]: waits for the process start_app began and returns its
+# exit status (with SETUP_DESKTOP=1 that of explorer; the driver's
+# wait-exit reports the program's own code). 124 on time-out.
+wait_app() {
+  local limit=${1:-30} waited=0
+  [ -n "$APP_PID" ] || { echo "wait_app: no program started" >&2; return 2; }
+  while kill -0 "$APP_PID" 2>/dev/null; do
+    if [ "$waited" -ge $((limit * 10)) ]; then
+      echo "wait_app: still running after $limit s" >&2
+      return 124
+    fi
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  local rc=0
+  wait "$APP_PID" || rc=$?
+  APP_PID=
+  return "$rc"
+}
+
+# drive [file|-]: runs dialog_driver.exe on the commands in the file, or on
+# standard input (a here-document) without one; prints its output and adds
+# it to E2E_LOG. Returns the driver's status: 0 when every command passed.
+drive() {
+  [ -n "${E2E_DRIVER:-}" ] || { echo "drive: E2E_DRIVER is not set" >&2; return 2; }
+  local input=/dev/stdin
+  if [ $# -gt 0 ] && [ "$1" != - ]; then input=$1; fi
+  local opts=()
+  [ "${SETUP_DESKTOP:-0}" = 1 ] && opts=(--desktop "$E2E_DESKTOP_NAME")
+  "$SETUP_WINE" "$E2E_DRIVER" "${opts[@]}" <"$input" | tee -a "${E2E_LOG:-/dev/null}"
+  return "${PIPESTATUS[0]}"
+}
+
+# screenshot <png>: the whole screen.
+screenshot() {
+  /usr/bin/import -window root "$1"
+}
+
+# pixel <png> <x> <y>: prints the pixel's colour as R,G,B (0-255).
+pixel() {
+  /usr/bin/convert "$1[1x1+$2+$3]" -format '%[fx:int(255*r+0.5)],%[fx:int(255*g+0.5)],%[fx:int(255*b+0.5)]' info:
+  echo
+}

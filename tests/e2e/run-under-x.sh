@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Runs one end-to-end scenario on an X display with the Wine environment the
+# tests use, then stops whatever Wine left running in that prefix.
+#   run-under-x.sh <wineprefix> <command> [args...]
+# Without a DISPLAY it starts itself again under a fresh Xvfb, which stays up
+# for the whole command: the program under test, the driver and the
+# screenshots all share it, so the command is the whole scenario (usually a
+# script that sources lib.sh beside this file).
+# SETUP_LANG overrides the locale (default zh_CN.UTF-8, code page 936);
+# SETUP_E2E_TIMEOUT the time limit of the command in seconds (default 600).
+# Give each scenario family its own prefix: the final wineserver -k ends
+# every Wine process of the prefix, tests of other suites in it included.
+set -euo pipefail
+
+if [ $# -lt 2 ]; then
+  echo "usage: run-under-x.sh <wineprefix> <command> [args...]" >&2
+  exit 2
+fi
+self=$(readlink -f "$0")
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$self" "$@"
+fi
+
+prefix=$(realpath -m "$1")
+shift
+export WINEPREFIX="$prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+export LANG="${SETUP_LANG:-zh_CN.UTF-8}" LC_ALL="${SETUP_LANG:-zh_CN.UTF-8}"
+export SETUP_WINE=/usr/lib/wine/wine64
+E2E_DIR=$(dirname "$self")
+export E2E_DIR
+
+mkdir -p "$WINEPREFIX"
+# The first start builds the prefix (~15 s); the same marker and lock as
+# tools/wine-run.sh, so either may create it.
+(
+  flock 9
+  if [ ! -f "$WINEPREFIX/.setup-ready" ]; then
+    timeout 300 "$SETUP_WINE" wineboot -i >/dev/null 2>&1 || true
+    timeout 60 /usr/lib/wine/wineserver -w || true
+    touch "$WINEPREFIX/.setup-ready"
+  fi
+) 9>"$WINEPREFIX/.lock"
+
+stop_wine() {
+  /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+  timeout 20 /usr/lib/wine/wineserver -w >/dev/null 2>&1 || true
+}
+trap stop_wine EXIT
+
+set +e
+timeout --kill-after=10 "${SETUP_E2E_TIMEOUT:-600}" "$@"
+rc=$?
+set -e
+[ "$rc" -eq 124 ] && echo "run-under-x.sh: time limit of ${SETUP_E2E_TIMEOUT:-600} s reached" >&2
+exit "$rc"

@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# The real SetUp.exe on a machine with AutoCAD 2007, 2008, 2010, 2011, 2014,
+# 2018 and 2024 (tests/fixtures/selection_machine.reg), operated from outside
+# by control id: the selection view control by control, the install button
+# following the ticks, the dialog colour read back from a screenshot, and
+# every way of closing the dialog ending the program with no other window.
+# Run by run-under-x.sh. Environment: E2E_DRIVER, SETUP_EXE, SETUP_FIXTURES,
+# SETUP_ARTEFACTS (screenshots go there), SETUP_EDITION_BITS, SETUP_VERSION.
+set -euo pipefail
+. "$E2E_DIR/lib.sh"
+mkdir -p "$SETUP_ARTEFACTS"
+export E2E_LOG=$SETUP_ARTEFACTS/selection_view.log
+: >"$E2E_LOG"
+export SETUP_DESKTOP=1
+
+"$SETUP_WINE" regedit /S "$(e2e_winpath "$SETUP_FIXTURES/wine_songti.reg")"
+"$SETUP_WINE" regedit /S "$(e2e_winpath "$SETUP_FIXTURES/selection_machine.reg")"
+
+version=$SETUP_VERSION
+major=$((version / 10000)) minor=$((version % 10000 / 100)) patch=$((version % 100))
+title=$(printf '批打印软件 V%d.%02d.%02d' "$major" "$minor" "$patch")
+edition="( ${SETUP_EDITION_BITS}位 AutoCAD版 )"
+ids=(1018 1019 1020 1027 1026 1028 1029 1030 1031 1032 1033 1034 1035 1036 1037 1038 1039 1040 1041 1042 1043)
+found=" 2007 2008 2010 2011 2014 2018 2024 "
+
+# The selection view, every control the program addresses.
+selection_view() {
+  echo 'wait-dialog "V-批打印软件安装" 60'
+  for k in "${!ids[@]}"; do
+    year=$((2007 + k)) visible=1 enabled=0 checked=0
+    [[ $found == *" $year "* ]] && enabled=1
+    [ "$SETUP_EDITION_BITS" = 32 ] && [ "$year" -ge 2017 ] && visible=0
+    [ "$enabled" = 1 ] && [ "$visible" = 1 ] && checked=1
+    echo "expect ${ids[$k]} visible=$visible enabled=$enabled checked=$checked text=\"For AutoCAD$year\""
+  done
+  echo "expect 1013 visible=1 text=\"$title\""
+  echo "expect 1024 visible=1 text=\"$edition\""
+  echo 'expect 1000 visible=1 enabled=1 text=C:\Velkor'
+  echo 'expect 1015 visible=1 enabled=1 text=浏览...'
+  echo 'expect 1016 visible=1 text=请选择安装组件：'
+  echo 'expect 1017 visible=1 text=请选择安装路径：'
+  echo 'expect 1022 visible=1 enabled=1 text="安  装"'
+  echo 'expect 2 visible=1 enabled=1 text="取  消"'
+  for hidden in 1 1014 1021 1023; do echo "expect $hidden visible=0"; done
+  echo 'expect-windows 1'
+}
+
+# 1. The view, then the ticks: untick every found release, the button
+#    goes grey; tick one again, it comes back.
+{
+  selection_view
+  for year in 2007 2008 2010 2011 2014; do
+    k=$((year - 2007))
+    echo "click ${ids[$k]}"
+    echo "expect ${ids[$k]} checked=0"
+  done
+  echo 'expect 1022 enabled=0'
+  echo 'click 1027'
+  echo 'expect 1027 checked=1'
+  echo 'expect 1022 enabled=1'
+  echo 'rect 0'
+} >"$SETUP_ARTEFACTS/selection_view.cmds"
+start_app "$SETUP_EXE"
+out=$(drive "$SETUP_ARTEFACTS/selection_view.cmds")
+screenshot "$SETUP_ARTEFACTS/selection_view_ticks.png"
+drive <<'CMDS'
+wait-dialog "V-批打印软件安装" 10
+close
+wait-exit 30
+CMDS
+wait_app 30 || true
+
+# The dialog background, read from the screen at the right edge of the
+# release area, where no control lies (the desktop starts at 0,0).
+dialog=$(sed -n 's/^0 rect=//p' <<<"$out")
+IFS=, read -r _ dt dr _ <<<"$dialog"
+x=$((dr - 12)) y=$((dt + 200))
+colour=$(pixel "$SETUP_ARTEFACTS/selection_view_ticks.png" "$x" "$y")
+echo "background at ($x, $y): $colour"
+[ "$colour" = "170,210,150" ] || { echo "FAIL: dialog background is not RGB(170,210,150)"; exit 1; }
+
+# 2. Every way out ends the program, and nothing else opens.
+for way in cancel escape closebox enter-on-box enter-in-field; do
+  case $way in
+    cancel) act='click 2' ;;
+    escape) act='key 1018 ESCAPE' ;;
+    closebox) act='close' ;;
+    enter-on-box) act='key 1018 RETURN' ;;
+    enter-in-field) act='key 1000 RETURN' ;;
+  esac
+  start_app "$SETUP_EXE"
+  drive <<CMDS
+wait-dialog "V-批打印软件安装" 60
+expect-windows 1
+$act
+wait-exit 30
+CMDS
+  wait_app 30 || true
+  echo "closed by $way"
+done
+
+# 3. The untouched selection view, for the README.
+start_app "$SETUP_EXE"
+selection_view | drive
+sleep 1
+screenshot "$SETUP_ARTEFACTS/selection_view.png"
+drive <<'CMDS'
+wait-dialog "V-批打印软件安装" 10
+click 2
+wait-exit 30
+CMDS
+wait_app 30 || true
+# 4. On a Western system (code page 1252) the program's own texts still
+#    read as Chinese: they are converted from code page 936 explicitly.
+export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
+start_app "$SETUP_EXE"
+cp1252=$( { echo 'codepage'; selection_view; } | drive)
+grep -q '^codepage 1252$' <<<"$cp1252" || { echo "FAIL: the Western run is not in code page 1252"; exit 1; }
+sleep 1
+screenshot "$SETUP_ARTEFACTS/selection_view_cp1252.png"
+drive <<'CMDS'
+wait-dialog "V-批打印软件安装" 10
+click 2
+wait-exit 30
+CMDS
+wait_app 30 || true
+echo "selection view: all checks passed"

@@ -1,0 +1,178 @@
+#!/usr/bin/python3
+"""Writes the setup program's bitmaps and icon from raw pixels.
+
+ImageMagick draws and quantises the pictures (tools/make-artwork.sh); this
+script only lays the pixels out as Windows expects them, so that every file
+has exactly the depth, palette and masks the resource compiler and the dialog
+rely on:
+
+  pack-artwork.py bmp24 W H IN.rgb OUT.bmp
+      24 bits per pixel, bottom-up, BI_RGB.
+  pack-artwork.py bmp4 W H IN.rgb PALETTE.rgb OUT.bmp
+      4 bits per pixel; every pixel must be one of PALETTE's colours
+      (at most 16, written in PALETTE's order).
+  pack-artwork.py ico OUT.ico SIZE:BPP:IN.rgba ...
+      One icon image per argument, in the order given. BPP 4 or 8: a
+      paletted DIB built from the image's own colours (the caller quantises);
+      32: a BGRA DIB. Pixels with alpha below 128 are transparent: their AND
+      mask bit is set and, in paletted images, their colour is black.
+
+Raw files are 8 bits per channel, rows top to bottom, as written by
+ImageMagick's rgb: and rgba: formats.
+"""
+
+import struct
+import sys
+
+BI_RGB = 0
+INFO_HEADER_SIZE = 40
+FILE_HEADER_SIZE = 14
+PELS_PER_METRE = 2835  # 72 dots per inch
+
+
+def fail(message):
+    sys.exit("pack-artwork: " + message)
+
+
+def read_pixels(path, width, height, channels):
+    with open(path, "rb") as f:
+        data = f.read()
+    if len(data) != width * height * channels:
+        fail("%s: %d bytes, expected %d x %d x %d"
+             % (path, len(data), width, height, channels))
+    return [tuple(data[i:i + channels]) for i in range(0, len(data), channels)]
+
+
+def stride(width, bpp):
+    """Bytes in one DIB row: rows are padded to a multiple of 4 bytes."""
+    return (width * bpp + 31) // 32 * 4
+
+
+def info_header(width, height, bpp, image_size, colours_used):
+    return struct.pack("<IiiHHIIiiII", INFO_HEADER_SIZE, width, height, 1, bpp,
+                       BI_RGB, image_size, PELS_PER_METRE, PELS_PER_METRE,
+                       colours_used, 0)
+
+
+def palette_bytes(palette, entries):
+    out = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in palette)
+    return out + b"\0\0\0\0" * (entries - len(palette))
+
+
+def pack_indices(indices, width, height, bpp):
+    """Bottom-up rows of palette indices (bpp 1, 4 or 8), each row padded."""
+    rows = []
+    per_byte = 8 // bpp
+    for y in reversed(range(height)):
+        row = bytearray(stride(width, bpp))
+        for x in range(width):
+            shift = 8 - bpp * (x % per_byte + 1)
+            row[x // per_byte] |= indices[y * width + x] << shift
+        rows.append(bytes(row))
+    return b"".join(rows)
+
+
+def pack_rgb(pixels, width, height):
+    rows = []
+    pad = b"\0" * (stride(width, 24) - width * 3)
+    for y in reversed(range(height)):
+        row = pixels[y * width:(y + 1) * width]
+        rows.append(b"".join(bytes((b, g, r)) for r, g, b in row) + pad)
+    return b"".join(rows)
+
+
+def write_bmp(path, header, palette, bits):
+    offset = FILE_HEADER_SIZE + len(header) + len(palette)
+    size = offset + len(bits)
+    with open(path, "wb") as f:
+        f.write(struct.pack("<2sIHHI", b"BM", size, 0, 0, offset))
+        f.write(header + palette + bits)
+
+
+def bmp24(width, height, rgb_path, out_path):
+    pixels = read_pixels(rgb_path, width, height, 3)
+    bits = pack_rgb(pixels, width, height)
+    write_bmp(out_path, info_header(width, height, 24, len(bits), 0), b"", bits)
+
+
+def bmp4(width, height, rgb_path, palette_path, out_path):
+    pixels = read_pixels(rgb_path, width, height, 3)
+    with open(palette_path, "rb") as f:
+        raw = f.read()
+    palette = [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
+    if not 2 <= len(palette) <= 16 or len(set(palette)) != len(palette):
+        fail("%s: need 2 to 16 distinct colours, got %d" % (palette_path, len(palette)))
+    index = {colour: i for i, colour in enumerate(palette)}
+    stray = set(pixels) - set(index)
+    if stray:
+        fail("%s: %d colours not in the palette, e.g. %s"
+             % (rgb_path, len(stray), sorted(stray)[0]))
+    bits = pack_indices([index[p] for p in pixels], width, height, 4)
+    header = info_header(width, height, 4, len(bits), len(palette))
+    write_bmp(out_path, header, palette_bytes(palette, len(palette)), bits)
+
+
+def icon_image(size, bpp, rgba_path):
+    """One icon image: BITMAPINFOHEADER, palette, XOR bits, AND mask."""
+    pixels = read_pixels(rgba_path, size, size, 4)
+    transparent = [p[3] < 128 for p in pixels]
+    mask = pack_indices([1 if t else 0 for t in transparent], size, size, 1)
+    if bpp == 32:
+        rows = []
+        for y in reversed(range(size)):
+            row = pixels[y * size:(y + 1) * size]
+            rows.append(b"".join(bytes((b, g, r, a)) for r, g, b, a in row))
+        xor = b"".join(rows)
+        palette = b""
+    elif bpp in (4, 8):
+        black = (0, 0, 0)
+        colours = sorted({p[:3] for p, t in zip(pixels, transparent) if not t})
+        if any(transparent) and black not in colours:
+            colours.insert(0, black)
+        if len(colours) > 1 << bpp:
+            fail("%s: %d colours do not fit %d bits per pixel"
+                 % (rgba_path, len(colours), bpp))
+        index = {colour: i for i, colour in enumerate(colours)}
+        indices = [index[black] if t else index[p[:3]]
+                   for p, t in zip(pixels, transparent)]
+        xor = pack_indices(indices, size, size, bpp)
+        palette = palette_bytes(colours, 1 << bpp)
+    else:
+        fail("icon images are 4, 8 or 32 bits per pixel, not %d" % bpp)
+    # The height covers both masks; biClrUsed 0 means the full palette.
+    header = info_header(size, 2 * size, bpp, len(xor) + len(mask), 0)
+    return header + palette + xor + mask
+
+
+def ico(out_path, specs):
+    images = []
+    for spec in specs:
+        size, bpp, path = spec.split(":", 2)
+        size, bpp = int(size), int(bpp)
+        if not 1 <= size <= 256:
+            fail("icon size %d out of range" % size)
+        images.append((size, bpp, icon_image(size, bpp, path)))
+    directory = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, bpp, data in images:
+        colour_count = 1 << bpp if bpp < 8 else 0
+        directory += struct.pack("<BBBBHHII", size % 256, size % 256, colour_count,
+                                 0, 1, bpp, len(data), offset)
+        offset += len(data)
+    with open(out_path, "wb") as f:
+        f.write(directory + b"".join(data for _, _, data in images))
+
+
+def main(argv):
+    if len(argv) == 6 and argv[1] == "bmp24":
+        bmp24(int(argv[2]), int(argv[3]), argv[4], argv[5])
+    elif len(argv) == 7 and argv[1] == "bmp4":
+        bmp4(int(argv[2]), int(argv[3]), argv[4], argv[5], argv[6])
+    elif len(argv) >= 4 and argv[1] == "ico":
+        ico(argv[2], argv[3:])
+    else:
+        fail("usage: see the top of " + argv[0])
+
+
+if __name__ == "__main__":
+    main(sys.argv)

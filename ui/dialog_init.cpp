@@ -1,0 +1,58 @@
+// The selection view: OnInitDialog, UpdateInstallButton, OnReleaseCheck.
+#include <cstdio>
+
+#include "res/setup_resources.h"
+#include "ui/dlg_setup.h"
+
+namespace {
+
+// "批打印软件 V2026.08.01": minor and patch with a leading zero below 10.
+std::string TitleFor(int version) {
+  const int major = version / 10000;
+  const int minor = version % 10000 / 100;
+  const int patch = version % 100;
+  char first[64];
+  std::snprintf(first, sizeof(first), minor >= 10 ? "批打印软件 V%d.%d" : "批打印软件 V%d.0%d", major, minor);
+  char title[96];
+  std::snprintf(title, sizeof(title), patch >= 10 ? "%s.%d" : "%s.0%d", first, patch);
+  return title;
+}
+
+}  // namespace
+
+bool Dlg_Setup::OnInitDialog() {
+  CDialog::OnInitDialog();
+  if (platform::Graphics* gdi = Gdi()) bkBrush.Attach(*gdi, gdi->CreateSolidBrush(kBackgroundColor));
+
+  titleText = TitleFor(version_);
+  char edition[64];
+  std::snprintf(edition, sizeof(edition), "( %d位 AutoCAD版 )", setup_.EditionBits());
+  editionText = edition;
+  Window()->SetSmallIcon(IDI_SETUP);
+
+  for (int k = 0; k < kReleaseCount; ++k) {
+    if (setup_.acadFolders[k].empty()) {
+      ReleaseBox(k).EnableWindow(false);
+      selectionFlags[k] = 0;
+    }
+  }
+  // The 32-bit edition serves 2007..2016 only (release indices 0..9).
+  if (setup_.EditionBits() == 32) {
+    for (int k = 2017 - kFirstYear; k < kReleaseCount; ++k) {
+      ReleaseBox(k).ShowWindow(platform::kSwHide);
+      selectionFlags[k] = 0;
+    }
+  }
+  UpdateData(false);
+  UpdateInstallButton();
+  return true;
+}
+
+void Dlg_Setup::UpdateInstallButton() {
+  UpdateData(true);
+  bool anyTicked = false;
+  for (const int flag : selectionFlags) anyTicked = anyTicked || flag != 0;
+  if (CWnd* install = GetDlgItem(SetupControl::InstallButton)) install->EnableWindow(anyTicked);
+}
+
+void Dlg_Setup::OnReleaseCheck() { UpdateInstallButton(); }

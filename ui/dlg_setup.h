@@ -1,0 +1,102 @@
+// Dlg_Setup, the setup program's one dialog (template 141): the releases to
+// serve, the target folder, the install command and its progress and
+// completion views.
+//
+// It owns its controls' member objects, the background brush and the two
+// label fonts, and the 21 selection flags (release index order, 2007
+// first), which it hands to the install steps. It reads the catalogue of
+// the one CAcadSetup in place and never writes it but through the install
+// steps.
+//
+// Operation groups, one file each:
+//   dlg_setup.cpp        construction, bindings, message map, colours
+//   dialog_init.cpp      OnInitDialog, UpdateInstallButton, OnReleaseCheck
+//   install_command.cpp  OnInstall
+//   folder_browse.cpp    OnBrowse
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "engine/acad_setup.h"
+#include "engine/build_constants.h"
+#include "ui/framework.h"
+
+namespace platform {
+class FileSystem;
+class ProcessList;
+}  // namespace platform
+
+// What the dialog works with besides its window.
+struct SetupContext {
+  CAcadSetup& setup;
+  platform::FileSystem& files;
+  platform::ProcessList& processes;
+  int version = ::versionNumber;  // yyyymmdd, shown in the title
+};
+
+// Control identifiers of the release boxes by release index: they follow
+// the years, except 2010 = 1027 and 2011 = 1026.
+constexpr std::array<int, kReleaseCount> kReleaseBoxIds = {1018, 1019, 1020, 1027, 1026, 1028, 1029,
+                                                           1030, 1031, 1032, 1033, 1034, 1035, 1036,
+                                                           1037, 1038, 1039, 1040, 1041, 1042, 1043};
+
+namespace SetupControl {
+constexpr int InstallDone = 1;      // "安装完成", the framework's OK
+constexpr int CancelButton = 2;     // "取  消", the framework's Cancel
+constexpr int FolderField = 1000;
+constexpr int TitleLabel = 1013;
+constexpr int ProgressBar = 1014;
+constexpr int BrowseButton = 1015;
+constexpr int ChooseLabel = 1016;   // "请选择安装组件："
+constexpr int FolderLabel = 1017;   // "请选择安装路径："
+constexpr int MenuPicture = 1021;
+constexpr int InstallButton = 1022;
+constexpr int DoneMessage = 1023;
+constexpr int EditionLabel = 1024;
+}  // namespace SetupControl
+
+constexpr platform::Color kBackgroundColor = platform::Rgb(170, 210, 150);
+constexpr platform::Color kLabelColor = platform::Rgb(10, 70, 40);
+
+class Dlg_Setup : public CDialog {
+ public:
+  explicit Dlg_Setup(const SetupContext& context, CWnd* parent = nullptr);
+
+  void DoDataExchange(CDataExchange* pDX) override;
+  bool OnInitDialog() override;
+  void OnOK() override;
+  void OnCancel() override;
+  platform::GdiObject OnCtlColor(CDC* dc, CWnd* wnd, unsigned ctlColor) override;
+
+  void UpdateInstallButton();
+  void OnReleaseCheck();
+  void OnBrowse();
+  void OnInstall();
+
+  // The box of release index k.
+  CButton& ReleaseBox(int k) { return releaseBoxes[kReleaseCount - 1 - k]; }
+
+  CBrush bkBrush;
+  // Declared from the 2027 box down to the 2007 box; ReleaseBox(k) finds
+  // the box of release index k.
+  std::array<CButton, kReleaseCount> releaseBoxes;
+  // 1: ticked; 2007 first.
+  std::array<int, kReleaseCount> selectionFlags;
+  std::string titleText;
+  std::string editionText;
+  CProgressCtrl progressBar;
+  std::string folderPath = "C:\\Velkor";  // system code page
+  // The title and edition fonts, made on their first colour request and
+  // released with the dialog.
+  CFont titleFont;
+  CFont editionFont;
+
+  DECLARE_MESSAGE_MAP()
+
+ private:
+  CAcadSetup& setup_;
+  platform::FileSystem& files_;
+  platform::ProcessList& processes_;
+  int version_;
+};
