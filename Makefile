@@ -1,6 +1,7 @@
 # Front door: `make test` installs what is missing, builds every
-# configuration and runs every test; `make bench` measures the scan.
-.PHONY: test bootstrap native asan win64 win32 bench
+# configuration and runs every test; `make demo` runs SetUp.exe on a demo
+# machine under Wine; `make bench` measures.
+.PHONY: test bootstrap native asan win64 win32 bench demo
 
 test: bootstrap native asan win64 win32
 
@@ -31,3 +32,10 @@ win32:
 bench: bootstrap native win64
 	./build/native/tests/bench/setup_bench
 	bash tools/bench-scan-wine.sh
+
+# SetUp.exe on the demo machine: on your display, or under Xvfb with a
+# screenshot when there is none.
+demo: bootstrap
+	cmake --preset win64
+	cmake --build --preset win64 --target SetUp dialog_driver
+	bash tools/demo.sh

@@ -55,6 +55,7 @@ constexpr int kSwShowNormal = 1;
 // Notification codes and messages the program sends or handles.
 constexpr int kBnClicked = 0;              // BN_CLICKED
 constexpr unsigned kWmSetIcon = 0x0080;    // WM_SETICON
+constexpr unsigned kBmClick = 0x00F5;      // BM_CLICK
 constexpr unsigned kPbmSetRange = 0x0401;  // PBM_SETRANGE
 constexpr unsigned kPbmSetPos = 0x0402;    // PBM_SETPOS
 constexpr unsigned kPbmSetStep = 0x0404;   // PBM_SETSTEP
@@ -162,6 +163,8 @@ class DialogHandler {
   // WM_INITDIALOG: the controls exist, nothing is shown yet. True leaves the
   // focus to the dialog manager.
   virtual bool OnWindowInit(DialogWindow& window) = 0;
+  // Once, when the dialog has first been shown on the screen.
+  virtual void OnWindowShown(DialogWindow&) {}
   // WM_COMMAND from control `id` (1 = OK, 2 = Cancel, also from Enter,
   // Escape and the close box).
   virtual void OnWindowCommand(int id, int code) = 0;

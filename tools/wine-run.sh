@@ -3,8 +3,13 @@
 # a Wine prefix inside the build tree, code page 936, no debug noise, and a
 # time limit. CMake uses it as the cross-compiling emulator.
 #   wine-run.sh prog.exe [args...]
-# SETUP_WINEPREFIX overrides the prefix; SETUP_WINE_TIMEOUT the limit (s).
+# SETUP_WINEPREFIX overrides the prefix; SETUP_WINE_TIMEOUT the limit (s);
+# SETUP_NEEDS_DISPLAY=1 gives a program that makes windows an Xvfb display
+# when there is no DISPLAY.
 set -euo pipefail
+if [ "${SETUP_NEEDS_DISPLAY:-0}" = 1 ] && [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$(readlink -f "$0")" "$@"
+fi
 
 prog=$1
 if [ -z "${SETUP_WINEPREFIX:-}" ]; then

@@ -158,6 +158,10 @@ void HeadlessDialog::Move(int id, const Rect& rect, bool) {
 
 std::intptr_t HeadlessDialog::Send(int id, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
   sent.push_back({id, message, wParam, lParam});
+  if (message == kBmClick) {
+    Click(id);
+    return 0;
+  }
   Control* control = Find(id);
   if (!control || !IsClass(*control->source, "msctls_progress32")) return 0;
   // comctl32's progress bar: positions are kept within the range; a step
@@ -305,6 +309,9 @@ void HeadlessDialog::Paint() {
 int HeadlessDialogRunner::RunModal(const DialogTemplate& dialogTemplate, DialogHandler& handler) {
   HeadlessDialog dialog(dialogTemplate, handler, gdi);
   initResult = handler.OnWindowInit(dialog);
+  // Shown once initialised, as the dialog manager does.
+  if (!dialog.Ended()) dialog.Show(0, kSwShowNormal);
+  if (!dialog.Ended()) handler.OnWindowShown(dialog);
   if (!dialog.Ended()) dialog.Paint();
   if (user && !dialog.Ended()) user(dialog);
   handler.OnWindowGone();

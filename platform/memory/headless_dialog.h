@@ -138,7 +138,7 @@ class HeadlessDialog final : public DialogWindow {
   std::vector<Control> controls_;
   std::string caption_;
   Rect window_;
-  bool visible_ = true, enabled_ = true;
+  bool visible_ = false, enabled_ = true;  // shown once initialised
   int smallIcon_ = 0;
   bool ended_ = false;
   int result_ = -1;

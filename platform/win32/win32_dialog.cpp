@@ -159,7 +159,12 @@ class Win32DialogWindow final : public DialogWindow {
 struct RunState {
   DialogHandler* handler;
   Win32DialogWindow* window;
+  bool shown;
 };
+
+// Posted when the dialog is first shown, so that it arrives once the window
+// is on the screen.
+constexpr UINT kShownMessage = WM_APP + 0x51;
 
 INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* state = reinterpret_cast<RunState*>(GetWindowLongPtrW(dialog, DWLP_USER));
@@ -173,6 +178,15 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
   switch (message) {
     case WM_COMMAND:
       state->handler->OnWindowCommand(LOWORD(wParam), HIWORD(wParam));
+      return TRUE;
+    case WM_SHOWWINDOW:
+      if (wParam && !state->shown) {
+        state->shown = true;
+        PostMessageW(dialog, kShownMessage, 0, 0);
+      }
+      return FALSE;
+    case kShownMessage:
+      state->handler->OnWindowShown(*state->window);
       return TRUE;
     case WM_CTLCOLORMSGBOX:
     case WM_CTLCOLOREDIT:
@@ -220,7 +234,7 @@ class Win32DialogRunner final : public DialogRunner {
  public:
   int RunModal(const DialogTemplate& dialogTemplate, DialogHandler& handler) override {
     RegisterCommonControls();
-    RunState state{&handler, nullptr};
+    RunState state{&handler, nullptr, false};
     const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(dialogTemplate.resourceId),
                                            nullptr, DialogProc, reinterpret_cast<LPARAM>(&state));
     return static_cast<int>(result);

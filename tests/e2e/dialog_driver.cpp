@@ -11,7 +11,9 @@
 // The first command that fails prints "FAIL: <why>" and the program exits
 // with 1; when every command succeeded it exits with 0.
 //
-//   wait-dialog <caption> <seconds>   find the dialog (class #32770) by caption
+//   wait-dialog <caption> <seconds> [<poll ms>]
+//                                     find the dialog (class #32770) by caption,
+//                                     looking every 50 ms unless told otherwise
 //   state <id>...                     visible, enabled, checked and text of controls
 //   expect <id> [visible=0|1] [enabled=0|1] [checked=0|1] [text=<text>]
 //   rect <id>                         a control's rectangle in dialog client
@@ -28,6 +30,8 @@
 //   wait-exit <seconds>               the process's end and exit code
 //   sleep <ms>
 //   codepage                          the ANSI code page the driver runs in
+//   clock                             the system time now, in seconds since
+//                                     1970 (the clock of date +%s.%N)
 //
 // Like a person, click, key, settext and close cannot reach a hidden or
 // disabled control, nor a dialog that a modal box has disabled: they fail.
@@ -146,6 +150,23 @@ DWORD Millis(const std::string& seconds) {
   return static_cast<DWORD>(v * 1000);
 }
 
+// The system time with the finest resolution the system has (the precise
+// call exists from Windows 8 on; the plain one may tick in milliseconds),
+// as seconds since 1970 with microseconds.
+std::string UnixClock() {
+  using PreciseFn = void(WINAPI*)(LPFILETIME);
+  static const auto precise = reinterpret_cast<PreciseFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
+  FILETIME ft{};
+  if (precise) precise(&ft);
+  else GetSystemTimeAsFileTime(&ft);
+  const unsigned long long ticks = (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  const unsigned long long unix100ns = ticks - 116444736000000000ULL;  // 1601 to 1970
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%llu.%06llu", unix100ns / 10000000ULL, unix100ns % 10000000ULL / 10);
+  return buf;
+}
+
 // ---------------------------------------------------------------- windows
 
 std::wstring ClassOf(HWND hwnd) {
@@ -256,6 +277,7 @@ class Driver {
         {"wait-exit", [this](const Args& a) { WaitExit(a); }},
         {"sleep", [](const Args& a) { Want(a, 1, "sleep <ms>"); Sleep(Number(a[1], "ms")); Print("sleep ok"); }},
         {"codepage", [](const Args& a) { Want(a, 0, "codepage"); Print("codepage " + std::to_string(GetACP())); }},
+        {"clock", [](const Args& a) { Want(a, 0, "clock"); Print("clock " + UnixClock()); }},
     };
   }
 
@@ -318,16 +340,17 @@ class Driver {
   }
 
   void WaitDialog(const Args& a) {
-    Want(a, 2, "wait-dialog <caption> <seconds>");
+    if (a.size() != 3 && a.size() != 4) Fail("usage: wait-dialog <caption> <seconds> [<poll ms>]");
     std::wstring caption = Wide(a[1]);
     DWORD limit = Millis(a[2]), start = GetTickCount();
+    DWORD poll = a.size() == 4 ? static_cast<DWORD>(Number(a[3], "poll interval")) : 50;
     HWND found = nullptr;
     for (;;) {
       if (OnDesktop() && (found = FindDialog(caption, 0, nullptr))) break;
       if (GetTickCount() - start > limit)
         Fail("no visible dialog captioned \"" + a[1] + "\" within " + a[2] + " s" +
              (attached_ || desktop_.empty() ? "" : " (desktop " + Utf8(desktop_) + " not found)"));
-      Sleep(50);
+      Sleep(poll);
     }
     DWORD pid = ProcessOf(found);
     if (pid != pid_) {
