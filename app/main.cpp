@@ -1,6 +1,8 @@
 // The program's entry and its global objects.
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "app/globals.h"
 #include "platform/files.h"
 #include "platform/processes.h"
@@ -37,6 +39,13 @@ bool CWizardApp::InitInstance() {
   // False: the program ends without a message loop.
   return false;
 }
+
+// The run time's default handler for an exception nobody catches prints
+// its demangled type, which brings a whole demangler into the program; the
+// setup has nowhere to print to, and ends as abort() would.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   RestrictDllSearch();

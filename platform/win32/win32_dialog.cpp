@@ -23,20 +23,24 @@ constexpr UINT kProgramCodePage = 936;
 
 UINT CodePageOf(TextCodePage codePage) { return codePage == TextCodePage::Program ? kProgramCodePage : CP_ACP; }
 
-std::wstring Widen(const std::string& text, UINT codePage) {
-  if (text.empty()) return std::wstring();
-  const int length = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+// Wide texts are zero-terminated vectors: std::wstring would bring a second
+// string class into the program for a handful of conversions.
+using WideText = std::vector<wchar_t>;
+
+WideText Widen(const std::string& text, UINT codePage) {
+  const int length = text.empty() ? 0
+                                  : MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
+                                                        nullptr, 0);
+  WideText wide(static_cast<std::size_t>(length) + 1, L'\0');
+  if (length > 0) MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
   return wide;
 }
 
-std::string Narrow(const std::wstring& wide, UINT codePage) {
-  if (wide.empty()) return std::string();
-  const int length =
-      WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+std::string Narrow(const wchar_t* wide, int wideLength, UINT codePage) {
+  if (wideLength <= 0) return std::string();
+  const int length = WideCharToMultiByte(codePage, 0, wide, wideLength, nullptr, 0, nullptr, nullptr);
   std::string text(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), &text[0], length, nullptr, nullptr);
+  WideCharToMultiByte(codePage, 0, wide, wideLength, &text[0], length, nullptr, nullptr);
   return text;
 }
 
@@ -48,12 +52,12 @@ class Win32Graphics final : public Graphics {
   GdiObject CreateFont(const FontSpec& font) override {
     // The face name is the program's own text: wide, so that "宋体" is
     // found on any system.
-    const std::wstring face = Widen(font.face, kProgramCodePage);
+    const WideText face = Widen(font.face, kProgramCodePage);
     return reinterpret_cast<GdiObject>(::CreateFontW(
         font.height, font.width, font.escapement, font.orientation, font.weight, font.italic, font.underline,
         font.strikeOut, static_cast<DWORD>(font.charSet), static_cast<DWORD>(font.outPrecision),
         static_cast<DWORD>(font.clipPrecision), static_cast<DWORD>(font.quality),
-        static_cast<DWORD>(font.pitchAndFamily), face.c_str()));
+        static_cast<DWORD>(font.pitchAndFamily), face.data()));
   }
   bool DeleteObject(GdiObject object) override { return ::DeleteObject(reinterpret_cast<HGDIOBJ>(object)) != 0; }
 };
@@ -88,12 +92,11 @@ class Win32DialogWindow final : public DialogWindow {
     const int length = GetWindowTextLengthW(window);
     std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
     const int copied = GetWindowTextW(window, buffer.data(), length + 1);
-    return Narrow(std::wstring(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0)),
-                  CodePageOf(codePage));
+    return Narrow(buffer.data(), copied, CodePageOf(codePage));
   }
 
   void SetText(int id, const std::string& text, TextCodePage codePage) override {
-    if (const HWND window = Item(id)) SetWindowTextW(window, Widen(text, CodePageOf(codePage)).c_str());
+    if (const HWND window = Item(id)) SetWindowTextW(window, Widen(text, CodePageOf(codePage)).data());
   }
 
   int GetCheck(int id) override { return IsDlgButtonChecked(dialog_, id) == BST_CHECKED ? 1 : 0; }
@@ -144,8 +147,7 @@ class Win32DialogWindow final : public DialogWindow {
   }
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
-    return MessageBoxW(dialog_, Widen(text, kProgramCodePage).c_str(), Widen(caption, kProgramCodePage).c_str(),
-                       type);
+    return MessageBoxW(dialog_, Widen(text, kProgramCodePage).data(), Widen(caption, kProgramCodePage).data(), type);
   }
 
   void End(int result) override { EndDialog(dialog_, result); }

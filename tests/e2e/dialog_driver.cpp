@@ -204,14 +204,14 @@ DWORD ProcessOf(HWND hwnd) {
   return pid;
 }
 
+BOOL CALLBACK CollectWindow(HWND h, LPARAM p) {
+  reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
+  return TRUE;
+}
+
 std::vector<HWND> TopLevelWindows() {
   std::vector<HWND> all;
-  EnumWindows(
-      [](HWND h, LPARAM p) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&all));
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
   return all;
 }
 
