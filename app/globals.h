@@ -12,3 +12,5 @@
 extern std::string lastBrowseFolder;
 extern CWizardApp theApp;
 extern CAcadSetup theSetup;
+// Cleared once the user has been told that AutoCAD runs.
+extern bool warnHostRunning;

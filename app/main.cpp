@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
+#include "platform/shell.h"
 #include "platform/window.h"
 
 // One translation unit, so they are made in this order and destroyed in
@@ -14,6 +15,9 @@
 std::string lastBrowseFolder;
 CWizardApp theApp;
 CAcadSetup theSetup(platform::SystemRegistry(), platform::SystemFileSystem(), SetupMessageOwner());
+
+// Set at start: the first press of install asks whether AutoCAD runs.
+bool warnHostRunning = true;
 
 namespace {
 
@@ -34,8 +38,8 @@ void RestrictDllSearch() {
 
 bool CWizardApp::InitInstance() {
   AfxEnableControlContainer();
-  RunWizard(WizardWorld{theSetup, platform::SystemFileSystem(), platform::SystemProcessList(),
-                        platform::SystemDialogRunner()});
+  RunWizard(WizardWorld{theSetup, platform::SystemFileSystem(), platform::SystemProcessList(), platform::SystemShell(),
+                        platform::SystemDialogRunner(), lastBrowseFolder, warnHostRunning});
   // False: the program ends without a message loop.
   return false;
 }

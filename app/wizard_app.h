@@ -15,6 +15,7 @@ namespace platform {
 class DialogRunner;
 class FileSystem;
 class ProcessList;
+class Shell;
 }  // namespace platform
 
 // What the run works with: the program's own globals and the system, or
@@ -23,7 +24,10 @@ struct WizardWorld {
   CAcadSetup& setup;
   platform::FileSystem& files;
   platform::ProcessList& processes;
+  platform::Shell& shell;
   platform::DialogRunner& dialogs;
+  std::string& lastBrowseFolder;
+  bool& warnHostRunning;
 };
 
 // The owner of the engine's message boxes: the dialog that is running, or

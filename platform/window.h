@@ -154,6 +154,9 @@ class DialogWindow {
   // EndDialog: the modal run ends with `result` once the handler returns.
   virtual void End(int result) = 0;
   virtual Graphics& Gdi() = 0;
+  // The system's handle of the dialog (an HWND), for calls that take an
+  // owner window; 0 where there is none.
+  virtual std::uintptr_t NativeHandle() { return 0; }
 };
 
 // What the window asks of the program's dialog object while it runs.

@@ -8,6 +8,9 @@ Dlg_Setup::Dlg_Setup(const SetupContext& context, CWnd* parent)
       setup_(context.setup),
       files_(context.files),
       processes_(context.processes),
+      shell_(context.shell),
+      lastBrowseFolder_(context.lastBrowseFolder),
+      warnHostRunning_(context.warnHostRunning),
       version_(context.version) {
   selectionFlags.fill(1);
 }

@@ -20,20 +20,38 @@
 
 #include "engine/acad_setup.h"
 #include "engine/build_constants.h"
+#include "platform/shell.h"
 #include "ui/framework.h"
 
 namespace platform {
 class FileSystem;
 class ProcessList;
+class Shell;
 }  // namespace platform
 
-// What the dialog works with besides its window.
+// What the dialog works with besides its window: the engine, the system's
+// families, and the program-wide state it reads and writes.
 struct SetupContext {
   CAcadSetup& setup;
   platform::FileSystem& files;
   platform::ProcessList& processes;
+  platform::Shell& shell;
+  std::string& lastBrowseFolder;  // the folder browser's remembered folder
+  bool& warnHostRunning;          // set at start; cleared once AutoCAD was reported
   int version = ::versionNumber;  // yyyymmdd, shown in the title
 };
+
+// Picks a folder in the shell's browser, opened at `folder` (or, when that
+// is empty, at `lastBrowseFolder`). True when a folder with a file-system
+// path was picked: it is then in `folder` and in `lastBrowseFolder`; false
+// leaves `folder` as it was. The browser's item is always released.
+bool BrowseForFolder(platform::Shell& shell, platform::DialogWindow* owner, std::string title, std::string& folder,
+                     std::string& lastBrowseFolder);
+
+// The browser's callback: selects the folder named by `data` once the
+// browser is up. Answers 0 to every notification.
+int BrowseCallbackProc(platform::BrowserWindow& browser, unsigned message, std::intptr_t lParam,
+                       std::intptr_t data);
 
 // Control identifiers of the release boxes by release index: they follow
 // the years, except 2010 = 1027 and 2011 = 1026.
@@ -73,6 +91,9 @@ class Dlg_Setup : public CDialog {
   void OnReleaseCheck();
   void OnBrowse();
   void OnInstall();
+  // The progress view and the install steps; false when the data copy
+  // failed and the dialog has been told to close.
+  bool RunInstall();
 
   // The box of release index k.
   CButton& ReleaseBox(int k) { return releaseBoxes[kReleaseCount - 1 - k]; }
@@ -91,12 +112,25 @@ class Dlg_Setup : public CDialog {
   // released with the dialog.
   CFont titleFont;
   CFont editionFont;
+  // What the registration and support-file steps of the last install could
+  // not do; shown to the user before the completion view.
+  SetupProblems installProblems;
 
   DECLARE_MESSAGE_MAP()
 
  private:
+  // The completion view: the message and the picture, one button, and the
+  // window shortened to fit.
+  void ShowCompletionView();
+  // Refuses a folder field the install cannot use, with a message; true
+  // when it may go on.
+  bool AcceptFolder(const std::string& folder);
+
   CAcadSetup& setup_;
   platform::FileSystem& files_;
   platform::ProcessList& processes_;
+  platform::Shell& shell_;
+  std::string& lastBrowseFolder_;
+  bool& warnHostRunning_;
   int version_;
 };

@@ -152,6 +152,7 @@ class Win32DialogWindow final : public DialogWindow {
 
   void End(int result) override { EndDialog(dialog_, result); }
   Graphics& Gdi() override { return TheGraphics(); }
+  std::uintptr_t NativeHandle() override { return reinterpret_cast<std::uintptr_t>(dialog_); }
 
  private:
   HWND Item(int id) const { return id == 0 ? dialog_ : GetDlgItem(dialog_, id); }

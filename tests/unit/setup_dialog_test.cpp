@@ -12,6 +12,7 @@
 #include "platform/memory/headless_dialog.h"
 #include "platform/memory/memory_processes.h"
 #include "platform/memory/memory_registry.h"
+#include "platform/memory/memory_shell.h"
 #include "platform/reg_file.h"
 #include "ui/dlg_setup.h"
 #include "ui/setup_template.h"
@@ -45,7 +46,7 @@ class SetupDialogTest : public ::testing::Test {
   int Run(int bits, const std::function<void(Dlg_Setup&, HeadlessDialog&)>& user, int version = ::versionNumber) {
     setup = std::make_unique<CAcadSetup>(registry, files, owner, bits);
     setup->ScanReleases();
-    dialog = std::make_unique<Dlg_Setup>(SetupContext{*setup, files, processes, version});
+    dialog = std::make_unique<Dlg_Setup>(SetupContext{*setup, files, processes, shell, lastBrowse, warnHostRunning, version});
     dialog->UseRunner(runner);
     runner.user = [&](HeadlessDialog& window) { user(*dialog, window); };
     return dialog->DoModal();
@@ -55,6 +56,9 @@ class SetupDialogTest : public ::testing::Test {
   testing_support::NullFileSystem files;
   platform::MemoryProcessList processes;
   testing_support::ScriptedOwner owner;
+  platform::MemoryShell shell;
+  std::string lastBrowse;
+  bool warnHostRunning = true;
   platform::HeadlessDialogRunner runner;
   std::unique_ptr<CAcadSetup> setup;
   std::unique_ptr<Dlg_Setup> dialog;
@@ -339,7 +343,7 @@ TEST_F(SetupDialogTest, TheRunScansBeforeTheDialogAndShowsItOnce) {
     EXPECT_EQ(window.boxes.size(), 1u) << "the engine's box is owned by the dialog";
     window.PressCloseBox();
   };
-  RunWizard(WizardWorld{engine, files, processes, runner});
+  RunWizard(WizardWorld{engine, files, processes, shell, runner, lastBrowse, warnHostRunning});
   EXPECT_EQ(dialogs, 1);
   EXPECT_EQ(SetupMessageOwner().target, nullptr);
 }

@@ -1,0 +1,14 @@
+// The notice that tells the user what an install could not do: what failed,
+// by release and place, at most a screenful, and what to do about it.
+#pragma once
+
+#include <string>
+
+#include "engine/acad_setup.h"
+
+// Lines of problems listed before the rest are only counted.
+constexpr std::size_t kProblemsListed = 12;
+
+// The notice's text (CP936; the places in it are in the system code page).
+// Empty when there are no problems.
+std::string DescribeProblems(const SetupProblems& problems);
