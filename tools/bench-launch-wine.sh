@@ -43,8 +43,7 @@ esac
 "$SETUP_WINE" regedit /S "$(e2e_winpath tests/fixtures/selection_machine.reg)"
 
 coproc DRIVER { exec "$SETUP_WINE" "$driver" 2>/dev/null; }
-driver_pid=$DRIVER_PID
-exec {to_driver}>&"${DRIVER[1]}" {from_driver}<&"${DRIVER[0]}"
+driver_pid=$DRIVER_PID to_driver=${DRIVER[1]} from_driver=${DRIVER[0]}
 
 # answer: the driver's next line, in $got; a failure or silence ends the run.
 answer() {
@@ -79,16 +78,17 @@ launch() {
 
 median() { printf '%s\n' "$@" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 
-launch "$setup"; echo "warm-up: SetUp.exe $seconds s"
-launch "$bare"; echo "warm-up: bare dialog $seconds s"
+launch "$setup"; printf "warm-up: SetUp.exe %.3f s\n" "$seconds"
+launch "$bare"; printf "warm-up: bare dialog %.3f s\n" "$seconds"
 setup_times=() bare_times=()
 for i in $(seq "$runs"); do
   launch "$setup"; setup_times+=("$seconds")
   launch "$bare"; bare_times+=("$seconds")
   printf 'run %d: SetUp.exe %.3f s, bare dialog %.3f s\n' "$i" "${setup_times[-1]}" "${bare_times[-1]}"
 done
+# The end of its input ends the driver.
 exec {to_driver}>&-
-wait "$driver_pid" || true
+wait "$driver_pid" 2>/dev/null || true
 
 setup_median=$(median "${setup_times[@]}")
 bare_median=$(median "${bare_times[@]}")

@@ -1,0 +1,347 @@
+#!/usr/bin/env bash
+# The real SetUp.exe installs end to end under Wine, operated from outside
+# by control id, on a machine with AutoCAD 2008 and 2010
+# (tests/fixtures/install_machine.reg) and a generated package:
+#  1. the typical run: tick, type D:\Tools, install, the completion view;
+#     then the registry and the files are checked;
+#  2. a second install changes nothing more;
+#  3. AutoCAD running: the warning once, then the next press installs;
+#  4. a package destination held open: the Abort/Retry/Ignore box, and
+#     what each answer does;
+#  5. a support file held open: the problems notice before the completion view;
+#  6. no package folder: the missing-Data message, and the program ends;
+#  7. the folder browser opens at the field's folder, and its pick lands in
+#     the field.
+# Run by run-under-x.sh. Environment: E2E_DRIVER, SETUP_EXE, ACAD_STANDIN,
+# SETUP_FIXTURES, SETUP_ARTEFACTS, SETUP_SOURCE.
+set -euo pipefail
+. "$E2E_DIR/lib.sh"
+art=$SETUP_ARTEFACTS/install
+rm -rf "$art"
+mkdir -p "$art"
+export E2E_LOG=$art/install.log
+export SETUP_DESKTOP=1
+c=$WINEPREFIX/drive_c
+fail() { echo "FAIL: $*"; exit 1; }
+
+# The machine: AutoCAD's folders, a D: drive, the registry.
+rm -rf "$WINEPREFIX/drive_d" "$c/Program Files/AutoCAD 2008" "$c/Program Files/AutoCAD 2010" \
+  "$c/Program Files (x86)/AutoCAD 2010"
+mkdir -p "$WINEPREFIX/drive_d"
+ln -sfn "$WINEPREFIX/drive_d" "$WINEPREFIX/dosdevices/d:"
+for folder in "Program Files/AutoCAD 2008" "Program Files/AutoCAD 2010" "Program Files (x86)/AutoCAD 2010"; do
+  mkdir -p "$c/$folder/Fonts" "$c/$folder/Drv"
+done
+"$SETUP_WINE" regedit /S "$(e2e_winpath "$SETUP_FIXTURES/wine_songti.reg")"
+"$SETUP_WINE" regedit /S "$(e2e_winpath "$SETUP_FIXTURES/install_machine.reg")"
+appdata=$(find "$c/users" -maxdepth 3 -type d -path '*/AppData/Roaming' | head -n 1)
+[ -n "$appdata" ] || fail "no AppData\\Roaming folder in the prefix"
+rm -rf "$appdata/Velkor"
+
+package=$art/package
+bash "$SETUP_SOURCE/tools/make-demo-package.sh" "$SETUP_EXE" "$package" >/dev/null
+setup=$package/SetUp.exe
+
+# Everything the install may have touched: files with their digests, and
+# the two registry trees as text.
+snapshot() {
+  (cd "$WINEPREFIX" && find drive_d "drive_c/Program Files/AutoCAD 2008" "drive_c/Program Files/AutoCAD 2010" \
+    "drive_c/Program Files (x86)/AutoCAD 2010" "${appdata#"$WINEPREFIX"/}/Velkor" -type f -print0 2>/dev/null |
+    sort -z | xargs -0 md5sum)
+  for root in 'HKEY_LOCAL_MACHINE\SOFTWARE\Autodesk' 'HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Autodesk' \
+    'HKEY_CURRENT_USER\SOFTWARE\Autodesk'; do
+    "$SETUP_WINE" regedit /E "$(e2e_winpath "$art/export.reg")" "$root"
+    iconv -f UTF-16LE -t UTF-8 "$art/export.reg" | tr -d '\r' | sed '1s/^\xEF\xBB\xBF//'
+  done
+}
+
+boxes=(1018 1019 1020 1027 1026 1028 1029 1030 1031 1032 1033 1034 1035 1036 1037 1038 1039 1040 1041 1042 1043)
+completion_view() {
+  for id in 1023 1021; do echo "expect $id visible=1"; done
+  echo 'expect 1 visible=1 enabled=1 text=安装完成'
+  for id in 2 1022 1016 1014 1017 1000 1015 "${boxes[@]}"; do echo "expect $id visible=0"; done
+  echo 'expect 1013 visible=1'
+  echo 'expect 1024 visible=1'
+}
+
+# ---- 1. The typical run -------------------------------------------------------
+start_app "$setup"
+out=$(drive <<CMDS
+wait-dialog "V-批打印软件安装" 60
+expect 1019 visible=1 enabled=1 checked=1
+expect 1027 visible=1 enabled=1 checked=1
+expect 1020 enabled=0 checked=0
+rect 0
+rect 1
+rect 2
+settext 1000 D:\\Tools
+click 1022
+$(completion_view)
+expect 1000 text=D:\\Tools\\V-VidudOvev
+expect-windows 1
+rect 0
+CMDS
+)
+screenshot "$art/completion_view.png"
+drive <<'CMDS'
+wait-dialog "V-批打印软件安装" 10
+click 1
+wait-exit 30
+CMDS
+wait_app 30 || true
+
+# The window became shorter by the distance between the bottoms of buttons
+# 1 and 2 (48 dialog units).
+before=$(sed -n '0,/^0 rect=/s/^0 rect=//p' <<<"$out")
+after=$(sed -n 's/^0 rect=//p' <<<"$out" | tail -n 1)
+b1=$(sed -n 's/^1 rect=//p' <<<"$out" | cut -d, -f4)
+b2=$(sed -n 's/^2 rect=//p' <<<"$out" | cut -d, -f4)
+IFS=, read -r _ t0 _ bottom0 <<<"$before"
+IFS=, read -r _ t1 _ bottom1 <<<"$after"
+[ $((bottom0 - bottom1)) -eq $((b2 - b1)) ] && [ "$t0" = "$t1" ] ||
+  fail "window $before -> $after, buttons end at $b1 and $b2"
+echo "completion view: window ${before} -> ${after}, shorter by $((b2 - b1)) px"
+
+first=$(snapshot)
+printf '%s\n' "$first" >"$art/after_first_install.txt"
+has() { grep -qF -- "$1" <<<"$first" || fail "after the install: missing $1"; }
+# Package files in the target, the settings file in APPDATA\Velkor.
+for f in VK_VidudOvev2008.ARX VK_VidudOvev2010.ARX VK_VidudOvev2010_32.ARX ACAD2010P.dll itextsharp.dll; do
+  has "drive_d/Tools/V-VidudOvev/$f"
+done
+for f in SetUp.exe Velkor_EN.shx Velkor_HZ.shx Velkor.prt5 Velkor.Ini; do
+  grep -qF "drive_d/Tools/V-VidudOvev/$f" <<<"$first" && fail "$f must not be in the target folder"
+done
+has "/Velkor/Velkor.Ini"
+# Fonts, the PDF library and the DLLs in every AutoCAD folder; the driver
+# for 2008 only.
+for folder in "Program Files/AutoCAD 2008" "Program Files/AutoCAD 2010" "Program Files (x86)/AutoCAD 2010"; do
+  for f in Fonts/Velkor_EN.shx Fonts/Velkor_HZ.shx itextsharp.dll ACAD2007P.dll ACAD2010P.dll; do has "$folder/$f"; done
+done
+has "Program Files/AutoCAD 2008/Drv/pdfplot9.hdi"
+grep -qF "AutoCAD 2010/Drv/pdfplot9.hdi" <<<"$first" && fail "the plotter driver is for 2008 only"
+# Demand-load entries under each product key.
+key=$(cat <<'KEYS'
+[HKEY_LOCAL_MACHINE\SOFTWARE\Autodesk\AutoCAD\R18.0\ACAD-8001:804\Applications\VK_VidudOvev2010]
+"LOADCTRLS"=dword:00000002
+"LOADER"="D:\\Tools\\V-VidudOvev\\VK_VidudOvev2010.ARX"
+KEYS
+)
+grep -qF -- "$key" <<<"$first" || fail "demand-load entry of 2010"
+for expected in \
+  '"LOADER"="C:\\Program Files\\AutoCAD 2010\\ACAD2010P.dll"' \
+  '"LOADER"="C:\\Program Files (x86)\\AutoCAD 2010\\ACAD2010P.dll"' \
+  '"LOADER"="D:\\Tools\\V-VidudOvev\\VK_VidudOvev2008.ARX"' \
+  '"LOADER"="C:\\Program Files\\AutoCAD 2008\\ACAD2007P.dll"' \
+  '"MANAGED"=dword:00000001' \
+  '"TRUSTEDPATHS"="D:\\Tools\\V-VidudOvev"' \
+  '"TRUSTEDPATHS"="C:\\TOOLS;D:\\CAD;D:\\TOOLS\\V-VIDUDOVEV"'; do
+  has "$expected"
+done
+[ "$(grep -c '"TRUSTEDPATHS"="D:\\\\Tools\\\\V-VidudOvev"' <<<"$first")" = 2 ] ||
+  fail "the empty and the missing trusted paths both become the folder"
+echo "typical run: files and registry as expected"
+
+# ---- 2. A second install changes nothing more ---------------------------------
+start_app "$setup"
+drive <<CMDS
+wait-dialog "V-批打印软件安装" 60
+settext 1000 D:\\Tools
+click 1022
+expect 1023 visible=1
+click 1
+wait-exit 30
+CMDS
+wait_app 30 || true
+second=$(snapshot)
+# The trusted paths are stored back upper-cased once they hold anything:
+# the same folders, AutoCAD reads them ignoring case.
+fold() { sed '/^"TRUSTEDPATHS"=/y/abcdefghijklmnopqrstuvwxyz/ABCDEFGHIJKLMNOPQRSTUVWXYZ/'; }
+diff <(printf '%s\n' "$first" | fold) <(printf '%s\n' "$second" | fold) >"$art/second_install.diff" ||
+  fail "the second install changed something: $(head -5 "$art/second_install.diff")"
+echo "second install: nothing changed"
+
+# AutoCAD's stand-in, holding a file (or nothing) open without sharing.
+acad_pid=
+start_acad() {
+  "$SETUP_WINE" "$ACAD_STANDIN" "$@" &
+  acad_pid=$!
+  sleep 2
+}
+stop_acad() {
+  [ -n "$acad_pid" ] && kill "$acad_pid" 2>/dev/null; wait "$acad_pid" 2>/dev/null || true
+  acad_pid=
+  sleep 1
+}
+
+# ---- 3. AutoCAD running: warned once ------------------------------------------
+start_acad
+start_app "$setup"
+drive <<CMDS
+wait-dialog "V-批打印软件安装" 60
+settext 1000 D:\\Tools
+click 1022
+wait-box V-软件安装 20
+expect-windows 2
+CMDS
+screenshot "$art/warning.png"
+drive <<CMDS
+wait-dialog "V-批打印软件安装" 10
+wait-box V-软件安装 5
+answer 1
+expect 1000 visible=1
+expect 1022 visible=1
+click 1022
+$(completion_view)
+click 1
+wait-exit 30
+CMDS
+wait_app 30 || true
+grep -q 'text=请关闭AutoCAD后再进行安装 !' "$E2E_LOG" || fail "the warning's text"
+stop_acad
+echo "AutoCAD running: warned once, then installed"
+
+# ---- 4. A package destination held open -----------------------------------------
+held='D:\Tools\V-VidudOvev\VK_VidudOvev2010.ARX'
+for answer in ignore retry abort; do
+  start_acad "$held"
+  start_app "$setup"
+  drive <<CMDS
+wait-dialog "V-批打印软件安装" 60
+settext 1000 D:\\Tools
+click 1022
+wait-box V-软件安装 20
+answer 1
+click 1022
+wait-box V-软件安装 30
+expect-windows 2
+CMDS
+  [ "$answer" = ignore ] && screenshot "$art/copy_failure.png"
+  grep -q 'buttons=3,4,5' "$E2E_LOG" || fail "the copy failure box offers Abort, Retry and Ignore"
+  grep -qF 'D:\Tools\V-VidudOvev\VK_VidudOvev2010.ARX' "$E2E_LOG" || fail "the box names the file"
+  case $answer in
+    ignore)
+      drive <<CMDS
+wait-dialog "V-批打印软件安装" 10
+wait-box V-软件安装 5
+answer 5
+$(completion_view)
+click 1
+wait-exit 30
+CMDS
+      ;;
+    retry)
+      # Retry while it is held: the box again. Then AutoCAD lets go.
+      drive <<'CMDS'
+wait-dialog "V-批打印软件安装" 10
+wait-box V-软件安装 5
+answer 4
+wait-box V-软件安装 20
+CMDS
+      stop_acad
+      drive <<CMDS
+wait-dialog "V-批打印软件安装" 10
+wait-box V-软件安装 5
+answer 4
+$(completion_view)
+click 1
+wait-exit 30
+CMDS
+      ;;
+    abort)
+      drive <<'CMDS'
+wait-dialog "V-批打印软件安装" 10
+wait-box V-软件安装 5
+answer 3
+wait-exit 30
+CMDS
+      ;;
+  esac
+  wait_app 30 || true
+  stop_acad
+  echo "copy failure answered with $answer: as expected"
+done
+
+# ---- 5. A support file held open: the problems notice -----------------------------
+start_acad 'C:\Program Files\AutoCAD 2010\ACAD2010P.dll'
+start_app "$setup"
+drive <<CMDS
+wait-dialog "V-批打印软件安装" 60
+settext 1000 D:\\Tools
+click 1022
+wait-box V-软件安装 20
+answer 1
+click 1022
+wait-box V-软件安装 30
+expect 1023 visible=0
+CMDS
+screenshot "$art/problems_notice.png"
+grep -qF '[2010] 文件未复制：C:\Program Files\AutoCAD 2010\ACAD2010P.dll（错误 32）' "$E2E_LOG" ||
+  fail "the notice names the held file, its release and the error"
+drive <<CMDS
+wait-dialog "V-批打印软件安装" 10
+wait-box V-软件安装 5
+answer 1
+$(completion_view)
+click 1
+wait-exit 30
+CMDS
+wait_app 30 || true
+stop_acad
+echo "problems notice: shown before the completion view"
+
+# ---- 6. No package folder -------------------------------------------------------
+mkdir -p "$art/alone"
+cp "$SETUP_EXE" "$art/alone/SetUp.exe"
+start_app "$art/alone/SetUp.exe"
+drive <<CMDS
+wait-dialog "V-批打印软件安装" 60
+settext 1000 D:\\Alone
+click 1022
+wait-box V-软件安装 20
+CMDS
+screenshot "$art/missing_data.png"
+grep -q 'text=未找到安装所需的Data文件夹' "$E2E_LOG" || fail "the missing-Data message"
+drive <<'CMDS'
+wait-dialog "V-批打印软件安装" 10
+wait-box V-软件安装 5
+answer 1
+wait-exit 30
+CMDS
+wait_app 30 || true
+echo "no package folder: told, and the program ended"
+
+# ---- 7. The folder browser --------------------------------------------------------
+mkdir -p "$c/Plot Here"
+start_app "$setup"
+drive <<'CMDS'
+wait-dialog "V-批打印软件安装" 60
+settext 1000 "C:\Plot Here"
+click 1015
+wait-box 选择文件夹 20
+controls box
+CMDS
+screenshot "$art/browser.png"
+grep -q 'class=Edit visible=1 text=Plot Here' "$E2E_LOG" || fail "the browser opens at the field's folder"
+grep -q 'text=请选择安装目录：' "$E2E_LOG" || fail "the browser's title"
+# Picked, then the field emptied: the next browse opens at the pick, and
+# its pick lands in the empty field.
+drive <<'CMDS'
+wait-dialog "V-批打印软件安装" 10
+wait-box 选择文件夹 5
+answer 1
+expect 1000 text="C:\Plot Here"
+settext 1000 ""
+click 1015
+wait-box 选择文件夹 20
+controls box
+answer 1
+expect 1000 text="C:\Plot Here"
+expect 1022 enabled=1
+click 2
+wait-exit 30
+CMDS
+[ "$(grep -c 'class=Edit visible=1 text=Plot Here' "$E2E_LOG")" = 2 ] || fail "the second browse opens at the pick"
+wait_app 30 || true
+echo "folder browser: opened at the field's folder; the pick landed in the field"
+echo "install: all checks passed"
