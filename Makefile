@@ -32,6 +32,8 @@ win32:
 bench: bootstrap native win64
 	./build/native/tests/bench/setup_bench
 	bash tools/bench-scan-wine.sh
+	tests/e2e/run-under-x.sh build/win64/bench-prefix bash tools/bench-launch-wine.sh
+	bash tools/bench-copy-wine.sh
 
 # SetUp.exe on the demo machine: on your display, or under Xvfb with a
 # screenshot when there is none.

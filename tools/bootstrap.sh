@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ make
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-  wine64 fonts-wine locales xvfb xauth imagemagick fonts-wqy-zenhei bc python3
+  wine64 fonts-wine locales xvfb xauth imagemagick fonts-wqy-zenhei bc python3 openssl
 )
 
 missing=()
