@@ -3,6 +3,9 @@
 // The browser is the wide one, so that its title (a program text in code
 // page 936) shows right on any system; the picked path comes back through
 // SHGetPathFromIDListA in the system code page, as the program's paths are.
+//
+// shell32 and ole32 are loaded from the system folder on the first browse,
+// not at start: they are large, and most runs never browse.
 #include <windows.h>
 // shlobj.h needs the types of windows.h first.
 #include <objbase.h>
@@ -47,11 +50,26 @@ std::vector<wchar_t> FromProgramText(const std::string& text) {
   return wide;
 }
 
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+  wchar_t path[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+  if (length == 0 || length + lstrlenW(name) + 2 >= MAX_PATH) return nullptr;
+  lstrcatW(path, L"\\");
+  lstrcatW(path, name);
+  return LoadLibraryW(path);
+}
+
+template <typename Fn>
+Fn Function(HMODULE module, const char* name) {
+  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
 class Win32Shell final : public Shell {
  public:
   ShellItem BrowseForFolder(const BrowseInfo& info) override {
+    if (!Load()) return kNoItem;
     // The new dialog style runs in a single-threaded apartment.
-    if (!comReady_) comReady_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    if (!comReady_) comReady_ = SUCCEEDED(coInitializeEx_(nullptr, COINIT_APARTMENTTHREADED));
     const std::vector<wchar_t> title = FromProgramText(info.title);
     wchar_t displayName[MAX_PATH] = {};
     CallbackBridge bridge{info.callback, info.callbackData};
@@ -64,7 +82,7 @@ class Win32Shell final : public Shell {
     browse.lpfn = info.callback ? BrowseProc : nullptr;
     browse.lParam = reinterpret_cast<LPARAM>(&bridge);
     browse.iImage = 0;
-    const PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&browse);
+    const PIDLIST_ABSOLUTE item = browseForFolder_(&browse);
     if (info.displayName) {
       WideCharToMultiByte(CP_ACP, 0, displayName, -1, info.displayName, static_cast<int>(kPathBufferSize), nullptr,
                           nullptr);
@@ -74,13 +92,33 @@ class Win32Shell final : public Shell {
   }
 
   bool PathFromItem(ShellItem item, char* path) override {
-    return SHGetPathFromIDListA(reinterpret_cast<PCIDLIST_ABSOLUTE>(item), path) != FALSE;
+    return Load() && pathFromIdList_(reinterpret_cast<PCIDLIST_ABSOLUTE>(item), path) != FALSE;
   }
 
-  void FreeItem(ShellItem item) override { CoTaskMemFree(reinterpret_cast<void*>(item)); }
+  void FreeItem(ShellItem item) override {
+    if (Load()) coTaskMemFree_(reinterpret_cast<void*>(item));
+  }
 
  private:
+  bool Load() {
+    if (!loaded_) {
+      loaded_ = true;
+      const HMODULE shell = LoadSystemLibrary(L"shell32.dll");
+      const HMODULE ole = LoadSystemLibrary(L"ole32.dll");
+      browseForFolder_ = Function<decltype(browseForFolder_)>(shell, "SHBrowseForFolderW");
+      pathFromIdList_ = Function<decltype(pathFromIdList_)>(shell, "SHGetPathFromIDListA");
+      coInitializeEx_ = Function<decltype(coInitializeEx_)>(ole, "CoInitializeEx");
+      coTaskMemFree_ = Function<decltype(coTaskMemFree_)>(ole, "CoTaskMemFree");
+    }
+    return browseForFolder_ && pathFromIdList_ && coInitializeEx_ && coTaskMemFree_;
+  }
+
+  bool loaded_ = false;
   bool comReady_ = false;
+  PIDLIST_ABSOLUTE(WINAPI* browseForFolder_)(LPBROWSEINFOW) = nullptr;
+  BOOL(WINAPI* pathFromIdList_)(PCIDLIST_ABSOLUTE, LPSTR) = nullptr;
+  HRESULT(WINAPI* coInitializeEx_)(LPVOID, DWORD) = nullptr;
+  void(WINAPI* coTaskMemFree_)(LPVOID) = nullptr;
 };
 
 }  // namespace
