@@ -42,6 +42,7 @@ struct SetupProblem {
     RegistryWrite,  // a key or value could not be created, deleted or set
     TextTooLong,    // a path or value would not fit its buffer; not written
     FileCopy,       // a file whose source exists could not be copied
+    RegistryRead,   // a value that could not be read; left as it was
   };
   Kind kind;
   int year;             // release year, 0 when the problem belongs to none

@@ -15,26 +15,39 @@ namespace {
 
 constexpr char kTrustedPaths[] = "TRUSTEDPATHS";
 
-// The whole "TRUSTEDPATHS" text up to its first zero byte, empty when the
-// value is missing. The size is asked first so that a long list is read
-// whole: cutting it off here would lose the user's folders on write-back.
-std::string ReadTrustedPaths(platform::Registry& registry, RegKey key) {
+// Reads the whole "TRUSTEDPATHS" text, up to its first zero byte, into
+// `text`. The size is asked first so that a long list is read whole: cutting
+// it off here would lose the user's folders on write-back. Success with an
+// empty text when the value is missing; any other failure (a refused read,
+// a value that keeps growing past the retries) is returned, `text` untouched,
+// so that the caller leaves the user's list as it is.
+long ReadTrustedPaths(platform::Registry& registry, RegKey key, std::string* text) {
   unsigned long size = 0;
-  if (registry.QueryValue(key, kTrustedPaths, nullptr, nullptr, &size) != RegResult::Success) return std::string();
+  long status = registry.QueryValue(key, kTrustedPaths, nullptr, nullptr, &size);
+  if (status == RegResult::FileNotFound) {
+    text->clear();
+    return RegResult::Success;
+  }
+  if (status != RegResult::Success) return status;
   // The value may grow between the two calls; a few rounds settle it.
   for (int attempt = 0; attempt < 4; ++attempt) {
     std::vector<unsigned char> buffer(size + 1, 0);
     unsigned long length = size;
-    const long status = registry.QueryValue(key, kTrustedPaths, nullptr, buffer.data(), &length);
+    status = registry.QueryValue(key, kTrustedPaths, nullptr, buffer.data(), &length);
     if (status == RegResult::MoreData) {
-      size = length > size ? length : size * 2;
+      size = length > size ? length : size * 2 + 1;
       continue;
     }
-    if (status != RegResult::Success) return std::string();
-    const char* text = reinterpret_cast<const char*>(buffer.data());
-    return std::string(text, strnlen(text, length));
+    if (status == RegResult::FileNotFound) {
+      text->clear();
+      return RegResult::Success;
+    }
+    if (status != RegResult::Success) return status;
+    const char* bytes = reinterpret_cast<const char*>(buffer.data());
+    text->assign(bytes, strnlen(bytes, length));
+    return RegResult::Success;
   }
-  return std::string();
+  return RegResult::MoreData;
 }
 
 // `base` + "\" + `name` with one trailing backslash removed (by characters:
@@ -102,11 +115,19 @@ void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
 
   const std::string folder = platform::ToUpper(installFolder);
   for (const std::string& path : variablesKeys) {
+    // Only a missing key or value counts as empty. A list that cannot be
+    // read is left as it is: writing the folder alone over it would lose
+    // every folder the user had trusted.
     std::string existing;
     {
       ScopedRegKey key(registry_);
-      if (registry_.OpenKey(platform::kCurrentUser, path.c_str(), key.Receive()) == RegResult::Success) {
-        existing = ReadTrustedPaths(registry_, key.Get());
+      long status = registry_.OpenKey(platform::kCurrentUser, path.c_str(), key.Receive());
+      if (status == RegResult::Success) status = ReadTrustedPaths(registry_, key.Get(), &existing);
+      if (status != RegResult::Success && status != RegResult::FileNotFound) {
+        if (problems) {
+          problems->push_back({SetupProblem::RegistryRead, 0, "HKEY_CURRENT_USER\\" + path, kTrustedPaths, status});
+        }
+        continue;
       }
     }
 

@@ -16,6 +16,9 @@ std::string Describe(const SetupProblem& problem) {
     case SetupProblem::FileCopy:
       line += "文件未复制：" + problem.place;
       break;
+    case SetupProblem::RegistryRead:
+      line += "注册表未能读取，保持原样：" + problem.place + (problem.item.empty() ? "" : "\\" + problem.item);
+      break;
     case SetupProblem::TextTooLong:
       line += "路径过长，未写入：" + problem.place + (problem.item.empty() ? "" : "（" + problem.item + "）");
       break;

@@ -49,6 +49,51 @@ TEST_F(RegistrationMemory, DeniedWritesAreReportedAndTheRestGoesOn) {
   EXPECT_EQ(world.registry.OpenHandleCount(), 0u);
 }
 
+// A list that exists but cannot be read is never overwritten with the folder
+// alone: the profile is left as it was and reported. Only a missing key or
+// value counts as empty.
+TEST_F(RegistrationMemory, TrustedPathsThatCannotBeReadAreLeftAsTheyWere) {
+  world.Load("registration_profiles.reg");
+  struct Case {
+    const char* profile;
+    Op op;
+    long error;
+  };
+  const Case cases[] = {
+      {"Tools", Op::QueryValue, platform::RegResult::AccessDenied},  // a refused read
+      {"Listed", Op::QueryValue, platform::RegResult::MoreData},     // keeps growing
+      {"Inside", Op::OpenKey, platform::RegResult::AccessDenied},    // the key will not open
+  };
+  // Read past the faults, as the value is stored.
+  auto stored = [&](const char* profile) {
+    std::string data;
+    world.registry.GetValue("HKEY_CURRENT_USER\\" + Variables(kZh2010, profile), "TRUSTEDPATHS", nullptr, &data);
+    return data;
+  };
+  std::string before[3];
+  for (int i = 0; i < 3; ++i) {
+    before[i] = stored(cases[i].profile);
+    ASSERT_FALSE(before[i].empty());
+    world.registry.FailOn(cases[i].op, "HKEY_CURRENT_USER\\" + Variables(kZh2010, cases[i].profile), cases[i].error);
+  }
+  setup.SetInstallFolder(kFolder);
+  SetupProblems problems;
+  setup.AddTrustedPaths(&problems);
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(cases[i].profile);
+    EXPECT_EQ(stored(cases[i].profile), before[i]) << "every byte it held before";
+  }
+  ASSERT_EQ(problems.size(), 3u) << Describe(problems);
+  for (const SetupProblem& problem : problems) {
+    EXPECT_EQ(problem.kind, SetupProblem::RegistryRead);
+    EXPECT_EQ(problem.item, "TRUSTEDPATHS");
+  }
+  // The readable profiles, and the one without the value, got the folder.
+  EXPECT_EQ(User(kZh2010, "NoValue"), kFolder);
+  EXPECT_EQ(User(kZh2010, "Semicolon"), "C:\\TOOLS;;" + kFolderUpper);
+  EXPECT_EQ(world.registry.OpenHandleCount(), 0u);
+}
+
 TEST_F(RegistrationMemory, ListSubkeysAppendsWhatOpensInEnumerationOrder) {
   ASSERT_TRUE(platform::ImportRegText(world.registry, "REGEDIT4\n[HKEY_CURRENT_USER\\Probe\\B]\n"
                                                       "[HKEY_CURRENT_USER\\Probe\\a]\n"
