@@ -36,6 +36,10 @@ std::string CopyFailureText(const std::string& destination) {
          " 失败，可能原因如下：\n\n1、AutoCAD未关闭\n\n2、系统权限未开放，请以管理者权限登陆系统";
 }
 
+// Said below the failure text when the path can never fit: retrying cannot
+// help, so Retry goes on as Ignore does.
+const char kTooLongNote[] = "\n\n路径超过259个字符，无法拷贝：选择“重试”将跳过此文件。";
+
 }  // namespace
 
 void ClearReadOnly(platform::FileSystem& files, std::string path) {
@@ -70,8 +74,7 @@ bool CPackageCopy::CopyDataFolder() {
     // like a failed copy, naming the folder. Retrying cannot help, but the
     // box offers it; Ignore goes on without the package files.
     bool abort = false;
-    while (AskRetry(packageFolder, &abort)) {
-    }
+    AskRetry(packageFolder, &abort, true);
     return !abort;
   }
 
@@ -115,8 +118,12 @@ bool CPackageCopy::CopyPackageFile(const std::string& packageFolder, const std::
     ClearReadOnly(files_, destination);
   }
   bool abort = false;
-  while (!(fits && files_.Copy(source, destination, false))) {
-    if (!AskRetry(destinationPath, &abort)) break;
+  if (!fits) {
+    AskRetry(destinationPath, &abort, true);
+  } else {
+    while (!files_.Copy(source, destination, false)) {
+      if (!AskRetry(destinationPath, &abort, false)) break;
+    }
   }
   if (abort) return false;
   // A copy carries the source's attributes; none is left read-only.
@@ -124,10 +131,10 @@ bool CPackageCopy::CopyPackageFile(const std::string& packageFolder, const std::
   return true;
 }
 
-bool CPackageCopy::AskRetry(const std::string& destination, bool* abort) {
-  const int answer =
-      owner_.ShowMessage(CopyFailureText(destination), kSetupCaption, platform::kMbAbortRetryIgnore);
+bool CPackageCopy::AskRetry(const std::string& destination, bool* abort, bool tooLong) {
+  const std::string text = CopyFailureText(destination) + (tooLong ? kTooLongNote : "");
+  const int answer = owner_.ShowMessage(text, kSetupCaption, platform::kMbAbortRetryIgnore);
   // A box that could not be shown answers neither: stop rather than loop.
   *abort = answer != platform::kIdRetry && answer != platform::kIdIgnore;
-  return answer == platform::kIdRetry;
+  return answer == platform::kIdRetry && !tooLong;
 }

@@ -33,7 +33,8 @@ class CPackageCopy {
   // listing entries, stepping the progress bar once per entry. A failed
   // copy is offered to the user to abort, retry or ignore; so is a file
   // whose source or destination path would not fit a path buffer, which is
-  // never copied under a cut name. False when the package folder is missing
+  // never copied under a cut name: its box says so, and Retry there skips
+  // the file as Ignore does, since retrying cannot make it fit. False when the package folder is missing
   // or the user aborted; true otherwise.
   bool CopyDataFolder();
 
@@ -44,8 +45,9 @@ class CPackageCopy {
   // Copies one package file; false when the user chose Abort.
   bool CopyPackageFile(const std::string& packageFolder, const std::string& name);
   // Asks what to do about a copy to `destination` that failed; true for
-  // Retry, false for Ignore, and `*abort` set for Abort.
-  bool AskRetry(const std::string& destination, bool* abort);
+  // Retry, false for Ignore, and `*abort` set for Abort. For a path that
+  // can never fit (`tooLong`) the box says so and Retry counts as Ignore.
+  bool AskRetry(const std::string& destination, bool* abort, bool tooLong);
 
   platform::FileSystem& files_;
   platform::MessageOwner& owner_;

@@ -24,6 +24,11 @@ std::string FailureText(const std::string& destination) {
          " 失败，可能原因如下：\n\n1、AutoCAD未关闭\n\n2、系统权限未开放，请以管理者权限登陆系统";
 }
 
+// The same box for a path that can never fit.
+std::string TooLongText(const std::string& destination) {
+  return FailureText(destination) + "\n\n路径超过259个字符，无法拷贝：选择“重试”将跳过此文件。";
+}
+
 
 class PackageCopyTest : public ::testing::Test {
  protected:
@@ -261,8 +266,31 @@ TEST_F(PackageCopyTest, DestinationTooLongIsReportedNotCut) {
   owner.answers = {platform::kIdIgnore};
   EXPECT_TRUE(Run(target));
   ASSERT_EQ(owner.shown.size(), 1u);
-  EXPECT_EQ(owner.shown[0].text, FailureText(target + "\\long-name.dll"));
+  EXPECT_EQ(owner.shown[0].text, TooLongText(target + "\\long-name.dll"));
   EXPECT_EQ(files.Names(target), (Names{"b.x"})) << "nothing is made under a cut name";
+}
+
+// Retry cannot make a path fit: it skips the file instead of showing the
+// same box for ever.
+TEST_F(PackageCopyTest, RetryOnAPathThatCanNeverFitSkipsIt) {
+  const std::string target = "E:\\" + std::string(247, 't');
+  Package("long-name.dll", "L");
+  Package("zz.x", "Z");
+  owner.answers = {platform::kIdRetry, platform::kIdRetry, platform::kIdRetry};
+  EXPECT_TRUE(Run(target));
+  ASSERT_EQ(owner.shown.size(), 1u);
+  EXPECT_EQ(files.Names(target), (Names{"zz.x"})) << "the copy went on";
+
+  // The package folder too long to list: Retry goes on without it.
+  const std::string program = "D:\\" + std::string(248, 'p');
+  files.AddFile(program + "\\SetUp.exe");
+  files.AddFile(program + "\\Data\\a.dll");
+  files.SetModulePath(program + "\\SetUp.exe");
+  owner.shown.clear();
+  owner.answers = {platform::kIdRetry, platform::kIdRetry};
+  EXPECT_TRUE(Run());
+  ASSERT_EQ(owner.shown.size(), 1u);
+  EXPECT_EQ(owner.shown[0].text, TooLongText(program + "\\Data"));
 }
 
 TEST_F(PackageCopyTest, SettingsFolderTooLongIsReportedNotCut) {
@@ -272,7 +300,7 @@ TEST_F(PackageCopyTest, SettingsFolderTooLongIsReportedNotCut) {
   owner.answers = {platform::kIdAbort};
   EXPECT_FALSE(Run());
   ASSERT_EQ(owner.shown.size(), 1u);
-  EXPECT_EQ(owner.shown[0].text, FailureText(appData + "\\Velkor\\Velkor.Ini"));
+  EXPECT_EQ(owner.shown[0].text, TooLongText(appData + "\\Velkor\\Velkor.Ini"));
   EXPECT_EQ(files.CallCount(MemoryFileSystem::Op::MakeFolder), 1u) << "only the target folder is made";
 }
 
@@ -286,7 +314,7 @@ TEST_F(PackageCopyTest, PackageFolderTooLongToListIsReported) {
   EXPECT_TRUE(Run());
   EXPECT_FALSE(Run());
   ASSERT_EQ(owner.shown.size(), 2u);
-  EXPECT_EQ(owner.shown[0].text, FailureText(program + "\\Data"));
+  EXPECT_EQ(owner.shown[0].text, TooLongText(program + "\\Data"));
   EXPECT_EQ(files.Names(kTarget), Names{});
 }
 
