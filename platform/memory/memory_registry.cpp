@@ -153,8 +153,19 @@ long MemoryRegistry::OpenKeyRead(RegKey parent, const char* subKey, RegKey* resu
   return Open(Op::OpenKeyRead, parent, subKey, false, result);
 }
 
+namespace {
+std::string Joined(const std::string& path, const char* subKey) {
+  if (!subKey || !*subKey) return path;
+  return path + "\\" + subKey;
+}
+}  // namespace
+
 long MemoryRegistry::CreateKey(RegKey parent, const char* subKey, RegKey* result) {
-  return Open(Op::CreateKey, parent, subKey, true, result);
+  const Node* start = NodeOf(parent);
+  const std::string path = Joined(start ? PathOf(start) : std::string("?"), subKey);
+  const long status = Open(Op::CreateKey, parent, subKey, true, result);
+  writes.push_back({Op::CreateKey, path, "", status});
+  return status;
 }
 
 long MemoryRegistry::QuerySubKeyCount(RegKey key, unsigned long* count) {
@@ -209,6 +220,15 @@ long MemoryRegistry::QueryValue(RegKey key, const char* valueName, unsigned long
 
 long MemoryRegistry::SetValue(RegKey key, const char* valueName, unsigned long type, const unsigned char* data,
                               unsigned long size) {
+  const Node* target = NodeOf(key);
+  writes.push_back({Op::SetValue, target ? PathOf(target) : "?", valueName ? valueName : "", 0});
+  const long status = StoreValue(key, valueName, type, data, size);
+  writes.back().result = status;
+  return status;
+}
+
+long MemoryRegistry::StoreValue(RegKey key, const char* valueName, unsigned long type, const unsigned char* data,
+                                unsigned long size) {
   Count(Op::SetValue);
   Node* node = NodeOf(key);
   if (!node) return RegResult::InvalidHandle;
@@ -227,6 +247,14 @@ long MemoryRegistry::SetValue(RegKey key, const char* valueName, unsigned long t
 }
 
 long MemoryRegistry::DeleteKey(RegKey key, const char* subKey) {
+  const Node* start = NodeOf(key);
+  writes.push_back({Op::DeleteKey, Joined(start ? PathOf(start) : std::string("?"), subKey), "", 0});
+  const long status = RemoveKey(key, subKey);
+  writes.back().result = status;
+  return status;
+}
+
+long MemoryRegistry::RemoveKey(RegKey key, const char* subKey) {
   Count(Op::DeleteKey);
   Node* start = NodeOf(key);
   if (!start) return RegResult::InvalidHandle;

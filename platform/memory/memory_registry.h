@@ -69,6 +69,17 @@ class MemoryRegistry final : public Registry {
   // Number of calls of `op` so far.
   std::size_t CallCount(Op op) const;
 
+  // Every create, set and delete asked for, in order, with the full path of
+  // the key (as the caller spelled it below the key it started from), the
+  // value's name for a set, and the result.
+  struct Write {
+    Op op;
+    std::string path;
+    std::string value;
+    long result;
+  };
+  std::vector<Write> writes;
+
  private:
   struct Node;
   struct Fault {
@@ -81,6 +92,9 @@ class MemoryRegistry final : public Registry {
   std::string PathOf(const Node* node) const;
   long Failure(Op op, const Node* node, const std::string& childPath = std::string()) const;
   long Open(Op op, RegKey parent, const char* subKey, bool create, RegKey* result);
+  long StoreValue(RegKey key, const char* valueName, unsigned long type, const unsigned char* data,
+                  unsigned long size);
+  long RemoveKey(RegKey key, const char* subKey);
   struct Handle {
     std::shared_ptr<Node> node;
     bool writable;  // false for keys opened for reading (KEY_READ)

@@ -94,6 +94,94 @@ TEST_F(RegistrationMemory, TrustedPathsThatCannotBeReadAreLeftAsTheyWere) {
   EXPECT_EQ(world.registry.OpenHandleCount(), 0u);
 }
 
+// The writes below the product keys, one line each: "D entry", "C entry",
+// "S entry value"; the entry is the key's last name.
+std::string ApplicationWrites(const platform::MemoryRegistry& registry) {
+  std::string text;
+  for (const platform::MemoryRegistry::Write& write : registry.writes) {
+    const std::size_t at = write.path.find("\\Applications\\");
+    if (at == std::string::npos) continue;
+    const std::string entry = write.path.substr(at + 14);
+    const char* op = write.op == Op::DeleteKey ? "D " : write.op == Op::CreateKey ? "C " : "S ";
+    text += op + entry + (write.value.empty() ? "" : " " + write.value) + "\n";
+  }
+  return text;
+}
+
+// A product key as the scan found it.
+void AddProductKey(platform::MemoryRegistry& registry, const std::string& product) {
+  ASSERT_TRUE(platform::ImportRegText(registry, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + kAcadKey + product + "]\n"));
+}
+
+std::string EntryWrites(int year) {
+  const std::string y = std::to_string(year);
+  return "D VK_VidudOvev" + y + "\nC VK_VidudOvev" + y + "\nS VK_VidudOvev" + y + " LOADCTRLS\nS VK_VidudOvev" + y +
+         " LOADER\nD Velkor" + y + "DLLP\nC Velkor" + y + "DLLP\nS Velkor" + y + "DLLP LOADCTRLS\nS Velkor" + y +
+         "DLLP LOADER\nS Velkor" + y + "DLLP MANAGED\n";
+}
+
+// Years ascend whatever order the scan filed them in; per product key the
+// module entry comes before the DLL entry, each deleted before it is made,
+// its values in the table's order. An installation listed twice is
+// registered twice.
+TEST_F(RegistrationMemory, WritesGoInTheirOrder) {
+  for (const std::string product : {"R19.0\\ACAD-B001:804", "R17.0\\ACAD-5001:804", "R18.0\\ACAD-8001:804"}) {
+    AddProductKey(world.registry, product);
+  }
+  world.registry.writes.clear();
+  setup.SetInstallFolder(kFolder);
+  AddInstall(setup, 2013, "R19.0\\ACAD-B001:804", "C:\\CAD2013");
+  AddInstall(setup, 2007, "R17.0\\ACAD-5001:804", "C:\\CAD2007");
+  AddInstall(setup, 2010, kZh2010, "C:\\CAD2010");
+  AddInstall(setup, 2010, kZh2010, "C:\\CAD2010");
+  setup.RegisterWithHosts(1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  EXPECT_EQ(ApplicationWrites(world.registry), EntryWrites(2007) + EntryWrites(2010) + EntryWrites(2010) +
+                                                   EntryWrites(2013));
+  // Every create and set succeeded; a delete found nothing, except the
+  // second time round for the installation listed twice.
+  for (const platform::MemoryRegistry::Write& write : world.registry.writes) {
+    if (write.path.find("\\Applications\\") == std::string::npos || write.op == Op::DeleteKey) continue;
+    EXPECT_EQ(write.result, 0) << write.path;
+  }
+}
+
+// Which module and which managed DLL each of the 21 releases loads.
+TEST_F(RegistrationMemory, EveryReleaseLoadsItsFamilysModuleAndDll) {
+  const int moduleYear[kReleaseCount] = {2008, 2008, 2009, 2010, 2010, 2010, 2013, 2013, 2015, 2015, 2017,
+                                         2018, 2019, 2019, 2021, 2021, 2021, 2021, 2025, 2025, 2027};
+  const int dllYear[kReleaseCount] = {2007, 2007, 2009, 2010, 2010, 2010, 2013, 2013, 2013, 2013, 2013,
+                                      2013, 2013, 2013, 2013, 2013, 2013, 2013, 2013, 2013, 2013};
+  setup.SetInstallFolder(kFolder);
+  for (int k = 0; k < kReleaseCount; ++k) {
+    const int year = kFirstYear + k;
+    const std::string product = "R" + std::to_string(year) + "\\ACAD-0001:804";
+    AddProductKey(world.registry, product);
+    AddInstall(setup, year, product, "C:\\CAD" + std::to_string(year));
+    setup.RegisterDemandLoad(year);
+    SCOPED_TRACE(year);
+    const std::string y = std::to_string(year);
+    EXPECT_EQ(Entry(product, "VK_VidudOvev" + y, "LOADER"),
+              kFolder + "\\VK_VidudOvev" + std::to_string(moduleYear[k]) + ".ARX");
+    EXPECT_EQ(Entry(product, "Velkor" + y + "DLLP", "LOADER"),
+              "C:\\CAD" + y + "\\ACAD" + std::to_string(dllYear[k]) + "P.dll");
+  }
+}
+
+// A year outside the catalogue and a machine without AutoCAD profiles
+// write nothing.
+TEST_F(RegistrationMemory, NothingToRegisterWritesNothing) {
+  AddProductKey(world.registry, kZh2010);
+  world.registry.writes.clear();
+  setup.SetInstallFolder(kFolder);
+  AddInstall(setup, 2010, kZh2010, "C:\\CAD2010");
+  setup.RegisterDemandLoad(2006);
+  setup.RegisterDemandLoad(2028);
+  setup.AddTrustedPaths();
+  EXPECT_TRUE(world.registry.writes.empty()) << world.registry.writes.size() << " writes";
+  setup.RegisterWithHosts(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  EXPECT_TRUE(world.registry.writes.empty()) << "no release ticked, no profile";
+}
+
 TEST_F(RegistrationMemory, ListSubkeysAppendsWhatOpensInEnumerationOrder) {
   ASSERT_TRUE(platform::ImportRegText(world.registry, "REGEDIT4\n[HKEY_CURRENT_USER\\Probe\\B]\n"
                                                       "[HKEY_CURRENT_USER\\Probe\\a]\n"
