@@ -26,15 +26,7 @@ export WINEARCH=win64
 export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 wine=/usr/lib/wine/wine64
 
-mkdir -p "$WINEPREFIX"
-# The first start builds the prefix (~15 s); parallel tests wait for it.
-(
-  flock 9
-  if [ ! -f "$WINEPREFIX/.setup-ready" ]; then
-    timeout 300 "$wine" wineboot -i >/dev/null 2>&1 || true
-    timeout 60 /usr/lib/wine/wineserver -w || true
-    touch "$WINEPREFIX/.setup-ready"
-  fi
-) 9>"$WINEPREFIX/.lock"
+. "$(dirname "$(readlink -f "$0")")/wine-prefix.sh"
+ensure_wine_prefix
 
 exec timeout --kill-after=10 "${SETUP_WINE_TIMEOUT:-300}" "$wine" "$@"

@@ -32,17 +32,8 @@ export SETUP_WINE=/usr/lib/wine/wine64
 E2E_DIR=$(dirname "$self")
 export E2E_DIR
 
-mkdir -p "$WINEPREFIX"
-# The first start builds the prefix (~15 s); the same marker and lock as
-# tools/wine-run.sh, so either may create it.
-(
-  flock 9
-  if [ ! -f "$WINEPREFIX/.setup-ready" ]; then
-    timeout 300 "$SETUP_WINE" wineboot -i >/dev/null 2>&1 || true
-    timeout 60 /usr/lib/wine/wineserver -w || true
-    touch "$WINEPREFIX/.setup-ready"
-  fi
-) 9>"$WINEPREFIX/.lock"
+. "$E2E_DIR/../../tools/wine-prefix.sh"
+ensure_wine_prefix
 
 stop_wine() {
   /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true

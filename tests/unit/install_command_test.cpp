@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/wizard_app.h"
 #include "deploy/package_folder.h"
 #include "engine/acad_setup.h"
 #include "platform/memory/headless_dialog.h"
@@ -87,18 +88,11 @@ class InstallTest : public ::testing::Test {
     return Text(std::string(kProduct2010) + "\\Applications\\" + entry, "LOADER");
   }
 
-  struct Forwarding final : platform::MessageOwner {
-    platform::MessageOwner* target = nullptr;
-    int ShowMessage(const std::string& text, const std::string& caption, unsigned type) override {
-      return target ? target->ShowMessage(text, caption, type) : 0;
-    }
-  };
-
   platform::MemoryRegistry registry;
   platform::MemoryFileSystem files;
   platform::MemoryProcessList processes;
   MemoryShell shell;
-  Forwarding owner;
+  ForwardingOwner owner;  // the engine's boxes go to the dialog, as in the program
   std::string lastBrowse;
   bool warnHostRunning = true;
   platform::HeadlessDialogRunner runner;
