@@ -16,16 +16,21 @@ namespace {
 constexpr char kTrustedPaths[] = "TRUSTEDPATHS";
 
 // Reads the whole "TRUSTEDPATHS" text, up to its first zero byte, into
-// `text`. The size is asked first so that a long list is read whole: cutting
-// it off here would lose the user's folders on write-back. Success with an
-// empty text when the value is missing; any other failure (a refused read,
-// a value that keeps growing past the retries) is returned, `text` untouched,
-// so that the caller leaves the user's list as it is.
-long ReadTrustedPaths(platform::Registry& registry, RegKey key, std::string* text) {
+// `text`, and its type into `type`. The size is asked first so that a long
+// list is read whole: cutting it off here would lose the user's folders on
+// write-back. Success with an empty text (and REG_SZ) when the value is
+// missing. Any other failure is returned, `text` untouched, so that the
+// caller leaves the user's list as it is: a refused read, a value that keeps
+// growing past the retries, and a value that is not a single string (binary
+// data, a number, or a multi-string whose later strings a rewrite as REG_SZ
+// would drop).
+long ReadTrustedPaths(platform::Registry& registry, RegKey key, std::string* text, unsigned long* type) {
   unsigned long size = 0;
-  long status = registry.QueryValue(key, kTrustedPaths, nullptr, nullptr, &size);
+  unsigned long found = platform::RegType::None;
+  long status = registry.QueryValue(key, kTrustedPaths, &found, nullptr, &size);
   if (status == RegResult::FileNotFound) {
     text->clear();
+    *type = platform::RegType::String;
     return RegResult::Success;
   }
   if (status != RegResult::Success) return status;
@@ -33,18 +38,21 @@ long ReadTrustedPaths(platform::Registry& registry, RegKey key, std::string* tex
   for (int attempt = 0; attempt < 4; ++attempt) {
     std::vector<unsigned char> buffer(size + 1, 0);
     unsigned long length = size;
-    status = registry.QueryValue(key, kTrustedPaths, nullptr, buffer.data(), &length);
+    status = registry.QueryValue(key, kTrustedPaths, &found, buffer.data(), &length);
     if (status == RegResult::MoreData) {
       size = length > size ? length : size * 2 + 1;
       continue;
     }
     if (status == RegResult::FileNotFound) {
       text->clear();
+      *type = platform::RegType::String;
       return RegResult::Success;
     }
     if (status != RegResult::Success) return status;
+    if (found != platform::RegType::String && found != platform::RegType::ExpandString) return RegResult::InvalidData;
     const char* bytes = reinterpret_cast<const char*>(buffer.data());
     text->assign(bytes, strnlen(bytes, length));
+    *type = found;
     return RegResult::Success;
   }
   return RegResult::MoreData;
@@ -119,10 +127,11 @@ void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
     // read is left as it is: writing the folder alone over it would lose
     // every folder the user had trusted.
     std::string existing;
+    unsigned long type = platform::RegType::String;
     {
       ScopedRegKey key(registry_);
       long status = registry_.OpenKey(platform::kCurrentUser, path.c_str(), key.Receive());
-      if (status == RegResult::Success) status = ReadTrustedPaths(registry_, key.Get(), &existing);
+      if (status == RegResult::Success) status = ReadTrustedPaths(registry_, key.Get(), &existing, &type);
       if (status != RegResult::Success && status != RegResult::FileNotFound) {
         if (problems) {
           problems->push_back({SetupProblem::RegistryRead, 0, "HKEY_CURRENT_USER\\" + path, kTrustedPaths, status});
@@ -131,6 +140,8 @@ void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
       }
     }
 
+    // The list keeps its type: a REG_EXPAND_SZ list may name folders
+    // through variables such as %USERPROFILE%.
     // A value of one or two characters (".", "C:") holds no real folder
     // and is replaced. Otherwise the whole list is stored in upper case,
     // with the folder appended unless it already occurs anywhere in it.
@@ -145,7 +156,7 @@ void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
     ScopedRegKey key(registry_);
     long status = registry_.CreateKey(platform::kCurrentUser, path.c_str(), key.Receive());
     if (status == RegResult::Success) {
-      status = registry_.SetValue(key.Get(), kTrustedPaths, platform::RegType::String,
+      status = registry_.SetValue(key.Get(), kTrustedPaths, type,
                                   reinterpret_cast<const unsigned char*>(value.c_str()),
                                   static_cast<unsigned long>(value.size() + 1));
     }

@@ -31,6 +31,7 @@ constexpr long Success = 0;
 constexpr long FileNotFound = 2;      // ERROR_FILE_NOT_FOUND
 constexpr long AccessDenied = 5;      // ERROR_ACCESS_DENIED
 constexpr long InvalidHandle = 6;     // ERROR_INVALID_HANDLE
+constexpr long InvalidData = 13;      // ERROR_INVALID_DATA
 constexpr long InvalidParameter = 87; // ERROR_INVALID_PARAMETER
 constexpr long MoreData = 234;        // ERROR_MORE_DATA
 constexpr long NoMoreItems = 259;     // ERROR_NO_MORE_ITEMS

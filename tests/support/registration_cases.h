@@ -97,7 +97,8 @@ TYPED_TEST_P(RegistrationCases, TrustedPathsOfEveryProfile) {
       {kZh2010, "Listed", kFolderUpper + ";C:\\X"},
       {kZh2010, "Inside", "C:\\A;" + kFolderUpper + "\\OLD"},
       {kZh2010, "Semicolon", "C:\\TOOLS;;" + kFolderUpper},
-      {kZh2010, "Expand", "%APPDATA%\\X;" + kFolderUpper},
+      // A REG_EXPAND_SZ list stays one: it may name folders by variables.
+      {kZh2010, "Expand", "<type 2>%APPDATA%\\X;" + kFolderUpper + std::string(1, '\0')},
       // By characters: a name ending in a 0x5C trail byte keeps it, a trail
       // byte starts no match, and only real letters change case.
       {kZh2010, "配置乗", "C:\\TOOLS;" + kFolderUpper},

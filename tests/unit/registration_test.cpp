@@ -94,6 +94,41 @@ TEST_F(RegistrationMemory, TrustedPathsThatCannotBeReadAreLeftAsTheyWere) {
   EXPECT_EQ(world.registry.OpenHandleCount(), 0u);
 }
 
+// Only a single string is a list to extend. Binary data, a number or a
+// multi-string (whose later strings a REG_SZ rewrite would drop) is left
+// byte for byte and reported.
+TEST_F(RegistrationMemory, TrustedPathsOfOtherTypesAreLeftAsTheyWere) {
+  auto key = [&](const char* profile) { return "HKEY_CURRENT_USER\\" + Variables(kZh2010, profile); };
+  const std::string reg = "REGEDIT4\n"
+                          "[" + key("Binary") + "]\n\"TRUSTEDPATHS\"=hex:43,3a,5c,41,00,44\n"
+                          "[" + key("Number") + "]\n\"TRUSTEDPATHS\"=dword:00000001\n"
+                          "[" + key("Multi") + "]\n\"TRUSTEDPATHS\"=hex(7):43,3a,5c,41,00,44,3a,5c,42,00,00\n";
+  ASSERT_TRUE(platform::ImportRegText(world.registry, reg));
+  auto stored = [&](const char* profile, unsigned long* type) {
+    std::string data;
+    world.registry.GetValue(key(profile), "TRUSTEDPATHS", type, &data);
+    return data;
+  };
+  const char* untouched[] = {"Binary", "Number", "Multi"};
+  std::string before[3];
+  for (int i = 0; i < 3; ++i) before[i] = stored(untouched[i], nullptr);
+
+  setup.SetInstallFolder(kFolder);
+  SetupProblems problems;
+  setup.AddTrustedPaths(&problems);
+  for (int i = 0; i < 3; ++i) {
+    unsigned long type = 0;
+    EXPECT_EQ(stored(untouched[i], &type), before[i]) << untouched[i];
+    EXPECT_NE(type, platform::RegType::String) << untouched[i];
+  }
+  ASSERT_EQ(problems.size(), 3u) << Describe(problems);
+  for (const SetupProblem& problem : problems) {
+    EXPECT_EQ(problem.kind, SetupProblem::RegistryRead);
+    EXPECT_EQ(problem.error, platform::RegResult::InvalidData);
+  }
+  EXPECT_EQ(world.registry.OpenHandleCount(), 0u);
+}
+
 // The writes below the product keys, one line each: "D entry", "C entry",
 // "S entry value"; the entry is the key's last name.
 std::string ApplicationWrites(const platform::MemoryRegistry& registry) {
