@@ -215,7 +215,11 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 // The progress bar's window class lives in comctl32, which is loaded from
-// the system folder only, never from beside the program.
+// the system folder only, never from beside the program. So is uxtheme,
+// which comctl32 loads by bare name when it draws its controls: a loader
+// may look for that one along the program's first search path despite
+// RestrictDllSearch (Wine does, for delayed imports), and a module already
+// loaded is not looked for again.
 void RegisterCommonControls() {
   using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
   static bool done = false;
@@ -224,7 +228,9 @@ void RegisterCommonControls() {
   wchar_t path[MAX_PATH];
   const UINT length = GetSystemDirectoryW(path, MAX_PATH);
   if (length == 0 || length + 14 >= MAX_PATH) return;
-  lstrcatW(path, L"\\comctl32.dll");
+  lstrcpyW(path + length, L"\\uxtheme.dll");
+  LoadLibraryW(path);  // none before Windows XP: the controls are drawn unthemed
+  lstrcpyW(path + length, L"\\comctl32.dll");
   const HMODULE comctl = LoadLibraryW(path);
   if (!comctl) return;
   const auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(comctl, "InitCommonControlsEx")));
