@@ -20,9 +20,6 @@ const char* const kExcludedNames[] = {"SetUp.EXE", "Velkor_EN.shx", "Velkor_HZ.s
 // The settings file, which goes to the user's settings folder.
 const char kSettingsFile[] = "Velkor.Ini";
 
-// Iterations 0..100 of the listing: "." and ".." take two of them.
-constexpr int kLastIteration = 100;
-
 bool IsExcluded(const std::string& name) {
   for (const char* excluded : kExcludedNames) {
     if (platform::EqualsNoCase(name, excluded)) return true;
@@ -36,9 +33,17 @@ std::string CopyFailureText(const std::string& destination) {
          " 失败，可能原因如下：\n\n1、AutoCAD未关闭\n\n2、系统权限未开放，请以管理者权限登陆系统";
 }
 
+std::string ListingFailureText(const std::string& packageFolder) {
+  return "读取安装文件夹 " + packageFolder + " 失败，其中的文件未能全部拷贝。\n\n选择“重试”将重新读取并拷贝。";
+}
+
 // Said below the failure text when the path can never fit: retrying cannot
 // help, so Retry goes on as Ignore does.
 const char kTooLongNote[] = "\n\n路径超过259个字符，无法拷贝：选择“重试”将跳过此文件。";
+
+// Said below it when APPDATA is not set: the settings file has nowhere to
+// go, and any folder guessed instead would not be the user's.
+const char kNoSettingsFolderNote[] = "\n\n未设置APPDATA，用户设置文件夹未知，无法拷贝：选择“重试”将跳过此文件。";
 
 }  // namespace
 
@@ -74,23 +79,42 @@ bool CPackageCopy::CopyDataFolder() {
     // like a failed copy, naming the folder. Retrying cannot help, but the
     // box offers it; Ignore goes on without the package files.
     bool abort = false;
-    AskRetry(packageFolder, &abort, true);
+    AskRetry(packageFolder, &abort, kTooLongNote);
     return !abort;
   }
 
-  platform::FindEntry entry;
-  const platform::ScopedFind listing(files_, files_.FindFirst(pattern, &entry));
-  if (!listing.Valid()) return true;
-  for (int iteration = 0; iteration <= kLastIteration; ++iteration) {
-    progress.StepIt();
-    if (iteration > 0 && !files_.FindNext(listing.Get(), &entry)) break;
-    // One level only: sub-folders are not entered.
-    if (entry.name == "." || entry.name == ".." || (entry.attributes & platform::kAttrDirectory)) continue;
-    if (platform::FindChar(entry.name, '.') == platform::npos) continue;
-    if (IsExcluded(entry.name)) continue;
-    if (!CopyPackageFile(packageFolder, entry.name)) return false;
+  // A listing that fails on the way would leave files out of a package
+  // reported as installed: the user is asked, and Retry lists it again
+  // from the start (copies already made are made again).
+  for (;;) {
+    long error = 0;
+    {
+      platform::FindEntry entry;
+      const platform::ScopedFind listing(files_, files_.FindFirst(pattern, &entry));
+      if (!listing.Valid()) error = files_.LastError();
+      // Every entry to the listing's end: a file left out would be a
+      // package installed in part and reported whole.
+      for (bool first = true; listing.Valid(); first = false) {
+        progress.StepIt();
+        if (!first && !files_.FindNext(listing.Get(), &entry)) {
+          error = files_.LastError();
+          break;
+        }
+        // One level only: sub-folders are not entered.
+        if (entry.name == "." || entry.name == ".." || (entry.attributes & platform::kAttrDirectory)) continue;
+        if (platform::FindChar(entry.name, '.') == platform::npos) continue;
+        if (IsExcluded(entry.name)) continue;
+        if (!CopyPackageFile(packageFolder, entry.name)) return false;
+      }
+    }
+    // The listing's end, or nothing to list (a drive root holds no "."):
+    // every file was seen.
+    if (error == platform::FileError::NoMoreFiles || error == platform::FileError::FileNotFound) return true;
+    const int answer = owner_.ShowMessage(ListingFailureText(packageFolder), kSetupCaption,
+                                          platform::kMbAbortRetryIgnore);
+    if (answer == platform::kIdIgnore) return true;
+    if (answer != platform::kIdRetry) return false;
   }
-  return true;
 }
 
 bool CPackageCopy::CopyPackageFile(const std::string& packageFolder, const std::string& name) {
@@ -98,13 +122,16 @@ bool CPackageCopy::CopyPackageFile(const std::string& packageFolder, const std::
   char destination[kPathBufferSize];
   bool fits = FormatPath(source, "%s\\%s", packageFolder.c_str(), name.c_str());
   std::string destinationPath;  // in full, for the message, even when it does not fit
+  const char* hopeless = kTooLongNote;  // why a copy cannot be made, when it cannot
   if (platform::EqualsNoCase(name, kSettingsFile)) {
     const std::string appData = files_.Environment("APPDATA");
     char settingsFolder[kPathBufferSize];
-    const bool settingsFit = FormatPath(settingsFolder, "%s\\Velkor", appData.c_str());
+    // Unset, it would make "\Velkor" on the current drive's root.
+    const bool settingsFit = !appData.empty() && FormatPath(settingsFolder, "%s\\Velkor", appData.c_str());
     if (settingsFit) files_.MakeFolder(settingsFolder);
     fits = fits && settingsFit && FormatPath(destination, "%s\\%s", settingsFolder, name.c_str());
-    destinationPath = appData + "\\Velkor\\" + name;
+    destinationPath = (appData.empty() ? "%APPDATA%" : appData) + "\\Velkor\\" + name;
+    if (appData.empty()) hopeless = kNoSettingsFolderNote;
   } else {
     fits = fits && FormatPath(destination, "%s\\%s", targetFolder.c_str(), name.c_str());
     destinationPath = targetFolder + "\\" + name;
@@ -119,22 +146,27 @@ bool CPackageCopy::CopyPackageFile(const std::string& packageFolder, const std::
   }
   bool abort = false;
   if (!fits) {
-    AskRetry(destinationPath, &abort, true);
+    AskRetry(destinationPath, &abort, hopeless);
   } else {
     while (!files_.Copy(source, destination, false)) {
-      if (!AskRetry(destinationPath, &abort, false)) break;
+      if (!AskRetry(destinationPath, &abort)) break;
     }
   }
   if (abort) return false;
-  // A copy carries the source's attributes; none is left read-only.
-  if (fits) ClearReadOnly(files_, destination);
+  // A copy carries the source's attributes; none is left read-only. Nor
+  // does it keep a download mark the source's could not be cleared of:
+  // AutoCAD will not load a managed DLL that carries one.
+  if (fits) {
+    ClearReadOnly(files_, destination);
+    DeleteZoneIdentifier(files_, destination);
+  }
   return true;
 }
 
-bool CPackageCopy::AskRetry(const std::string& destination, bool* abort, bool tooLong) {
-  const std::string text = CopyFailureText(destination) + (tooLong ? kTooLongNote : "");
+bool CPackageCopy::AskRetry(const std::string& destination, bool* abort, const char* hopeless) {
+  const std::string text = CopyFailureText(destination) + (hopeless ? hopeless : "");
   const int answer = owner_.ShowMessage(text, kSetupCaption, platform::kMbAbortRetryIgnore);
   // A box that could not be shown answers neither: stop rather than loop.
   *abort = answer != platform::kIdRetry && answer != platform::kIdIgnore;
-  return answer == platform::kIdRetry && !tooLong;
+  return answer == platform::kIdRetry && !hopeless;
 }

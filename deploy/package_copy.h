@@ -29,13 +29,15 @@ class CPackageCopy {
   CPackageCopy(const CPackageCopy&) = delete;
   CPackageCopy& operator=(const CPackageCopy&) = delete;
 
-  // Copies the package folder's files, one level deep and at most 101
-  // listing entries, stepping the progress bar once per entry. A failed
-  // copy is offered to the user to abort, retry or ignore; so is a file
-  // whose source or destination path would not fit a path buffer, which is
-  // never copied under a cut name: its box says so, and Retry there skips
-  // the file as Ignore does, since retrying cannot make it fit. False when the package folder is missing
-  // or the user aborted; true otherwise.
+  // Copies the package folder's files, one level deep and every entry of
+  // the listing, stepping the progress bar once per entry. A failed copy is
+  // offered to the user to abort, retry or ignore; so is a file that can
+  // never be copied: one whose source or destination path would not fit a
+  // path buffer, which is never copied under a cut name, and the settings
+  // file when APPDATA is not set, which is put nowhere else. Its box says
+  // why, and Retry there skips the file as Ignore does, since retrying
+  // cannot help. False when the package folder is missing or the user
+  // aborted; true otherwise.
   bool CopyDataFolder();
 
   std::string targetFolder;
@@ -45,9 +47,10 @@ class CPackageCopy {
   // Copies one package file; false when the user chose Abort.
   bool CopyPackageFile(const std::string& packageFolder, const std::string& name);
   // Asks what to do about a copy to `destination` that failed; true for
-  // Retry, false for Ignore, and `*abort` set for Abort. For a path that
-  // can never fit (`tooLong`) the box says so and Retry counts as Ignore.
-  bool AskRetry(const std::string& destination, bool* abort, bool tooLong);
+  // Retry, false for Ignore, and `*abort` set for Abort. For a copy that
+  // can never be made, `hopeless` is the note that says why, shown below
+  // the failure text, and Retry counts as Ignore.
+  bool AskRetry(const std::string& destination, bool* abort, const char* hopeless = nullptr);
 
   platform::FileSystem& files_;
   platform::MessageOwner& owner_;

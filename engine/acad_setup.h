@@ -43,6 +43,8 @@ struct SetupProblem {
     TextTooLong,    // a path or value would not fit its buffer; not written
     FileCopy,       // a file whose source exists could not be copied
     RegistryRead,   // a value that could not be read; left as it was
+    ScanRead,       // a key or value the scan could not read: installations
+                    // below it may be missing from the catalogue
   };
   Kind kind;
   int year;             // release year, 0 when the problem belongs to none
@@ -76,6 +78,7 @@ class CAcadSetup {
 
   // Fills acadFolders and releaseKeys from HKEY_LOCAL_MACHINE: first the
   // Wow6432Node root (2007..2010), then the native root (2007..2027).
+  // Keys and values it cannot read are noted in scanProblems.
   void ScanReleases();
   void ScanWow6432Node();
 
@@ -101,6 +104,9 @@ class CAcadSetup {
   std::string installFolder;
   std::array<CStringList, kReleaseCount> acadFolders;
   std::array<CStringList, kReleaseCount> releaseKeys;
+  // What the scan could not read (missing keys and values are no failure),
+  // for the install command to tell the user with the install's problems.
+  SetupProblems scanProblems;
   // Work members of the key-tree search.
   std::string valueName = "AcadLocation";
   CStringList foundKeys;

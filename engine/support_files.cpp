@@ -2,6 +2,7 @@
 // AutoCAD's own installation folders.
 #include <string>
 
+#include "deploy/package_copy.h"
 #include "deploy/package_folder.h"
 #include "engine/acad_setup.h"
 #include "platform/files.h"
@@ -34,7 +35,12 @@ void PlaceSupportFile(platform::FileSystem& files, const std::string& sourceFold
     }
     return;
   }
-  if (files.Copy(source, destination, false)) return;
+  // The package's files may carry the download mark of the archive they
+  // came in; AutoCAD will not load a managed DLL that carries one.
+  if (files.Copy(source, destination, false)) {
+    DeleteZoneIdentifier(files, destination);
+    return;
+  }
   const long error = files.LastError();
   // Most of the 44 DLL names are absent by design.
   if (files.GetAttributes(source) == platform::kInvalidAttributes) return;

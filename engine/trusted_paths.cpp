@@ -66,42 +66,75 @@ std::string JoinKeyPath(const std::string& base, const std::string& name) {
   return path;
 }
 
+// The profiles below a key that cannot be opened, counted or listed would
+// silently not trust the folder: every such failure is reported, naming the
+// key. A key that is not there is no failure.
+void ReportUnreadable(const std::string& path, long status, SetupProblems* problems) {
+  if (status == RegResult::Success || status == RegResult::FileNotFound || !problems) return;
+  const std::string place = path.empty() ? "HKEY_CURRENT_USER" : "HKEY_CURRENT_USER\\" + path;
+  problems->push_back({SetupProblem::RegistryRead, 0, place, std::string(), status});
+}
+
+// ListSubkeys, reporting what it cannot read below `path` (the key's path
+// below HKEY_CURRENT_USER).
+void ListReadableSubkeys(platform::Registry& registry, RegKey key, const std::string& path, CStringList& names,
+                         SetupProblems* problems) {
+  unsigned long count = 0;
+  long status = registry.QuerySubKeyCount(key, &count);
+  if (status != RegResult::Success) {
+    ReportUnreadable(path, status, problems);
+    return;
+  }
+  for (unsigned long i = 0; i < count; ++i) {
+    char name[platform::kMaxKeyNameLength + 1] = {};
+    unsigned long length = sizeof(name);
+    status = registry.EnumKey(key, i, name, &length);
+    // An unreadable name (the registry changed meanwhile) would open this
+    // very key again and list it as its own child.
+    if (status != RegResult::Success || name[0] == '\0') {
+      if (status != RegResult::NoMoreItems) ReportUnreadable(path, status, problems);
+      continue;
+    }
+    ScopedRegKey subKey(registry);
+    status = registry.OpenKeyRead(key, name, subKey.Receive());
+    if (status == RegResult::Success) {
+      names.push_back(name);
+    } else {
+      ReportUnreadable(JoinKeyPath(path, name), status, problems);
+    }
+  }
+}
+
 }  // namespace
 
 void ListSubkeys(platform::Registry& registry, RegKey key, CStringList& names) {
-  unsigned long count = 0;
-  if (registry.QuerySubKeyCount(key, &count) != RegResult::Success) count = 0;
-  for (unsigned long i = 0; i < count; ++i) {
-    const std::string name = platform::SubKeyName(registry, key, i);
-    // An unreadable name (the registry changed meanwhile) would open this
-    // very key again and list it as its own child.
-    if (name.empty()) continue;
-    ScopedRegKey subKey(registry);
-    if (registry.OpenKeyRead(key, name.c_str(), subKey.Receive()) == RegResult::Success) names.push_back(name);
-  }
+  ListReadableSubkeys(registry, key, std::string(), names, nullptr);
 }
 
 void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
   // Both lists are complete before anything is written, so the writes
   // cannot change what is enumerated.
+  const std::string acadPath = "SOFTWARE\\Autodesk\\AutoCAD";
   CStringList profileRoots;
   {
     ScopedRegKey user(registry_);
     ScopedRegKey acad(registry_);
-    if (registry_.OpenKey(platform::kCurrentUser, nullptr, user.Receive()) == RegResult::Success &&
-        registry_.OpenKeyRead(user.Get(), "SOFTWARE\\Autodesk\\AutoCAD", acad.Receive()) == RegResult::Success) {
-      unsigned long count = 0;
-      registry_.QuerySubKeyCount(acad.Get(), &count);
-      for (unsigned long i = 0; i < count; ++i) {
-        const std::string release = platform::SubKeyName(registry_, acad.Get(), i);
-        if (release.empty()) continue;  // would list the AutoCAD key itself
+    long status = registry_.OpenKey(platform::kCurrentUser, nullptr, user.Receive());
+    if (status == RegResult::Success) status = registry_.OpenKeyRead(user.Get(), acadPath.c_str(), acad.Receive());
+    ReportUnreadable(acadPath, status, problems);
+    if (status == RegResult::Success) {
+      CStringList releases;
+      ListReadableSubkeys(registry_, acad.Get(), acadPath, releases, problems);
+      for (const std::string& release : releases) {
         ScopedRegKey releaseKey(registry_);
-        if (registry_.OpenKeyRead(acad.Get(), release.c_str(), releaseKey.Receive()) != RegResult::Success) continue;
+        const std::string releasePath = JoinKeyPath(acadPath, release);
+        status = registry_.OpenKeyRead(acad.Get(), release.c_str(), releaseKey.Receive());
+        ReportUnreadable(releasePath, status, problems);
+        if (status != RegResult::Success) continue;
         CStringList products;
-        ListSubkeys(registry_, releaseKey.Get(), products);
+        ListReadableSubkeys(registry_, releaseKey.Get(), releasePath, products, problems);
         for (const std::string& product : products) {
-          profileRoots.push_back(JoinKeyPath("SOFTWARE\\Autodesk\\AutoCAD\\" + release, product) +
-                                 "\\Profiles");
+          profileRoots.push_back(JoinKeyPath(acadPath + "\\" + release, product) + "\\Profiles");
         }
       }
     }
@@ -110,12 +143,17 @@ void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
   CStringList variablesKeys;
   {
     ScopedRegKey user(registry_);
-    if (registry_.OpenKey(platform::kCurrentUser, nullptr, user.Receive()) == RegResult::Success) {
+    const long opened = registry_.OpenKey(platform::kCurrentUser, nullptr, user.Receive());
+    ReportUnreadable(std::string(), opened, problems);
+    if (opened == RegResult::Success) {
       for (const std::string& root : profileRoots) {
         ScopedRegKey rootKey(registry_);
-        if (registry_.OpenKeyRead(user.Get(), root.c_str(), rootKey.Receive()) != RegResult::Success) continue;
+        // A product without profiles has no Profiles key: not a failure.
+        const long status = registry_.OpenKeyRead(user.Get(), root.c_str(), rootKey.Receive());
+        ReportUnreadable(root, status, problems);
+        if (status != RegResult::Success) continue;
         CStringList profiles;
-        ListSubkeys(registry_, rootKey.Get(), profiles);
+        ListReadableSubkeys(registry_, rootKey.Get(), root, profiles, problems);
         for (const std::string& profile : profiles) variablesKeys.push_back(JoinKeyPath(root, profile) + "\\Variables");
       }
     }

@@ -79,8 +79,12 @@ bool Dlg_Setup::RunInstall() {
   progressBar.StepIt();
   setup_.SetInstallFolder(folderPath);
   const std::array<int, kReleaseCount>& f = selectionFlags;
-  installProblems = setup_.RegisterWithHosts(f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10],
+  // What the scan could not read comes first: releases below it may be
+  // missing from the list the user chose from.
+  installProblems = setup_.scanProblems;
+  const SetupProblems registration = setup_.RegisterWithHosts(f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10],
                                              f[11], f[12], f[13], f[14], f[15], f[16], f[17], f[18], f[19], f[20]);
+  installProblems.insert(installProblems.end(), registration.begin(), registration.end());
   progressBar.StepIt();
   const SetupProblems files = setup_.InstallSupportFiles(f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9],
                                                          f[10], f[11], f[12], f[13], f[14], f[15], f[16], f[17],

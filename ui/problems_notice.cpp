@@ -19,6 +19,9 @@ std::string Describe(const SetupProblem& problem) {
     case SetupProblem::RegistryRead:
       line += "注册表未能读取，保持原样：" + problem.place + (problem.item.empty() ? "" : "\\" + problem.item);
       break;
+    case SetupProblem::ScanRead:
+      line += "注册表未能读取，其下的AutoCAD可能未被找到：" + problem.place + (problem.item.empty() ? "" : "\\" + problem.item);
+      break;
     case SetupProblem::TextTooLong:
       line += "路径过长，未写入：" + problem.place + (problem.item.empty() ? "" : "（" + problem.item + "）");
       break;

@@ -13,6 +13,11 @@ namespace {
 // them) belong to the file system.
 constexpr unsigned long kSettableAttributes = 0x1 | 0x2 | 0x4 | 0x20 | 0x80 | 0x100 | 0x1000 | 0x2000;
 
+// GetModuleFileNameA into the system implementation's buffer of MAX_PATH
+// characters and the zero.
+constexpr std::size_t kModulePathLimit = 260;
+constexpr long kInsufficientBuffer = 122;  // ERROR_INSUFFICIENT_BUFFER
+
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -252,6 +257,12 @@ bool MemoryFileSystem::Fails(Op op, const std::vector<std::string>& parts) {
 std::string MemoryFileSystem::ModulePath() {
   Count(Op::ModulePath);
   if (Fails(Op::ModulePath, {})) return std::string();
+  // As the system's implementation: a path longer than MAX_PATH characters
+  // would come back cut, so it counts as none.
+  if (modulePath_.size() > kModulePathLimit) {
+    Fail(kInsufficientBuffer);
+    return std::string();
+  }
   return modulePath_;
 }
 

@@ -20,6 +20,8 @@
 //    stream, and not while the file is read-only; GetAttributes finds it;
 //    Copy, SetAttributes and MakeFolder refuse stream names (InvalidName);
 //  - deleting refuses folders, read-only and held-open files;
+//  - the program's path comes back empty when it is longer than 260
+//    characters, as the system implementation gives it;
 //  - failures set LastError to the Win32 code Windows gives.
 // Chosen operations on chosen paths can be made to fail (FailOn).
 #pragma once

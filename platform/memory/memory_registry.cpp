@@ -2,6 +2,7 @@
 #include "platform/memory/memory_registry.h"
 
 #include <cstring>
+#include <stdexcept>
 
 #include "platform/text.h"
 
@@ -9,6 +10,8 @@ namespace platform {
 namespace {
 
 constexpr long kKeyDeleted = 1018;  // ERROR_KEY_DELETED
+// Links followed one through another before a path counts as missing.
+constexpr int kMaxLinkHops = 32;
 
 // Splits a key path at backslashes (by characters: a trail byte 0x5C is part
 // of its character). Empty parts, as from a trailing backslash, are dropped.
@@ -39,7 +42,7 @@ bool Within(const std::string& path, const std::string& prefix) {
 
 }  // namespace
 
-struct MemoryRegistry::Node {
+struct MemoryRegistry::Node : std::enable_shared_from_this<Node> {
   struct Value {
     std::string name;
     unsigned long type;
@@ -50,6 +53,7 @@ struct MemoryRegistry::Node {
   std::map<std::string, std::shared_ptr<Node>> children;  // by lower-cased name
   std::vector<Value> values;
   bool deleted = false;
+  std::string link;  // a link's target path, as AddLink was given it; empty for a key
 
   Value* FindValue(const char* valueName) {
     const std::string wanted = ToUpper(valueName ? valueName : "");
@@ -66,7 +70,40 @@ MemoryRegistry::MemoryRegistry()
   currentUser_->name = "HKEY_CURRENT_USER";
 }
 
-MemoryRegistry::~MemoryRegistry() = default;
+MemoryRegistry::~MemoryRegistry() {
+  // Taken apart one key at a time: a tree thousands of levels deep would
+  // otherwise be destroyed by as many nested calls.
+  handles_.clear();
+  std::vector<std::shared_ptr<Node>> pending{std::move(localMachine_), std::move(currentUser_)};
+  while (!pending.empty()) {
+    const std::shared_ptr<Node> node = std::move(pending.back());
+    pending.pop_back();
+    for (auto& child : node->children) pending.push_back(std::move(child.second));
+    node->children.clear();
+  }
+}
+
+MemoryRegistry::Node* MemoryRegistry::Resolve(Node* node, int hops) const {
+  while (node && !node->link.empty()) {
+    if (++hops > kMaxLinkHops) return nullptr;
+    node = Walk(node->link, hops);
+  }
+  return node;
+}
+
+MemoryRegistry::Node* MemoryRegistry::Walk(const std::string& keyPath, int hops) const {
+  const std::vector<std::string> parts = SplitPath(keyPath.c_str());
+  if (parts.empty()) return nullptr;
+  const std::string root = ToUpper(parts[0]);
+  Node* node = root == "HKEY_LOCAL_MACHINE" ? localMachine_.get()
+               : root == "HKEY_CURRENT_USER" ? currentUser_.get()
+                                             : nullptr;
+  for (std::size_t i = 1; node && i < parts.size(); ++i) {
+    const auto it = node->children.find(Fold(parts[i]));
+    node = it == node->children.end() ? nullptr : Resolve(it->second.get(), hops);
+  }
+  return node;
+}
 
 MemoryRegistry::Node* MemoryRegistry::NodeOf(RegKey key) const {
   if (key == kLocalMachine) return localMachine_.get();
@@ -128,7 +165,9 @@ long MemoryRegistry::Open(Op op, RegKey parent, const char* subKey, bool create,
   for (; found < parts.size(); ++found) {
     const auto it = node->children.find(Fold(parts[found]));
     if (it == node->children.end()) break;
-    node = it->second;
+    Node* key = Resolve(it->second.get());
+    if (!key) return RegResult::FileNotFound;  // a link to nothing
+    node = key->shared_from_this();
   }
   if (found < parts.size()) {
     if (!create) return RegResult::FileNotFound;
@@ -261,6 +300,8 @@ long MemoryRegistry::RemoveKey(RegKey key, const char* subKey) {
   if (start->deleted) return kKeyDeleted;
   Node* node = start;
   for (const std::string& part : SplitPath(subKey)) {
+    // Through a link to its target; the last key itself, link or not.
+    if (node != start && !(node = Resolve(node))) return RegResult::FileNotFound;
     const auto it = node->children.find(Fold(part));
     if (it == node->children.end()) return RegResult::FileNotFound;
     node = it->second.get();
@@ -292,18 +333,31 @@ void MemoryRegistry::DenyWritesBelow(const std::string& keyPath) {
   FailOn(Op::DeleteKey, keyPath);
 }
 
-const MemoryRegistry::Node* MemoryRegistry::Find(const std::string& keyPath) const {
-  const std::vector<std::string> parts = SplitPath(keyPath.c_str());
-  if (parts.empty()) return nullptr;
-  const std::string root = ToUpper(parts[0]);
-  const Node* node = root == "HKEY_LOCAL_MACHINE" ? localMachine_.get()
-                     : root == "HKEY_CURRENT_USER" ? currentUser_.get()
-                                                   : nullptr;
-  for (std::size_t i = 1; node && i < parts.size(); ++i) {
-    const auto it = node->children.find(Fold(parts[i]));
-    node = it == node->children.end() ? nullptr : it->second.get();
+const MemoryRegistry::Node* MemoryRegistry::Find(const std::string& keyPath) const { return Walk(keyPath, 0); }
+
+void MemoryRegistry::AddLink(const std::string& linkPath, const std::string& targetPath) {
+  const std::vector<std::string> parts = SplitPath(linkPath.c_str());
+  const std::string root = parts.empty() ? std::string() : ToUpper(parts[0]);
+  std::shared_ptr<Node> node = root == "HKEY_LOCAL_MACHINE" ? localMachine_
+                               : root == "HKEY_CURRENT_USER" ? currentUser_
+                                                             : nullptr;
+  if (!node || parts.size() < 2) throw std::invalid_argument("no key below a root: " + linkPath);
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    if (parts[i].size() > kMaxKeyNameLength) throw std::invalid_argument("key name too long: " + parts[i]);
+    std::shared_ptr<Node>& child = node->children[Fold(parts[i])];
+    const bool last = i + 1 == parts.size();
+    if (child && last) throw std::invalid_argument("a key stands there already: " + linkPath);
+    if (!child) {
+      child = std::make_shared<Node>();
+      child->name = parts[i];
+      child->parent = node.get();
+      if (last) child->link = targetPath;
+    }
+    if (last) break;
+    Node* key = Resolve(child.get());
+    if (!key) throw std::invalid_argument("a link to nothing on the way: " + linkPath);
+    node = key->shared_from_this();
   }
-  return node;
 }
 
 bool MemoryRegistry::KeyExists(const std::string& keyPath) const { return Find(keyPath) != nullptr; }

@@ -16,7 +16,8 @@
 //  - a value read into a buffer that is too small gives MoreData and copies
 //    nothing;
 //  - handles of a deleted key fail further calls (ERROR_KEY_DELETED).
-// Chosen operations on chosen keys can be made to fail (FailOn).
+// Chosen operations on chosen keys can be made to fail (FailOn), and a key
+// can be made a link to another (AddLink), so that a tree can loop.
 #pragma once
 
 #include <map>
@@ -56,6 +57,17 @@ class MemoryRegistry final : public Registry {
   // Every operation that would change something below keyPath fails, as for
   // a standard user below HKEY_LOCAL_MACHINE: create, set and delete.
   void DenyWritesBelow(const std::string& keyPath);
+
+  // Makes the key at `linkPath` a link to the key at `targetPath`, as a
+  // registry symbolic link: a path through the link opens, creates and
+  // inspects the target (FileNotFound while the target is missing, or when
+  // links lead on to links without end); the link enumerates and counts as
+  // a sub-key of its parent under its own name; deleting it removes the
+  // link, not its target. The target may be the link's own ancestor, which
+  // makes the tree endless. Paths as for FailOn; missing keys above the
+  // link are made. A link path that names a root or an existing key, or a
+  // name longer than a key name may be, throws std::invalid_argument.
+  void AddLink(const std::string& linkPath, const std::string& targetPath);
 
   // Inspection for tests; paths as for FailOn.
   bool KeyExists(const std::string& keyPath) const;
@@ -102,6 +114,12 @@ class MemoryRegistry final : public Registry {
   RegKey NewHandle(const std::shared_ptr<Node>& node, bool writable);
   bool Writable(RegKey key) const;
   const Node* Find(const std::string& keyPath) const;
+  // The key `node` stands for: itself, or for a link the key it leads to;
+  // nullptr for a link whose target is missing. `hops` counts the links
+  // followed so far, so that links leading through each other end.
+  Node* Resolve(Node* node, int hops = 0) const;
+  // The key at `keyPath` (root name first), links followed.
+  Node* Walk(const std::string& keyPath, int hops) const;
   void Count(Op op) { ++calls_[static_cast<int>(op)]; }
 
   std::shared_ptr<Node> localMachine_;

@@ -299,6 +299,30 @@ TEST_F(InstallTest, ProblemsOfTheStepsAreShownBeforeTheCompletionView) {
   EXPECT_EQ(Text(kProfile, "TRUSTEDPATHS"), "D:\\Tools\\V-VidudOvev");
 }
 
+// What the scan and the trusted paths could not read is not passed over:
+// an installation or a profile below it may have been missed.
+TEST_F(InstallTest, KeysThatCannotBeReadAreToldAfterTheInstall) {
+  const std::string english = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:409";
+  ASSERT_TRUE(platform::ImportRegText(registry, "REGEDIT4\n[" + english + "]\n\"ProductName\"=\"AutoCAD 2010\"\n"));
+  registry.FailOn(platform::MemoryRegistry::Op::QueryValue, english);
+  const std::string profiles =
+      "HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\\Profiles";
+  registry.FailOn(platform::MemoryRegistry::Op::QuerySubKeyCount, profiles);
+  Run([&](Dlg_Setup&, HeadlessDialog& window) {
+    Install(window, "D:\\Tools");
+    ASSERT_EQ(window.boxes.size(), 1u);
+    const std::string& text = window.boxes[0].text;
+    EXPECT_NE(text.find("其下的AutoCAD可能未被找到：" + english + "\\AcadLocation（错误 5）"), std::string::npos) << text;
+    EXPECT_NE(text.find("注册表未能读取，保持原样：" + profiles + "（错误 5）"), std::string::npos) << text;
+    // Both values of the key, each once, though both searches pass it.
+    std::size_t mentions = 0;
+    for (std::size_t at = text.find(english); at != std::string::npos; at = text.find(english, at + 1)) ++mentions;
+    EXPECT_EQ(mentions, 2u) << text;
+    EXPECT_TRUE(window.IsVisible(SetupControl::DoneMessage));
+  });
+  EXPECT_EQ(Loader("VK_VidudOvev2010"), "D:\\Tools\\V-VidudOvev\\VK_VidudOvev2010.ARX") << "the rest is installed";
+}
+
 TEST(ProblemsNotice, ListsAScreenfulAndCountsTheRest) {
   EXPECT_EQ(DescribeProblems({}), "");
   SetupProblems problems;

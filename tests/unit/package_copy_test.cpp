@@ -1,9 +1,7 @@
 // The data copy against the in-memory file system: which files go where,
-// what is done to sources and destinations, the 101-entry cap, and the
-// failure dialogue.
+// what is done to sources and destinations, and the failure dialogue.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
 
 #include "deploy/package_copy.h"
@@ -135,22 +133,6 @@ TEST_F(PackageCopyTest, ReadOnlySourceThatCannotBeChangedStillGivesAWritableCopy
   EXPECT_FALSE(ReadOnly(In(kTarget, "a.dll")));
 }
 
-TEST_F(PackageCopyTest, AtMost101ListingEntriesAreLookedAt) {
-  for (int i = 0; i < 150; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof(name), "f%03d.dll", i);
-    Package(name);
-  }
-  EXPECT_TRUE(Run());
-  EXPECT_EQ(progress.steps, 101);
-  // "." and ".." take two of the 101: the first 99 files in listing order.
-  const Names copied = files.Names(kTarget);
-  ASSERT_EQ(copied.size(), 99u);
-  EXPECT_EQ(copied.front(), "f000.dll");
-  EXPECT_EQ(copied.back(), "f098.dll");
-  EXPECT_EQ(files.OpenFindCount(), 0u);
-}
-
 TEST_F(PackageCopyTest, EmptyPackageStepsThreeTimesAndSucceeds) {
   EXPECT_TRUE(Run());
   EXPECT_EQ(progress.steps, 3);
@@ -167,12 +149,36 @@ TEST_F(PackageCopyTest, MissingPackageFailsBeforeAnythingIsMade) {
   EXPECT_EQ(progress.steps, 0);
 }
 
-TEST_F(PackageCopyTest, UnlistablePackageCopiesNothingAndSucceeds) {
+// A package that cannot be listed, or whose listing fails on the way, is
+// not reported as copied: the user is asked; Retry lists it again, Ignore
+// goes on without it, Abort stops.
+TEST_F(PackageCopyTest, UnlistablePackageIsToldAndRetried) {
   Package("a.dll");
   files.FailOn(MemoryFileSystem::Op::FindFirst, In(kPackage, "*.*"));
+  owner.answers = {platform::kIdRetry, platform::kIdIgnore};
   EXPECT_TRUE(Run());
   EXPECT_EQ(files.Names(kTarget), Names{});
-  EXPECT_TRUE(owner.shown.empty());
+  ASSERT_EQ(owner.shown.size(), 2u) << "asked again after Retry";
+  EXPECT_EQ(owner.shown[0].type, platform::kMbAbortRetryIgnore);
+  EXPECT_NE(owner.shown[0].text.find(kPackage), std::string::npos);
+  EXPECT_GE(files.CallCount(MemoryFileSystem::Op::FindFirst), 2u) << "listed again";
+
+  owner.shown.clear();
+  owner.answers = {platform::kIdAbort};
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(owner.shown.size(), 1u);
+  EXPECT_EQ(files.OpenFindCount(), 0u);
+}
+
+TEST_F(PackageCopyTest, ListingThatFailsOnTheWayIsTold) {
+  Package("a.dll");
+  Package("b.dll");
+  files.FailOn(MemoryFileSystem::Op::FindNext, kPackage, platform::FileError::AccessDenied);
+  owner.answers = {platform::kIdIgnore};
+  EXPECT_TRUE(Run());
+  ASSERT_EQ(owner.shown.size(), 1u);
+  EXPECT_EQ(owner.shown[0].type, platform::kMbAbortRetryIgnore);
+  EXPECT_EQ(files.OpenFindCount(), 0u);
 }
 
 // A destination held open by a running AutoCAD, between two other files.
@@ -283,9 +289,9 @@ TEST_F(PackageCopyTest, RetryOnAPathThatCanNeverFitSkipsIt) {
 
   // The package folder too long to list: Retry goes on without it.
   const std::string program = "D:\\" + std::string(248, 'p');
-  files.AddFile(program + "\\SetUp.exe");
+  files.AddFile(program + "\\S.exe");  // a path the system gives whole (at most 260)
   files.AddFile(program + "\\Data\\a.dll");
-  files.SetModulePath(program + "\\SetUp.exe");
+  files.SetModulePath(program + "\\S.exe");
   owner.shown.clear();
   owner.answers = {platform::kIdRetry, platform::kIdRetry};
   EXPECT_TRUE(Run());
@@ -307,9 +313,9 @@ TEST_F(PackageCopyTest, SettingsFolderTooLongIsReportedNotCut) {
 TEST_F(PackageCopyTest, PackageFolderTooLongToListIsReported) {
   // 251 + "\Data" = 256 characters; with "\*.*" the pattern needs 260.
   const std::string program = "D:\\" + std::string(248, 'p');
-  files.AddFile(program + "\\SetUp.exe");
+  files.AddFile(program + "\\S.exe");  // a path the system gives whole (at most 260)
   files.AddFile(program + "\\Data\\a.dll");
-  files.SetModulePath(program + "\\SetUp.exe");
+  files.SetModulePath(program + "\\S.exe");
   owner.answers = {platform::kIdIgnore, platform::kIdAbort};
   EXPECT_TRUE(Run());
   EXPECT_FALSE(Run());

@@ -1,0 +1,864 @@
+// Bad input against the in-memory machine: registry data of every type and
+// size, the longest key names, endless and looping key trees, paths at the
+// 260-byte buffers, trail bytes 0x5C, a missing APPDATA, a big package and
+// excluded names in odd case. Each case says what the sound result is.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "deploy/package_copy.h"
+#include "deploy/package_folder.h"
+#include "engine/acad_setup.h"
+#include "platform/memory/memory_files.h"
+#include "platform/memory/memory_registry.h"
+#include "platform/text.h"
+#include "tests/support/null_files.h"
+#include "tests/support/scripted_owner.h"
+
+using platform::MemoryFileSystem;
+using platform::MemoryRegistry;
+namespace RegType = platform::RegType;
+
+namespace {
+
+// "乗" in CP936: a lead byte and the trail byte 0x5C, a backslash's byte.
+const std::string kTrail = "乗";
+
+const std::string kRoot = "SOFTWARE\\Autodesk\\AutoCAD";
+const std::string kMachineRoot = "HKEY_LOCAL_MACHINE\\" + kRoot;
+constexpr unsigned long kQword = 11;  // REG_QWORD
+// The scan's depth limit below a release key: the registry's own nesting.
+constexpr int kSearchDepth = 512;
+const std::string kZero(1, '\0');
+
+using Names = std::vector<std::string>;
+using NameSet = std::set<std::string>;
+
+// `head`, filler, then `tail`: exactly `length` bytes.
+std::string Sized(const std::string& head, std::size_t length, const std::string& tail = std::string()) {
+  return head + std::string(length - head.size() - tail.size(), 'x') + tail;
+}
+
+// The forms each bounded path is tried in: plain, ending in a trail byte
+// 0x5C, and with one inside.
+struct Form {
+  const char* what;
+  std::string head;
+  std::string tail;
+};
+const Form kForms[] = {{"plain", "", ""}, {"ending in 乗", "", kTrail}, {"乗 inside", kTrail, ""}};
+
+// A folder on `drive` ("C:") of exactly `length` bytes.
+std::string Folder(const std::string& drive, std::size_t length, const Form& form) {
+  return Sized(drive + "\\" + form.head, length, form.tail);
+}
+
+std::string FailureText(const std::string& destination) {
+  return "拷贝文件 " + destination +
+         " 失败，可能原因如下：\n\n1、AutoCAD未关闭\n\n2、系统权限未开放，请以管理者权限登陆系统";
+}
+std::string TooLongText(const std::string& destination) {
+  return FailureText(destination) + "\n\n路径超过259个字符，无法拷贝：选择“重试”将跳过此文件。";
+}
+std::string NoSettingsFolderText(const std::string& destination) {
+  return FailureText(destination) + "\n\n未设置APPDATA，用户设置文件夹未知，无法拷贝：选择“重试”将跳过此文件。";
+}
+
+TEST(BadInputText, TheTrailByteCharacterIsOneCharacterEndingInABackslashByte) {
+  ASSERT_EQ(kTrail, "\x81\x5C");
+  EXPECT_TRUE(platform::IsLeadByte(0x81));
+  EXPECT_EQ(platform::CharLength(kTrail, 0), 2u);
+  EXPECT_EQ(platform::ReverseFindChar(kTrail, '\\'), platform::npos);
+  EXPECT_EQ(platform::ReverseFindChar("D:\\" + kTrail, '\\'), 2u);
+}
+
+// ---- The registry scan ------------------------------------------------------
+
+// A registry for the scan alone.
+struct ScanMachine {
+  // Stores `data` as `type` in `name` of `key` below the AutoCAD root.
+  void Put(const std::string& key, const std::string& name, unsigned long type, const std::string& data) {
+    platform::ScopedRegKey handle(registry);
+    ASSERT_EQ(registry.CreateKey(platform::kLocalMachine, (kRoot + "\\" + key).c_str(), handle.Receive()), 0);
+    ASSERT_EQ(registry.SetValue(handle.Get(), name.c_str(), type, reinterpret_cast<const unsigned char*>(data.data()),
+                                static_cast<unsigned long>(data.size())),
+              0);
+  }
+  void Product(const std::string& key, const std::string& location, const std::string& productName) {
+    Put(key, "AcadLocation", RegType::String, location + kZero);
+    Put(key, "ProductName", RegType::String, productName + kZero);
+  }
+  // What the scan filed, one "year key|folder" per entry.
+  Names Catalogue() const {
+    Names entries;
+    for (int k = 0; k < kReleaseCount; ++k) {
+      EXPECT_EQ(setup.acadFolders[k].size(), setup.releaseKeys[k].size());
+      for (std::size_t n = 0; n < setup.acadFolders[k].size(); ++n) {
+        entries.push_back(Entry(kFirstYear + k, setup.releaseKeys[k].at(n), setup.acadFolders[k].at(n)));
+      }
+    }
+    return entries;
+  }
+  static std::string Entry(int year, const std::string& key, const std::string& folder) {
+    return std::to_string(year) + " " + key + "|" + folder;
+  }
+  // A product key's path as the catalogue files it.
+  static std::string Filed(const std::string& key) { return kRoot + "\\" + key + "\\"; }
+
+  MemoryRegistry registry;
+  testing_support::NullFileSystem files;
+  testing_support::ScriptedOwner owner;
+  CAcadSetup setup{registry, files, owner};
+};
+
+struct ValueCase {
+  const char* what;
+  unsigned long type;
+  std::string data;
+  std::string read;  // what the scan takes from it; empty: nothing is filed
+};
+
+// AcadLocation in every type and shape beside a plain ProductName. Text is
+// read up to its first zero or its end, a multi-string gives its first
+// string; a number is no folder, whatever its bytes spell, and an empty
+// folder would put files on the drive's root: neither is filed.
+TEST(BadValueData, LocationOfEveryTypeIsReadAsTextOrNotAtAll) {
+  const std::string& z = kZero;
+  const ValueCase cases[] = {
+      {"string", RegType::String, "C:\\A" + z, "C:\\A"},
+      {"string without its zero", RegType::String, "C:\\A", "C:\\A"},
+      {"expandable string", RegType::ExpandString, "C:\\A" + z, "C:\\A"},
+      {"binary", RegType::Binary, "C:\\A", "C:\\A"},
+      {"multi-string", RegType::MultiString, "C:\\A" + z + "C:\\B" + z + z, "C:\\A"},
+      {"multi-string without its zeros", RegType::MultiString, "C:\\A" + z + "C:\\B", "C:\\A"},
+      {"multi-string of one unended string", RegType::MultiString, "C:\\A", "C:\\A"},
+      {"dword spelling C:\\", RegType::Dword, "C:\\" + z, ""},
+      {"dword zero", RegType::Dword, z + z + z + z, ""},
+      {"qword spelling C:\\A", kQword, "C:\\A" + z + z + z + z, ""},
+      {"empty string", RegType::String, "", ""},
+      {"string of a zero", RegType::String, z, ""},
+      {"empty binary", RegType::Binary, "", ""},
+      {"empty multi-string", RegType::MultiString, z + z, ""},
+      {"multi-string starting empty", RegType::MultiString, z + "C:\\B" + z + z, ""},
+  };
+  for (const ValueCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScanMachine m;
+    m.Put("R18.0\\ACAD-8001:804", "AcadLocation", c.type, c.data);
+    m.Put("R18.0\\ACAD-8001:804", "ProductName", RegType::String, "AutoCAD 2010" + z);
+    m.setup.ScanReleases();
+    const Names expected =
+        c.read.empty() ? Names{} : Names{m.Entry(2010, m.Filed("R18.0\\ACAD-8001:804"), c.read)};
+    EXPECT_EQ(m.Catalogue(), expected);
+    EXPECT_EQ(m.registry.OpenHandleCount(), 0u);
+  }
+}
+
+// ProductName likewise: the year is looked for in the first string only,
+// and never in a number.
+TEST(BadValueData, ProductNameOfEveryTypeIsReadAsTextOrNotAtAll) {
+  const std::string& z = kZero;
+  const ValueCase cases[] = {
+      {"string", RegType::String, "AutoCAD 2011" + z, "2011"},
+      {"binary without a zero", RegType::Binary, "AutoCAD 2011", "2011"},
+      {"multi-string", RegType::MultiString, "AutoCAD 2011" + z + "AutoCAD 2013" + z + z, "2011"},
+      {"multi-string without its zeros", RegType::MultiString, "AutoCAD 2011" + z + "x", "2011"},
+      {"year in the second string", RegType::MultiString, "AutoCAD" + z + " 2011" + z + z, ""},
+      {"qword spelling \" 2011\"", kQword, " 2011" + z + z + z, ""},
+      {"dword", RegType::Dword, "2011", ""},
+      {"empty binary", RegType::Binary, "", ""},
+      {"empty multi-string", RegType::MultiString, z, ""},
+  };
+  for (const ValueCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScanMachine m;
+    m.Put("R18.1\\ACAD-9001:804", "AcadLocation", RegType::String, "C:\\A" + z);
+    m.Put("R18.1\\ACAD-9001:804", "ProductName", c.type, c.data);
+    m.setup.ScanReleases();
+    const Names expected =
+        c.read.empty() ? Names{} : Names{m.Entry(std::stoi(c.read), m.Filed("R18.1\\ACAD-9001:804"), "C:\\A")};
+    EXPECT_EQ(m.Catalogue(), expected);
+    EXPECT_EQ(m.registry.OpenHandleCount(), 0u);
+  }
+}
+
+// The scan reads values into 520 bytes. Data of exactly that size, zero or
+// not, is read whole and not a byte further (the sanitizer build watches
+// the buffer); longer data is not read at all, so nothing is filed.
+TEST(BadValueData, DataOfTheBufferSizeIsReadWholeAndLongerDataNotAtAll) {
+  for (const unsigned long type : {RegType::String, RegType::Binary, RegType::MultiString}) {
+    SCOPED_TRACE(type);
+    ScanMachine m;
+    const std::string full = Sized("C:\\", 520);          // 520 bytes, no zero
+    const std::string ended = Sized("C:\\", 519) + kZero;  // 519 and the zero
+    const std::string product = Sized("A", 520, " 2011");  // the year in its last bytes
+    m.Put("R18.0\\ACAD-1:804", "AcadLocation", type, full);
+    m.Put("R18.0\\ACAD-1:804", "ProductName", RegType::String, "AutoCAD 2010");
+    m.Put("R18.0\\ACAD-2:804", "AcadLocation", type, ended);
+    m.Put("R18.0\\ACAD-2:804", "ProductName", RegType::String, "AutoCAD 2010");
+    m.Put("R18.1\\ACAD-3:804", "AcadLocation", RegType::String, "C:\\Third");
+    m.Put("R18.1\\ACAD-3:804", "ProductName", type, product);
+    // One byte more, and much more, in either value.
+    m.Put("R18.2\\ACAD-4:804", "AcadLocation", type, Sized("C:\\", 521));
+    m.Put("R18.2\\ACAD-4:804", "ProductName", RegType::String, "AutoCAD 2012");
+    m.Put("R18.2\\ACAD-5:804", "AcadLocation", type, Sized("C:\\", 520) + kZero);
+    m.Put("R18.2\\ACAD-5:804", "ProductName", RegType::String, "AutoCAD 2012");
+    m.Put("R18.2\\ACAD-6:804", "AcadLocation", type, Sized("C:\\", 65536));
+    m.Put("R18.2\\ACAD-6:804", "ProductName", RegType::String, "AutoCAD 2012");
+    m.Put("R18.2\\ACAD-7:804", "AcadLocation", RegType::String, "C:\\Seventh");
+    m.Put("R18.2\\ACAD-7:804", "ProductName", type, Sized("A", 521, " 2012"));
+    m.setup.ScanReleases();
+    EXPECT_EQ(m.Catalogue(), (Names{m.Entry(2010, m.Filed("R18.0\\ACAD-1:804"), full),
+                                    m.Entry(2010, m.Filed("R18.0\\ACAD-2:804"), ended.substr(0, 519)),
+                                    m.Entry(2011, m.Filed("R18.1\\ACAD-3:804"), "C:\\Third")}));
+    EXPECT_EQ(m.registry.OpenHandleCount(), 0u);
+  }
+}
+
+// A number where the folder should be does not hide an installation below
+// it: the key counts as not holding the value, and the search goes on down.
+TEST(BadValueData, ANumberDoesNotStopTheSearch) {
+  ScanMachine m;
+  m.Put("R18.0", "AcadLocation", RegType::Dword, std::string("\x01\x00\x00\x00", 4));
+  m.Put("R18.0", "ProductName", RegType::Dword, std::string("\x01\x00\x00\x00", 4));
+  m.Product("R18.0\\ACAD-8001:804", "C:\\CAD2010", "AutoCAD 2010");
+  m.setup.ScanReleases();
+  EXPECT_EQ(m.Catalogue(), (Names{m.Entry(2010, m.Filed("R18.0\\ACAD-8001:804"), "C:\\CAD2010")}));
+}
+
+// ---- Key names of the registry's longest ------------------------------------
+
+// Registration for one release through the catalogue the scan filed.
+SetupProblems RegisterOnly(CAcadSetup& setup, int year) {
+  SetupProblems problems;
+  setup.RegisterDemandLoad(year, &problems);
+  return problems;
+}
+
+// A string value as the program reads it: up to its first zero.
+std::string TextValue(const MemoryRegistry& registry, const std::string& key, const std::string& name) {
+  std::string data;
+  if (!registry.GetValue(key, name, nullptr, &data)) return "<missing>";
+  return data.substr(0, data.find('\0'));
+}
+
+// 255 bytes for the release key, a key between it and the product key, and
+// the product key: read whole from the enumeration, filed whole, and the
+// demand-load entries land below the very key, also when the name's last
+// byte is the trail byte 0x5C of a character and the separator follows it.
+TEST(LongKeyNames, NamesOf255BytesAreFiledAndRegisteredWhole) {
+  const std::string names[] = {std::string(255, 'k'), Sized("", 255, kTrail), Sized(kTrail, 255)};
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(name.size(), platform::kMaxKeyNameLength);
+    ScanMachine m;
+    const std::string product = name + "\\" + name + "\\" + name;
+    m.Product(product, "C:\\CAD2010", "AutoCAD 2010");
+    m.setup.ScanReleases();
+    ASSERT_EQ(m.Catalogue(), (Names{m.Entry(2010, m.Filed(product), "C:\\CAD2010")}));
+
+    m.setup.SetInstallFolder("D:\\Tools");
+    m.registry.writes.clear();
+    EXPECT_TRUE(RegisterOnly(m.setup, 2010).empty());
+    const std::string applications = kMachineRoot + "\\" + product + "\\Applications";
+    EXPECT_EQ(TextValue(m.registry, applications + "\\VK_VidudOvev2010", "LOADER"), "D:\\Tools\\VK_VidudOvev2010.ARX");
+    EXPECT_EQ(TextValue(m.registry, applications + "\\Velkor2010DLLP", "LOADER"), "C:\\CAD2010\\ACAD2010P.dll");
+    // Nothing is written anywhere else, nothing failed.
+    for (const MemoryRegistry::Write& write : m.registry.writes) {
+      EXPECT_EQ(write.path.compare(0, applications.size() + 1, applications + "\\"), 0) << write.path;
+      if (write.op != MemoryRegistry::Op::DeleteKey) {
+        EXPECT_EQ(write.result, 0) << write.path;
+      }
+    }
+    EXPECT_EQ(m.registry.SubKeyNames(kMachineRoot + "\\" + product), Names{"Applications"});
+    EXPECT_EQ(m.registry.OpenHandleCount(), 0u);
+  }
+}
+
+// ---- Endless and looping key trees ------------------------------------------
+
+// The links the double makes, on which the loop cases stand.
+TEST(MemoryRegistryLinks, ALinkOpensAsItsTargetAndListsUnderItsOwnName) {
+  MemoryRegistry registry;
+  platform::ScopedRegKey key(registry);
+  ASSERT_EQ(registry.CreateKey(platform::kLocalMachine, "SOFTWARE\\Target\\Child", key.Receive()), 0);
+  ASSERT_EQ(registry.CreateKey(platform::kLocalMachine, "SOFTWARE\\Target", key.Receive()), 0);
+  const unsigned char data[] = "v";
+  ASSERT_EQ(registry.SetValue(key.Get(), "Value", RegType::String, data, sizeof(data)), 0);
+  key.Reset();
+  registry.AddLink("HKEY_LOCAL_MACHINE\\SOFTWARE\\Link", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Target");
+  EXPECT_EQ(registry.SubKeyNames("HKEY_LOCAL_MACHINE\\SOFTWARE"), (Names{"Link", "Target"}));
+
+  ASSERT_EQ(registry.OpenKeyRead(platform::kLocalMachine, "SOFTWARE\\Link", key.Receive()), 0);
+  unsigned char read[8] = {};
+  unsigned long size = sizeof(read);
+  EXPECT_EQ(registry.QueryValue(key.Get(), "Value", nullptr, read, &size), 0);
+  EXPECT_EQ(size, sizeof(data));
+  unsigned long count = 0;
+  EXPECT_EQ(registry.QuerySubKeyCount(key.Get(), &count), 0);
+  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(platform::SubKeyName(registry, key.Get(), 0), "Child");
+  ASSERT_EQ(registry.OpenKeyRead(platform::kLocalMachine, "SOFTWARE\\Link\\Child", key.Receive()), 0);
+  ASSERT_EQ(registry.CreateKey(platform::kLocalMachine, "SOFTWARE\\Link\\Made", key.Receive()), 0);
+  key.Reset();
+  EXPECT_TRUE(registry.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Target\\Made")) << "made in the target";
+
+  // A link to nothing, and two links to each other, open nothing.
+  registry.AddLink("HKEY_LOCAL_MACHINE\\SOFTWARE\\Dangling", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Missing");
+  registry.AddLink("HKEY_LOCAL_MACHINE\\SOFTWARE\\Ping", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Pong");
+  registry.AddLink("HKEY_LOCAL_MACHINE\\SOFTWARE\\Pong", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Ping");
+  for (const char* path : {"SOFTWARE\\Dangling", "SOFTWARE\\Ping", "SOFTWARE\\Ping\\x"}) {
+    platform::RegKey untouched = 77;
+    EXPECT_EQ(registry.OpenKeyRead(platform::kLocalMachine, path, &untouched), platform::RegResult::FileNotFound)
+        << path;
+    EXPECT_EQ(untouched, 77u);
+    EXPECT_EQ(registry.CreateKey(platform::kLocalMachine, path, &untouched), platform::RegResult::FileNotFound)
+        << path;
+  }
+  EXPECT_FALSE(registry.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Missing"));
+
+  // Deleting the link leaves the target.
+  EXPECT_EQ(registry.DeleteKey(platform::kLocalMachine, "SOFTWARE\\Link"), 0);
+  EXPECT_TRUE(registry.GetValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Target", "Value", nullptr, nullptr));
+  EXPECT_THROW(registry.AddLink("HKEY_LOCAL_MACHINE\\SOFTWARE\\Target", "HKEY_LOCAL_MACHINE"),
+               std::invalid_argument);
+  EXPECT_THROW(registry.AddLink("HKEY_LOCAL_MACHINE", "HKEY_LOCAL_MACHINE\\SOFTWARE"), std::invalid_argument);
+  EXPECT_EQ(registry.OpenHandleCount(), 0u);
+}
+
+// "A\A\..." `levels` deep below `key`.
+std::string Chain(const std::string& key, int levels) {
+  std::string path = key;
+  for (int level = 0; level < levels; ++level) path += "\\A";
+  return path;
+}
+
+// 10,000 levels below a release key. The scan walks down to its limit and
+// no further: a product at the deepest level it reaches is filed, one a
+// level below is not, the rest of the tree is never opened.
+TEST(KeyTrees, TenThousandLevelsAreWalkedToTheLimitOnly) {
+  ScanMachine m;
+  {
+    platform::ScopedRegKey key(m.registry);
+    ASSERT_EQ(m.registry.CreateKey(platform::kLocalMachine, Chain(kRoot + "\\R18.0", 10000).c_str(), key.Receive()),
+              0);
+  }
+  const std::string reached = Chain("R18.0", kSearchDepth - 2) + "\\P";  // kSearchDepth - 1 below R18.0
+  const std::string beyond = Chain("R18.0", kSearchDepth - 1) + "\\P";
+  m.Product(reached, "C:\\Reached", "AutoCAD 2010");
+  m.Product(beyond, "C:\\Beyond", "AutoCAD 2011");
+  m.setup.ScanReleases();
+  EXPECT_EQ(m.Catalogue(), (Names{m.Entry(2010, m.Filed(reached), "C:\\Reached")}));
+  EXPECT_EQ(m.registry.OpenHandleCount(), 0u);
+  // Each of the two searches opens the chain to the limit once.
+  EXPECT_LT(m.registry.CallCount(MemoryRegistry::Op::OpenKeyRead), 4u * kSearchDepth);
+}
+
+// A release key that holds a link to itself: the tree is endless. The scan
+// ends, and files the product everywhere the walk meets it within its
+// depth limit: directly, and once through each number of turns of the loop.
+TEST(KeyTrees, ALoopEndsAtTheDepthLimit) {
+  ScanMachine m;
+  m.Product("R18.0\\ACAD-8001:804", "C:\\CAD2010", "AutoCAD 2010");
+  m.registry.AddLink(kMachineRoot + "\\R18.0\\Loop", kMachineRoot + "\\R18.0");
+  m.setup.ScanReleases();
+  Names expected;
+  std::string turns;
+  for (int depth = 1; depth < kSearchDepth; ++depth, turns += "Loop\\") {
+    expected.push_back(m.Entry(2010, m.Filed("R18.0\\" + turns + "ACAD-8001:804"), "C:\\CAD2010"));
+  }
+  EXPECT_EQ(m.Catalogue(), expected);
+  EXPECT_EQ(m.registry.OpenHandleCount(), 0u);
+}
+
+// Every release key links back to the AutoCAD root: each level branches
+// into every release again, so the depth limit alone would allow more walks
+// than time. The scan ends all the same; each release's own product is
+// filed, and nothing is filed under a year or a folder not its own.
+TEST(KeyTrees, ATreeThatBranchesBackToTheRootEnds) {
+  ScanMachine m;
+  m.Product("R17.0\\ACAD-5001:804", "C:\\CAD2007", "AutoCAD 2007");
+  m.Product("R18.0\\ACAD-8001:804", "C:\\CAD2010", "AutoCAD 2010");
+  m.Product("R19.0\\ACAD-B001:804", "C:\\CAD2013", "AutoCAD 2013");
+  for (const char* release : {"R17.0", "R18.0", "R19.0"}) {
+    m.registry.AddLink(kMachineRoot + "\\" + release + "\\Up", kMachineRoot);
+  }
+  m.setup.ScanReleases();
+  EXPECT_EQ(m.registry.OpenHandleCount(), 0u);
+  EXPECT_LT(m.registry.CallCount(MemoryRegistry::Op::OpenKeyRead), 100000u) << "a bounded walk";
+  const struct {
+    int year;
+    const char* product;
+    const char* folder;
+  } products[] = {{2007, "R17.0\\ACAD-5001:804", "C:\\CAD2007"},
+                  {2010, "R18.0\\ACAD-8001:804", "C:\\CAD2010"},
+                  {2013, "R19.0\\ACAD-B001:804", "C:\\CAD2013"}};
+  std::size_t filed = 0;
+  for (const auto& p : products) {
+    SCOPED_TRACE(p.year);
+    const CStringList& keys = m.setup.releaseKeys[p.year - kFirstYear];
+    const CStringList& folders = m.setup.acadFolders[p.year - kFirstYear];
+    EXPECT_NE(std::find(keys.begin(), keys.end(), m.Filed(p.product)), keys.end());
+    ASSERT_EQ(keys.size(), folders.size());
+    const std::string tail = std::string("\\") + p.product + "\\";
+    for (std::size_t n = 0; n < keys.size(); ++n) {
+      EXPECT_EQ(folders[n], p.folder);
+      EXPECT_EQ(keys[n].compare(keys[n].size() - tail.size(), tail.size(), tail), 0) << keys[n];
+    }
+    filed += keys.size();
+  }
+  EXPECT_EQ(m.Catalogue().size(), filed) << "no other year";
+}
+
+// ---- A machine for the copy and the install steps -----------------------------
+
+const char kAppData[] = "C:\\Users\\li\\AppData\\Roaming";
+
+struct Machine {
+  // The program at `program`, its package in the Data folder beside it;
+  // APPDATA set unless told otherwise.
+  explicit Machine(const std::string& program = "D:\\Pkg\\SetUp.exe", bool withAppData = true) {
+    files.AddFile(program, "MZ");
+    files.SetModulePath(program);
+    package = program.substr(0, platform::ReverseFindChar(program, '\\')) + "\\Data";
+    files.AddFolder(package);
+    files.AddFolder("E:\\");
+    files.AddFolder(kAppData);
+    if (withAppData) files.SetEnvironment("APPDATA", kAppData);
+  }
+
+  void Package(const std::string& name, const std::string& content = "package") {
+    files.AddFile(package + "\\" + name, content);
+  }
+  bool Copy(const std::string& target) {
+    CPackageCopy copy(target, progress, files, owner);
+    return copy.CopyDataFolder();
+  }
+  std::string Content(const std::string& path) const {
+    std::string content;
+    return files.ReadFile(path, &content) ? content : "<missing>";
+  }
+  // An installation of `year` in `folder` (which is made), under
+  // `product` below the AutoCAD root (made too).
+  void Acad(int year, const std::string& folder, const std::string& product = "R18.0\\ACAD-8001:804") {
+    files.AddFolder(folder);
+    platform::ScopedRegKey key(registry);
+    EXPECT_EQ(registry.CreateKey(platform::kLocalMachine, (kRoot + "\\" + product).c_str(), key.Receive()), 0);
+    setup.acadFolders[year - kFirstYear].push_back(folder);
+    setup.releaseKeys[year - kFirstYear].push_back(kRoot + "\\" + product + "\\");
+  }
+  SetupProblems Support(int year) {
+    int f[kReleaseCount] = {};
+    f[year - kFirstYear] = 1;
+    return setup.InstallSupportFiles(f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10], f[11],
+                                     f[12], f[13], f[14], f[15], f[16], f[17], f[18], f[19], f[20]);
+  }
+  std::string Loader(const std::string& entry, const std::string& product = "R18.0\\ACAD-8001:804") const {
+    return TextValue(registry, kMachineRoot + "\\" + product + "\\Applications\\" + entry, "LOADER");
+  }
+  // Every file on the drives the cases use, with its full path.
+  NameSet AllFiles() const {
+    NameSet all;
+    for (const char* drive : {"C:", "D:", "E:"}) Collect(drive, &all);
+    return all;
+  }
+  void Collect(const std::string& folder, NameSet* all) const {
+    if (!files.Exists(folder + "\\")) return;
+    for (const std::string& name : files.Names(folder + "\\")) {
+      const std::string path = folder + "\\" + name;
+      std::string content;
+      if (files.ReadFile(path, &content)) {
+        all->insert(path);
+      } else {
+        Collect(path, all);
+      }
+    }
+  }
+
+  MemoryRegistry registry;
+  MemoryFileSystem files;
+  testing_support::ScriptedOwner owner;
+  testing_support::CountingProgress progress;
+  CAcadSetup setup{registry, files, owner};
+  std::string package;
+};
+
+// ---- Paths at the 260-byte buffers ------------------------------------------
+//
+// Each bounded path is tried at 259 bytes, the longest that fits, which must
+// work whole, and at 260 and 261, which must be told and never used cut; in
+// each form (plain, ending in 乗, 乗 inside).
+
+const std::size_t kLengths[] = {259, 260, 261};
+
+// The program's own path: the system gives it whole up to 260 characters
+// (the package is then found beside it) and not at all beyond, which the
+// program tells as a missing package rather than look elsewhere.
+TEST(PathBounds, TheProgramsOwnPath) {
+  for (const Form& form : kForms) {
+    for (const std::size_t length : kLengths) {
+      SCOPED_TRACE(std::string(form.what) + " " + std::to_string(length));
+      const std::string program = Folder("D:", length - 10, form) + "\\SetUp.exe";
+      ASSERT_EQ(program.size(), length);
+      Machine m(program);
+      std::string found;
+      const bool ok = FindPackageFolder(m.files, m.owner, found);
+      if (length <= 260) {
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(found, m.package);
+        EXPECT_TRUE(m.owner.shown.empty());
+      } else {
+        EXPECT_FALSE(ok);
+        ASSERT_EQ(m.owner.shown.size(), 1u);
+        EXPECT_EQ(m.owner.shown[0].type, platform::kMbOk);
+      }
+    }
+  }
+}
+
+// The package folder's listing pattern "Data\*.*", and a package file's
+// source path, in the data copy.
+TEST(PathBounds, ThePackageFolderInTheDataCopy) {
+  for (const Form& form : kForms) {
+    for (const std::size_t length : kLengths) {
+      SCOPED_TRACE(std::string(form.what) + " " + std::to_string(length));
+      // The listing pattern of `length`; "a.x" then has a source of
+      // `length` too.
+      Machine listed(Folder("D:", length - 9, form) + "\\S.exe");
+      ASSERT_EQ(listed.package.size() + 4, length);
+      listed.Package("a.x", "A");
+      listed.owner.answers = {platform::kIdIgnore};
+      EXPECT_TRUE(listed.Copy("E:\\T"));
+      if (length == 259) {
+        EXPECT_TRUE(listed.owner.shown.empty());
+        EXPECT_EQ(listed.files.Names("E:\\T"), Names{"a.x"});
+        EXPECT_EQ(listed.Content("E:\\T\\a.x"), "A");
+      } else {
+        ASSERT_EQ(listed.owner.shown.size(), 1u);
+        EXPECT_EQ(listed.owner.shown[0].text, TooLongText(listed.package));
+        EXPECT_EQ(listed.files.Names("E:\\T"), Names{});
+      }
+
+      // A package file's source path of `length`, beside a short one.
+      Machine source(Folder("D:", 195, form) + "\\SetUp.exe");
+      const std::string name = Sized("s", length - source.package.size() - 1, ".dll");
+      source.Package(name, "S");
+      source.Package("b.x", "B");
+      source.owner.answers = {platform::kIdIgnore};
+      EXPECT_TRUE(source.Copy("E:\\T"));
+      const Names copied = source.files.Names("E:\\T");
+      if (length == 259) {
+        EXPECT_TRUE(source.owner.shown.empty());
+        EXPECT_EQ(NameSet(copied.begin(), copied.end()), (NameSet{"b.x", name}));
+        EXPECT_EQ(source.Content("E:\\T\\" + name), "S");
+      } else {
+        ASSERT_EQ(source.owner.shown.size(), 1u);
+        EXPECT_EQ(source.owner.shown[0].text, TooLongText("E:\\T\\" + name));
+        EXPECT_EQ(copied, Names{"b.x"});
+      }
+    }
+  }
+}
+
+// A support file's source path in the package.
+TEST(PathBounds, ThePackageFolderInTheSupportFiles) {
+  for (const Form& form : kForms) {
+    for (const std::size_t length : kLengths) {
+      SCOPED_TRACE(std::string(form.what) + " " + std::to_string(length));
+      Machine m(Folder("D:", length - 20, form) + "\\S.exe");
+      const std::string source = m.package + "\\itextsharp.dll";
+      ASSERT_EQ(source.size(), length);
+      m.Package("itextsharp.dll", "pdf");
+      m.Acad(2010, "C:\\CAD");
+      const SetupProblems problems = m.Support(2010);
+      if (length == 259) {
+        EXPECT_TRUE(problems.empty());
+        EXPECT_EQ(m.Content("C:\\CAD\\itextsharp.dll"), "pdf");
+      } else {
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_EQ(problems[0].kind, SetupProblem::TextTooLong);
+        EXPECT_EQ(problems[0].year, 2010);
+        EXPECT_EQ(problems[0].place, "C:\\CAD\\itextsharp.dll");
+        EXPECT_EQ(problems[0].item, source);
+        EXPECT_EQ(m.files.Names("C:\\CAD"), Names{});
+      }
+    }
+  }
+}
+
+// The AutoCAD folder: a support file placed into it, and the managed DLL's
+// loader path in its demand-load entry.
+TEST(PathBounds, TheAutoCadFolder) {
+  for (const Form& form : kForms) {
+    for (const std::size_t length : kLengths) {
+      SCOPED_TRACE(std::string(form.what) + " " + std::to_string(length));
+      Machine placed;
+      const std::string folder = Folder("C:", length - 15, form);
+      placed.Package("itextsharp.dll", "pdf");
+      placed.Acad(2010, folder);
+      const SetupProblems problems = placed.Support(2010);
+      const std::string destination = folder + "\\itextsharp.dll";
+      ASSERT_EQ(destination.size(), length);
+      if (length == 259) {
+        EXPECT_TRUE(problems.empty());
+        EXPECT_EQ(placed.Content(destination), "pdf");
+      } else {
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_EQ(problems[0].kind, SetupProblem::TextTooLong);
+        EXPECT_EQ(problems[0].place, destination);
+        EXPECT_EQ(placed.files.Names(folder), Names{}) << "nothing under a cut name";
+      }
+
+      Machine registered;
+      const std::string dllFolder = Folder("C:", length - 14, form);
+      registered.Acad(2010, dllFolder);
+      registered.setup.SetInstallFolder("D:\\Tools");
+      const SetupProblems entries = RegisterOnly(registered.setup, 2010);
+      EXPECT_EQ(registered.Loader("VK_VidudOvev2010"), "D:\\Tools\\VK_VidudOvev2010.ARX");
+      const std::string loader = dllFolder + "\\ACAD2010P.dll";
+      ASSERT_EQ(loader.size(), length);
+      if (length == 259) {
+        EXPECT_TRUE(entries.empty());
+        EXPECT_EQ(registered.Loader("Velkor2010DLLP"), loader);
+      } else {
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0].kind, SetupProblem::TextTooLong);
+        EXPECT_EQ(entries[0].year, 2010);
+        EXPECT_EQ(entries[0].item, "Applications\\Velkor2010DLLP");
+        EXPECT_EQ(registered.registry.SubKeyNames(kMachineRoot + "\\R18.0\\ACAD-8001:804\\Applications"),
+                  Names{"VK_VidudOvev2010"})
+            << "no entry with a cut loader";
+      }
+    }
+  }
+}
+
+// The install folder: a package file copied into it, and the module's
+// loader path in the demand-load entry.
+TEST(PathBounds, TheInstallFolder) {
+  for (const Form& form : kForms) {
+    for (const std::size_t length : kLengths) {
+      SCOPED_TRACE(std::string(form.what) + " " + std::to_string(length));
+      Machine copied;
+      copied.Package("a.dll", "A");
+      const std::string target = Folder("E:", length - 6, form);
+      copied.owner.answers = {platform::kIdIgnore};
+      EXPECT_TRUE(copied.Copy(target));
+      const std::string destination = target + "\\a.dll";
+      ASSERT_EQ(destination.size(), length);
+      if (length == 259) {
+        EXPECT_TRUE(copied.owner.shown.empty());
+        EXPECT_EQ(copied.Content(destination), "A");
+      } else {
+        ASSERT_EQ(copied.owner.shown.size(), 1u);
+        EXPECT_EQ(copied.owner.shown[0].text, TooLongText(destination));
+        EXPECT_EQ(copied.files.Names(target), Names{}) << "nothing under a cut name";
+      }
+
+      Machine registered;
+      registered.Acad(2010, "C:\\CAD");
+      const std::string folder = Folder("E:", length - 21, form);
+      registered.setup.SetInstallFolder(folder);
+      const SetupProblems entries = RegisterOnly(registered.setup, 2010);
+      EXPECT_EQ(registered.Loader("Velkor2010DLLP"), "C:\\CAD\\ACAD2010P.dll");
+      const std::string loader = folder + "\\VK_VidudOvev2010.ARX";
+      ASSERT_EQ(loader.size(), length);
+      if (length == 259) {
+        EXPECT_TRUE(entries.empty());
+        EXPECT_EQ(registered.Loader("VK_VidudOvev2010"), loader);
+      } else {
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0].kind, SetupProblem::TextTooLong);
+        EXPECT_EQ(entries[0].item, "Applications\\VK_VidudOvev2010");
+        EXPECT_EQ(registered.registry.SubKeyNames(kMachineRoot + "\\R18.0\\ACAD-8001:804\\Applications"),
+                  Names{"Velkor2010DLLP"})
+            << "no entry with a cut loader";
+      }
+    }
+  }
+}
+
+// The APPDATA folder: the settings file's destination, and APPDATA itself
+// over 259 characters, when not even the settings folder fits.
+TEST(PathBounds, TheSettingsFolder) {
+  for (const Form& form : kForms) {
+    for (const std::size_t length : kLengths) {
+      SCOPED_TRACE(std::string(form.what) + " " + std::to_string(length));
+      for (const std::size_t appDataLength : {length - 18, length}) {
+        SCOPED_TRACE(appDataLength);
+        Machine m;
+        const std::string appData = Folder("C:", appDataLength, form);
+        m.files.AddFolder(appData);
+        m.files.SetEnvironment("APPDATA", appData);
+        m.Package("Velkor.Ini", "[settings]");
+        m.Package("a.dll", "A");
+        m.owner.answers = {platform::kIdIgnore};
+        const NameSet before = m.AllFiles();
+        EXPECT_TRUE(m.Copy("E:\\T"));
+        const std::string destination = appData + "\\Velkor\\Velkor.Ini";
+        EXPECT_EQ(m.Content("E:\\T\\a.dll"), "A") << "the copy goes on";
+        NameSet after = m.AllFiles();
+        if (destination.size() == 259) {
+          EXPECT_TRUE(m.owner.shown.empty());
+          EXPECT_EQ(m.Content(destination), "[settings]");
+          after.erase(destination);
+        } else {
+          ASSERT_EQ(m.owner.shown.size(), 1u);
+          EXPECT_EQ(m.owner.shown[0].text, TooLongText(destination));
+        }
+        after.erase("E:\\T\\a.dll");
+        EXPECT_EQ(after, before) << "nothing written under a cut name";
+      }
+    }
+  }
+}
+
+// ---- Trail bytes 0x5C everywhere ----------------------------------------------
+
+// A machine whose every path and the product key's name hold "乗", inside
+// and at the end: the scan, the data copy, the support files and the
+// demand-load entries put everything exactly where it belongs, and nothing
+// anywhere else.
+TEST(TrailBytes, EveryPathAndKeyNameKeepsItsCharacters) {
+  const std::string t = kTrail;
+  Machine m("D:\\" + t + "\\安装" + t + "\\" + t + ".exe");
+  const std::string acad = "C:\\" + t + "\\CAD" + t;
+  const std::string appData = "C:\\Users\\" + t;
+  const std::string target = "E:\\" + t + "\\工具" + t;
+  const std::string product = "R18.0\\ACAD-8001:" + t;
+  m.files.AddFolder(appData);
+  m.files.SetEnvironment("APPDATA", appData);
+  m.files.AddFolder(acad + "\\Fonts");
+  m.files.AddFolder("E:\\" + t);  // the install folder's parent
+  for (const char* name : {"a.dll", "Velkor.Ini", "itextsharp.dll", "ACAD2010P.dll", "Velkor_EN.shx"}) {
+    m.Package(name, name);
+  }
+  {
+    platform::ScopedRegKey key(m.registry);
+    ASSERT_EQ(m.registry.CreateKey(platform::kLocalMachine, (kRoot + "\\" + product).c_str(), key.Receive()), 0);
+    const std::string location = acad + "\\" + kZero;
+    const std::string productName = "AutoCAD 2010 " + t + kZero;
+    ASSERT_EQ(m.registry.SetValue(key.Get(), "AcadLocation", RegType::String,
+                                  reinterpret_cast<const unsigned char*>(location.data()),
+                                  static_cast<unsigned long>(location.size())),
+              0);
+    ASSERT_EQ(m.registry.SetValue(key.Get(), "ProductName", RegType::String,
+                                  reinterpret_cast<const unsigned char*>(productName.data()),
+                                  static_cast<unsigned long>(productName.size())),
+              0);
+  }
+  const NameSet before = m.AllFiles();
+
+  m.setup.ScanReleases();
+  ASSERT_EQ(m.setup.acadFolders[3], CStringList{acad});
+  ASSERT_EQ(m.setup.releaseKeys[3], CStringList{kRoot + "\\" + product + "\\"});
+  EXPECT_TRUE(m.Copy(target + "\\"));
+  m.setup.SetInstallFolder(target + "\\");
+  EXPECT_EQ(m.setup.installFolder, target);
+  EXPECT_TRUE(m.Support(2010).empty());
+  EXPECT_TRUE(RegisterOnly(m.setup, 2010).empty());
+
+  EXPECT_TRUE(m.owner.shown.empty());
+  NameSet expected = before;
+  for (const char* name : {"a.dll", "itextsharp.dll", "ACAD2010P.dll"}) expected.insert(target + "\\" + name);
+  expected.insert(appData + "\\Velkor\\Velkor.Ini");
+  expected.insert(acad + "\\Fonts\\Velkor_EN.shx");
+  expected.insert(acad + "\\itextsharp.dll");
+  expected.insert(acad + "\\ACAD2010P.dll");
+  EXPECT_EQ(m.AllFiles(), expected);
+  EXPECT_EQ(m.Content(appData + "\\Velkor\\Velkor.Ini"), "Velkor.Ini");
+  EXPECT_EQ(m.Content(acad + "\\Fonts\\Velkor_EN.shx"), "Velkor_EN.shx");
+
+  EXPECT_EQ(m.Loader("VK_VidudOvev2010", product), target + "\\VK_VidudOvev2010.ARX");
+  EXPECT_EQ(m.Loader("Velkor2010DLLP", product), acad + "\\ACAD2010P.dll");
+  EXPECT_EQ(m.registry.SubKeyNames(kMachineRoot + "\\R18.0"), Names{"ACAD-8001:" + t});
+  EXPECT_EQ(m.registry.OpenHandleCount(), 0u);
+  EXPECT_EQ(m.files.OpenFindCount(), 0u);
+}
+
+// ---- No APPDATA ---------------------------------------------------------------
+
+// Without APPDATA the settings folder is unknown: the settings file is put
+// nowhere (not on the current drive's root), the user is told so in the
+// copy-failure box, Retry skips the file like Ignore, and the rest of the
+// package is copied.
+TEST(SettingsFolderUnknown, TheSettingsFileIsToldAndPutNowhere) {
+  for (const int answer : {platform::kIdRetry, platform::kIdIgnore, platform::kIdAbort}) {
+    for (const bool setEmpty : {false, true}) {
+      SCOPED_TRACE(std::to_string(answer) + (setEmpty ? " set empty" : " unset"));
+      Machine m("D:\\Pkg\\SetUp.exe", false);
+      m.files.SetCurrentFolder("D:\\Pkg");
+      if (setEmpty) m.files.SetEnvironment("APPDATA", "");
+      m.Package("a.dll", "A");
+      m.Package("Velkor.Ini", "[settings]");
+      m.Package("z.dll", "Z");
+      m.owner.answers = {answer, platform::kIdRetry, platform::kIdRetry};
+      const NameSet before = m.AllFiles();
+      EXPECT_EQ(m.Copy("E:\\T"), answer != platform::kIdAbort);
+      ASSERT_EQ(m.owner.shown.size(), 1u) << "asked once";
+      EXPECT_EQ(m.owner.shown[0].text, NoSettingsFolderText("%APPDATA%\\Velkor\\Velkor.Ini"));
+      EXPECT_EQ(m.owner.shown[0].type, platform::kMbAbortRetryIgnore);
+      NameSet after = m.AllFiles();
+      after.erase("E:\\T\\a.dll");
+      if (answer != platform::kIdAbort) {
+        EXPECT_EQ(m.Content("E:\\T\\z.dll"), "Z");
+        after.erase("E:\\T\\z.dll");
+      }
+      EXPECT_EQ(after, before) << "nothing else written";
+      EXPECT_FALSE(m.files.Exists("D:\\Velkor"));
+      EXPECT_FALSE(m.files.Exists("C:\\Velkor"));
+      EXPECT_EQ(m.files.CallCount(MemoryFileSystem::Op::MakeFolder), 1u) << "only the target folder";
+    }
+  }
+}
+
+// ---- The package's files ------------------------------------------------------
+
+// Every file of a package of 150 is copied: none is left out while the
+// install reports success. The progress bar steps once per listing entry.
+TEST(BigPackage, EveryOneOf150FilesIsCopied) {
+  Machine m;
+  NameSet names;
+  for (int i = 0; i < 150; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof(name), "f%03d.dll", i);
+    m.Package(name, name);
+    names.insert(name);
+  }
+  EXPECT_TRUE(m.Copy("E:\\T"));
+  const Names copied = m.files.Names("E:\\T");
+  EXPECT_EQ(NameSet(copied.begin(), copied.end()), names);
+  for (const std::string& name : names) EXPECT_EQ(m.Content("E:\\T\\" + name), name);
+  EXPECT_EQ(m.progress.steps, 2 + 150 + 1) << "\".\", \"..\", the files and the listing's end";
+  EXPECT_TRUE(m.owner.shown.empty());
+  EXPECT_EQ(m.files.OpenFindCount(), 0u);
+}
+
+// The excluded names in odd case are not copied into the install folder,
+// and the fonts and the plotter driver still reach the AutoCAD folder from
+// the names as the package spells them.
+TEST(OddCaseNames, ExcludedFilesStayOutOfTheInstallFolderAndReachAutoCad) {
+  Machine m;
+  m.Package("setup.exe", "MZ");
+  m.Package("VELKOR_en.SHX", "EN");
+  m.Package("velkor_hz.Shx", "HZ");
+  m.Package("VELKOR.PRT5", "driver");
+  m.Package("a.dll", "A");
+  m.Acad(2008, "C:\\CAD2008", "R17.1\\ACAD-6001:804");
+  m.files.AddFolder("C:\\CAD2008\\Fonts");
+  m.files.AddFile("C:\\CAD2008\\Drv\\pdfplot9.hdi", "autodesk");
+  EXPECT_TRUE(m.Copy("E:\\T"));
+  EXPECT_EQ(m.files.Names("E:\\T"), Names{"a.dll"});
+  EXPECT_TRUE(m.Support(2008).empty());
+  EXPECT_EQ(m.Content("C:\\CAD2008\\Fonts\\Velkor_EN.shx"), "EN");
+  EXPECT_EQ(m.Content("C:\\CAD2008\\Fonts\\Velkor_HZ.shx"), "HZ");
+  EXPECT_EQ(m.Content("C:\\CAD2008\\Drv\\pdfplot9.hdi"), "driver");
+  EXPECT_TRUE(m.owner.shown.empty());
+}
+
+}  // namespace
