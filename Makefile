@@ -1,7 +1,7 @@
 # Front door: `make test` installs what is missing, builds every
 # configuration and runs every test; `make demo` runs SetUp.exe on a demo
 # machine under Wine; `make bench` measures.
-.PHONY: test bootstrap native asan win64 win32 bench demo
+.PHONY: test bootstrap native asan win64 win32 bench demo fuzz
 
 test: bootstrap native asan win64 win32
 
@@ -41,3 +41,19 @@ demo: bootstrap
 	cmake --preset win64
 	cmake --build --preset win64 --target SetUp dialog_driver
 	bash tools/demo.sh
+
+# libFuzzer targets under ASan and UBSan, FUZZ_SECONDS each, on a working
+# copy of their seed corpus (what they find stays in build/fuzz). Not part
+# of `make test`.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS = reg_file_fuzz scan_fuzz text_fuzz trusted_paths_fuzz
+fuzz: bootstrap
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	set -e; for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build/fuzz/corpus/$$t build/fuzz/artefacts/$$t; \
+	  cp -n tests/fuzz/corpus/$$t/* build/fuzz/corpus/$$t/; \
+	  echo "fuzz: $$t for $(FUZZ_SECONDS) s"; \
+	  build/fuzz/tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build/fuzz/artefacts/$$t/ build/fuzz/corpus/$$t; \
+	done
