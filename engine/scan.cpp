@@ -41,15 +41,6 @@ void NoteUnreadable(SetupProblems& problems, std::string keyPath, const std::str
   problems.push_back({SetupProblem::ScanRead, 0, place, item, status});
 }
 
-// The name of sub-key `index` (empty when it cannot be read), and the
-// registry's answer.
-std::string ReadSubKeyName(platform::Registry& registry, RegKey key, unsigned long index, long* status) {
-  char name[platform::kMaxKeyNameLength + 1] = {};
-  unsigned long length = sizeof(name);
-  *status = registry.EnumKey(key, index, name, &length);
-  return *status == platform::RegResult::Success ? std::string(name) : std::string();
-}
-
 }  // namespace
 
 int RecogniseYear(const std::string& productName, int firstYear, int lastYear) {
@@ -82,7 +73,7 @@ void CAcadSetup::ScanRoot(const char* rootPath, const char* prefixFormat, int la
   unsigned long count = 0;
   NoteUnreadable(scanProblems, rootPath, std::string(), registry_.QuerySubKeyCount(root.Get(), &count));
   for (unsigned long i = 0; i < count; ++i) {
-    const std::string name = ReadSubKeyName(registry_, root.Get(), i, &status);
+    const std::string name = platform::SubKeyName(registry_, root.Get(), i, &status);
     if (status != platform::RegResult::NoMoreItems) NoteUnreadable(scanProblems, rootPath, std::string(), status);
     // An unreadable name would open the root itself again as a release.
     if (name.empty()) continue;
@@ -176,7 +167,7 @@ void CAcadSetup::SearchValue(RegKey parent, const char* name, std::string relati
       continue;
     }
     long status = platform::RegResult::Success;
-    const std::string subName = ReadSubKeyName(registry_, top.key.Get(), top.next++, &status);
+    const std::string subName = platform::SubKeyName(registry_, top.key.Get(), top.next++, &status);
     if (status != platform::RegResult::NoMoreItems) NoteUnreadable(scanProblems, basePath + top.relativePath, std::string(), status);
     // The registry changed under us: an empty name would reopen this key.
     if (subName.empty()) continue;

@@ -86,17 +86,15 @@ void ListReadableSubkeys(platform::Registry& registry, RegKey key, const std::st
     return;
   }
   for (unsigned long i = 0; i < count; ++i) {
-    char name[platform::kMaxKeyNameLength + 1] = {};
-    unsigned long length = sizeof(name);
-    status = registry.EnumKey(key, i, name, &length);
+    const std::string name = platform::SubKeyName(registry, key, i, &status);
     // An unreadable name (the registry changed meanwhile) would open this
     // very key again and list it as its own child.
-    if (status != RegResult::Success || name[0] == '\0') {
+    if (status != RegResult::Success || name.empty()) {
       if (status != RegResult::NoMoreItems) ReportUnreadable(path, status, problems);
       continue;
     }
     ScopedRegKey subKey(registry);
-    status = registry.OpenKeyRead(key, name, subKey.Receive());
+    status = registry.OpenKeyRead(key, name.c_str(), subKey.Receive());
     if (status == RegResult::Success) {
       names.push_back(name);
     } else {

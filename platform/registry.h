@@ -103,6 +103,9 @@ class Registry {
 // empty when it cannot be read (the registry changed meanwhile). Callers skip
 // an empty name: opening "" would open `key` itself again.
 std::string SubKeyName(Registry& registry, RegKey key, unsigned long index);
+// The same, with the registry's answer in `*status` (NoMoreItems past the
+// end), for callers that report what they cannot read.
+std::string SubKeyName(Registry& registry, RegKey key, unsigned long index, long* status);
 
 // The registry this program runs against: the system's on Windows.
 Registry& SystemRegistry();
