@@ -1,9 +1,9 @@
 # Front door: `make test` installs what is missing, builds every
 # configuration and runs every test; `make demo` runs SetUp.exe on a demo
 # machine under Wine; `make bench` measures.
-.PHONY: test bootstrap native asan win64 win32 bench demo fuzz
+.PHONY: test bootstrap native asan win64 win32 acad64 bench bench-build demo fuzz
 
-test: bootstrap native asan win64 win32
+test: bootstrap native asan win64 win32 acad64
 
 bootstrap:
 	bash tools/bootstrap.sh
@@ -23,17 +23,34 @@ win64:
 	cmake --build --preset win64
 	ctest --preset win64
 
-# The shipped 32-bit build: compiled, linked and its imports checked.
+# The shipped 32-bit edition: compiled, linked and its imports checked
+# (32-bit programs cannot run here).
 win32:
 	cmake --preset win32
 	cmake --build --preset win32
-	cd build/win32 && ctest --output-on-failure -L imports
+	ctest --preset win32
 
-bench: bootstrap native win64
+# The shipped 64-bit edition: its imports checked and its end-to-end
+# scenarios run under wine64.
+acad64:
+	cmake --preset acad64
+	cmake --build --preset acad64
+	ctest --preset acad64
+
+# Builds what it measures, without running the test suites.
+bench: bootstrap bench-build
 	./build/native/tests/bench/setup_bench
 	bash tools/bench-scan-wine.sh
 	tests/e2e/run-under-x.sh build/win64/bench-prefix bash tools/bench-launch-wine.sh
 	bash tools/bench-copy-wine.sh
+
+bench-build:
+	cmake --preset native
+	cmake --build --preset native --target setup_bench make_scan_tree
+	cmake --preset win64
+	cmake --build --preset win64 --target SetUp scan_once copy_once bare_dialog dialog_driver
+	cmake --preset win32
+	cmake --build --preset win32 --target SetUp
 
 # SetUp.exe on the demo machine: on your display, or under Xvfb with a
 # screenshot when there is none.

@@ -1,11 +1,6 @@
-# Cross build for 32-bit Windows: the shipped edition. These machines cannot
-# run 32-bit code, so this configuration is compiled and linked, never run.
-set(CMAKE_SYSTEM_NAME Windows)
+# The shipped 32-bit edition (i686, win32 threads). These machines cannot
+# run 32-bit code, so this configuration is compiled and checked, never run.
+set(SETUP_MINGW_TRIPLE i686-w64-mingw32)
+set(SETUP_MINGW_THREADS win32)
 set(CMAKE_SYSTEM_PROCESSOR x86)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

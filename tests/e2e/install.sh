@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The real SetUp.exe installs end to end under Wine, operated from outside
-# by control id, on a machine with AutoCAD 2008 and 2010
-# (tests/fixtures/install_machine.reg) and a generated package:
+# by control id, on a machine with AutoCAD 2008, 2009, 2010 and 2020
+# (tests/fixtures/install_machine.reg) and a generated package, in either
+# edition (SETUP_EDITION_BITS): the 64-bit one also serves 2020 and writes
+# the extra module entries of 2009 and 2010, the 32-bit one leaves 2020 be.
 #  1. the typical run: tick, type D:\Tools, install, the completion view;
 #     then the registry and the files are checked;
 #  2. a second install changes nothing more;
@@ -25,11 +27,13 @@ c=$WINEPREFIX/drive_c
 fail() { echo "FAIL: $*"; exit 1; }
 
 # The machine: AutoCAD's folders, a D: drive, the registry.
-rm -rf "$WINEPREFIX/drive_d" "$c/Program Files/AutoCAD 2008" "$c/Program Files/AutoCAD 2010" \
-  "$c/Program Files (x86)/AutoCAD 2010"
+acad_folders=("Program Files/AutoCAD 2008" "Program Files/AutoCAD 2009" "Program Files/AutoCAD 2010"
+  "Program Files (x86)/AutoCAD 2010" "Program Files/Autodesk/AutoCAD 2020")
+rm -rf "$WINEPREFIX/drive_d"
+for folder in "${acad_folders[@]}"; do rm -rf "${c:?}/$folder"; done
 mkdir -p "$WINEPREFIX/drive_d"
 ln -sfn "$WINEPREFIX/drive_d" "$WINEPREFIX/dosdevices/d:"
-for folder in "Program Files/AutoCAD 2008" "Program Files/AutoCAD 2010" "Program Files (x86)/AutoCAD 2010"; do
+for folder in "${acad_folders[@]}"; do
   mkdir -p "$c/$folder/Fonts" "$c/$folder/Drv"
 done
 "$SETUP_WINE" regedit /S "$(e2e_winpath "$SETUP_FIXTURES/wine_songti.reg")"
@@ -45,8 +49,8 @@ setup=$package/SetUp.exe
 # Everything the install may have touched: files with their digests, and
 # the two registry trees as text.
 snapshot() {
-  (cd "$WINEPREFIX" && find drive_d "drive_c/Program Files/AutoCAD 2008" "drive_c/Program Files/AutoCAD 2010" \
-    "drive_c/Program Files (x86)/AutoCAD 2010" "${appdata#"$WINEPREFIX"/}/Velkor" -type f -print0 2>/dev/null |
+  (cd "$WINEPREFIX" && find drive_d "${acad_folders[@]/#/drive_c/}" "${appdata#"$WINEPREFIX"/}/Velkor" \
+    -type f -print0 2>/dev/null |
     sort -z | xargs -0 md5sum)
   for root in 'HKEY_LOCAL_MACHINE\SOFTWARE\Autodesk' 'HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Autodesk' \
     'HKEY_CURRENT_USER\SOFTWARE\Autodesk'; do
@@ -69,8 +73,11 @@ start_app "$setup"
 out=$(drive <<CMDS
 wait-dialog "V-批打印软件安装" 60
 expect 1019 visible=1 enabled=1 checked=1
+expect 1020 visible=1 enabled=1 checked=1
 expect 1027 visible=1 enabled=1 checked=1
-expect 1020 enabled=0 checked=0
+expect 1026 enabled=0 checked=0
+$(if [ "$SETUP_EDITION_BITS" = 64 ]; then echo 'expect 1036 visible=1 enabled=1 checked=1'
+  else echo 'expect 1036 visible=0 checked=0'; fi)
 rect 0
 rect 1
 rect 2
@@ -113,11 +120,18 @@ for f in SetUp.exe Velkor_EN.shx Velkor_HZ.shx Velkor.prt5 Velkor.Ini; do
   grep -qF "drive_d/Tools/V-VidudOvev/$f" <<<"$first" && fail "$f must not be in the target folder"
 done
 has "/Velkor/Velkor.Ini"
-# Fonts, the PDF library and the DLLs in every AutoCAD folder; the driver
-# for 2008 only.
-for folder in "Program Files/AutoCAD 2008" "Program Files/AutoCAD 2010" "Program Files (x86)/AutoCAD 2010"; do
-  for f in Fonts/Velkor_EN.shx Fonts/Velkor_HZ.shx itextsharp.dll ACAD2007P.dll ACAD2010P.dll; do has "$folder/$f"; done
+# Fonts, the PDF library and the DLLs in every AutoCAD folder the edition
+# serves; the driver for 2008 only.
+served=("${acad_folders[@]}")
+[ "$SETUP_EDITION_BITS" = 64 ] || served=("${acad_folders[@]:0:4}")
+for folder in "${served[@]}"; do
+  for f in Fonts/Velkor_EN.shx Fonts/Velkor_HZ.shx itextsharp.dll ACAD2007P.dll ACAD2010P.dll ACAD2013P.dll; do
+    has "$folder/$f"
+  done
 done
+if [ "$SETUP_EDITION_BITS" = 32 ]; then
+  grep -qF "AutoCAD 2020/" <<<"$first" && fail "the 32-bit edition placed files for the 64-bit AutoCAD 2020"
+fi
 has "Program Files/AutoCAD 2008/Drv/pdfplot9.hdi"
 grep -qF "AutoCAD 2010/Drv/pdfplot9.hdi" <<<"$first" && fail "the plotter driver is for 2008 only"
 # Demand-load entries under each product key.
@@ -127,7 +141,7 @@ key=$(cat <<'KEYS'
 "LOADER"="D:\\Tools\\V-VidudOvev\\VK_VidudOvev2010.ARX"
 KEYS
 )
-grep -qF -- "$key" <<<"$first" || fail "demand-load entry of 2010"
+grep -qF -- "$(tr '\n' '\001' <<<"$key")" <<<"$(tr '\n' '\001' <<<"$first")" || fail "demand-load entry of 2010"
 for expected in \
   '"LOADER"="C:\\Program Files\\AutoCAD 2010\\ACAD2010P.dll"' \
   '"LOADER"="C:\\Program Files (x86)\\AutoCAD 2010\\ACAD2010P.dll"' \
@@ -138,6 +152,26 @@ for expected in \
   '"TRUSTEDPATHS"="C:\\TOOLS;D:\\CAD;D:\\TOOLS\\V-VIDUDOVEV"'; do
   has "$expected"
 done
+# The 64-bit edition: 2020 registered, and the extra module entries of 2009
+# (the 2008 module) and 2010 (the 32-bit module). The 32-bit edition: none
+# of these.
+apps='[HKEY_LOCAL_MACHINE\SOFTWARE\Autodesk\AutoCAD'
+edition64=(
+  "$apps\R23.1\ACAD-3001:804\Applications\VK_VidudOvev2020]"$'\n''"LOADCTRLS"=dword:00000002'$'\n''"LOADER"="D:\\Tools\\V-VidudOvev\\VK_VidudOvev2019.ARX"'
+  "$apps\R23.1\ACAD-3001:804\Applications\Velkor2020DLLP]"$'\n''"LOADCTRLS"=dword:00000002'$'\n''"LOADER"="C:\\Program Files\\Autodesk\\AutoCAD 2020\\ACAD2013P.dll"'
+  "$apps\R17.2\ACAD-7001:804\Applications\VK_VidudOvev2008]"$'\n''"LOADCTRLS"=dword:00000002'$'\n''"LOADER"="D:\\Tools\\V-VidudOvev\\VK_VidudOvev2008.ARX"'
+  "$apps\R18.0\ACAD-8001:804\Applications\VK_VidudOvev2010_32]"$'\n''"LOADCTRLS"=dword:00000002'$'\n''"LOADER"="D:\\Tools\\V-VidudOvev\\VK_VidudOvev2010_32.ARX"'
+)
+# grep -F takes each line of a pattern on its own: compare the lines joined.
+flat_first=$(tr '\n' '\001' <<<"$first")
+for entry in "${edition64[@]}"; do
+  if [ "$SETUP_EDITION_BITS" = 64 ]; then
+    grep -qF -- "$(tr '\n' '\001' <<<"$entry")" <<<"$flat_first" || fail "the 64-bit edition's entry ${entry%%]*}]"
+  else
+    grep -qF -- "${entry%%$'\n'*}" <<<"$first" && fail "the 32-bit edition wrote ${entry%%]*}]"
+  fi
+done
+grep -qF 'R17.2\ACAD-7001:804\Applications\VK_VidudOvev2009]' <<<"$first" || fail "demand-load entry of 2009"
 [ "$(grep -c '"TRUSTEDPATHS"="D:\\\\Tools\\\\V-VidudOvev"' <<<"$first")" = 2 ] ||
   fail "the empty and the missing trusted paths both become the folder"
 echo "typical run: files and registry as expected"
