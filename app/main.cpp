@@ -51,6 +51,18 @@ namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
+// The same for the errors the string and container code raises: nothing
+// in the program catches them, so an uncaught throw ends it as abort()
+// would, and the run time's exception classes (with a string class of
+// their own, some 40 KB) stay out of the program.
+namespace std {
+void __throw_length_error(const char*) { std::abort(); }
+void __throw_logic_error(const char*) { std::abort(); }
+void __throw_out_of_range_fmt(const char*, ...) { std::abort(); }
+void __throw_bad_alloc() { std::abort(); }
+void __throw_bad_array_new_length() { std::abort(); }
+}  // namespace std
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   RestrictDllSearch();
   AfxWinMain();
