@@ -39,6 +39,7 @@ acad64:
 
 # Builds what it measures, without running the test suites.
 bench: bootstrap bench-build
+	bash tools/bench-size.sh
 	./build/native/tests/bench/setup_bench
 	bash tools/bench-scan-wine.sh
 	tests/e2e/run-under-x.sh build/win64/bench-prefix bash tools/bench-launch-wine.sh
@@ -51,6 +52,8 @@ bench-build:
 	cmake --build --preset win64 --target SetUp scan_once copy_once bare_dialog dialog_driver
 	cmake --preset win32
 	cmake --build --preset win32 --target SetUp
+	cmake --preset acad64
+	cmake --build --preset acad64 --target SetUp
 
 # SetUp.exe on the demo machine: on your display, or under Xvfb with a
 # screenshot when there is none.

@@ -17,7 +17,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 win64=build/win64
-setup=$win64/SetUp.exe
+# The program as shipped: the 64-bit edition's Release build (the 32-bit
+# one cannot run here). BENCH_SETUP may name another.
+setup=${BENCH_SETUP:-build/acad64/SetUp.exe}
 bare=$win64/tests/bench/bare_dialog.exe
 driver=$win64/tests/dialog_driver.exe
 runs=${RUNS:-9}
@@ -25,7 +27,7 @@ caption="V-批打印软件安装"
 poll_ms=5
 
 for f in "$setup" "$bare" "$driver"; do
-  [ -f "$f" ] || { echo "$f is missing: build the win64 preset first (make win64)"; exit 1; }
+  [ -f "$f" ] || { echo "$f is missing: build it first (make bench-build)"; exit 1; }
 done
 [ -n "${SETUP_WINE:-}" ] && [ -n "${WINEPREFIX:-}" ] && [ -n "${DISPLAY:-}" ] || {
   echo "run it under tests/e2e/run-under-x.sh build/win64/bench-prefix"; exit 1; }
