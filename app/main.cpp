@@ -38,7 +38,7 @@ void RestrictDllSearch() {
 
 bool CWizardApp::InitInstance() {
   AfxEnableControlContainer();
-  RunWizard(WizardWorld{theSetup, platform::SystemFileSystem(), platform::SystemProcessList(), platform::SystemShell(),
+  theApp.exitCode = RunWizard(WizardWorld{theSetup, platform::SystemFileSystem(), platform::SystemProcessList(), platform::SystemShell(),
                         platform::SystemDialogRunner(), lastBrowseFolder, warnHostRunning});
   // False: the program ends without a message loop.
   return false;
@@ -65,7 +65,6 @@ void __throw_bad_array_new_length() { std::abort(); }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   RestrictDllSearch();
-  AfxWinMain();
-  // No exit code of the program's own.
-  return 0;
+  // How the run ended (engine/exit_codes.h), for a program that started it.
+  return AfxWinMain();
 }

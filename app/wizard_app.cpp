@@ -12,7 +12,7 @@ BEGIN_MESSAGE_MAP(CWizardApp, CWinApp)
 ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
-void RunWizard(const WizardWorld& world) {
+int RunWizard(const WizardWorld& world) {
   // The catalogue is complete before the dialog exists.
   world.setup.ScanReleases();
   Dlg_Setup dialog(SetupContext{world.setup, world.files, world.processes, world.shell, world.lastBrowseFolder,
@@ -20,6 +20,10 @@ void RunWizard(const WizardWorld& world) {
   dialog.UseRunner(world.dialogs);
   // Boxes the engine's steps show are owned by the dialog while it runs.
   SetupMessageOwner().target = &dialog;
-  dialog.DoModal();
+  const int result = dialog.DoModal();
   SetupMessageOwner().target = nullptr;
+  // DialogBoxParam gives -1 (0 for a bad owner) when the window could not
+  // be made: no desktop, or the template or the common controls missing.
+  if (result != platform::kIdOk && result != platform::kIdCancel) return SetupExit::NoDialog;
+  return dialog.exitCode;
 }

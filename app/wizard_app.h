@@ -41,14 +41,19 @@ struct ForwardingOwner final : platform::MessageOwner {
 ForwardingOwner& SetupMessageOwner();
 
 // The run itself, for the application object and for tests: the scan, then
-// one modal setup dialog, whose result is not looked at.
-void RunWizard(const WizardWorld& world);
+// one modal setup dialog. Gives the exit code (SetupExit): how the install
+// ended, or NoDialog when the dialog could not be made.
+int RunWizard(const WizardWorld& world);
 
 class CWizardApp : public CWinApp {
  public:
   CWizardApp() = default;
 
   bool InitInstance() override;
+  // The run's exit code, the program's own.
+  int ExitInstance() override { return exitCode; }
+
+  int exitCode = 0;
 
   DECLARE_MESSAGE_MAP()
 };

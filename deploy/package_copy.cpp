@@ -1,6 +1,7 @@
 // The data copy; see package_copy.h.
 #include "deploy/package_copy.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "deploy/package_folder.h"
@@ -25,6 +26,13 @@ bool IsExcluded(const std::string& name) {
     if (platform::EqualsNoCase(name, excluded)) return true;
   }
   return false;
+}
+
+// Whether a listing entry is a package file the copy takes: a file (no
+// sub-folder is entered) with a '.' in its name, not excluded.
+bool IsCopied(const platform::FindEntry& entry) {
+  if (entry.name == "." || entry.name == ".." || (entry.attributes & platform::kAttrDirectory)) return false;
+  return platform::FindChar(entry.name, '.') != platform::npos && !IsExcluded(entry.name);
 }
 
 std::string CopyFailureText(const std::string& destination) {
@@ -53,6 +61,25 @@ void ClearReadOnly(platform::FileSystem& files, std::string path) {
   files.SetAttributes(path, attributes & ~platform::kAttrReadOnly);
 }
 
+void ClearBlockingAttributes(platform::FileSystem& files, std::string path) {
+  constexpr unsigned long kBlocking = platform::kAttrReadOnly | platform::kAttrHidden | platform::kAttrSystem;
+  const unsigned long attributes = files.GetAttributes(path);
+  if (attributes == platform::kInvalidAttributes || !(attributes & kBlocking)) return;
+  files.SetAttributes(path, attributes & ~kBlocking);
+}
+
+std::size_t LongestPackageFileName(platform::FileSystem& files, const std::string& packageFolder) {
+  std::size_t longest = 0;
+  platform::FindEntry entry;
+  const platform::ScopedFind listing(files, files.FindFirst(packageFolder + "\\*.*", &entry));
+  for (bool more = listing.Valid(); more; more = files.FindNext(listing.Get(), &entry)) {
+    if (IsCopied(entry) && !platform::EqualsNoCase(entry.name, kSettingsFile)) {
+      longest = std::max(longest, entry.name.size());
+    }
+  }
+  return longest;
+}
+
 bool DeleteZoneIdentifier(platform::FileSystem& files, std::string path) {
   return files.Remove(path + ":Zone.Identifier");
 }
@@ -68,7 +95,10 @@ CPackageCopy::CPackageCopy(std::string folder, platform::ProgressStepper& progre
 
 bool CPackageCopy::CopyDataFolder() {
   std::string packageFolder;
-  if (!FindPackageFolder(files_, owner_, packageFolder)) return false;
+  if (!FindPackageFolder(files_, owner_, packageFolder)) {
+    packageMissing = true;
+    return false;
+  }
   // A folder too long for its buffer is not created under a cut name; the
   // copies into it report it one by one.
   if (targetFolder.size() < kPathBufferSize) files_.MakeFolder(targetFolder);
@@ -100,10 +130,7 @@ bool CPackageCopy::CopyDataFolder() {
           error = files_.LastError();
           break;
         }
-        // One level only: sub-folders are not entered.
-        if (entry.name == "." || entry.name == ".." || (entry.attributes & platform::kAttrDirectory)) continue;
-        if (platform::FindChar(entry.name, '.') == platform::npos) continue;
-        if (IsExcluded(entry.name)) continue;
+        if (!IsCopied(entry)) continue;
         if (!CopyPackageFile(packageFolder, entry.name)) return false;
       }
     }
@@ -139,17 +166,23 @@ bool CPackageCopy::CopyPackageFile(const std::string& packageFolder, const std::
 
   if (fits) {
     // Read-only first: it also keeps the source's stream from being
-    // deleted, and the destination from being overwritten.
+    // deleted. The destination must not be read-only or hidden either, or
+    // it cannot be overwritten.
     ClearReadOnly(files_, source);
     DeleteZoneIdentifier(files_, source);
-    ClearReadOnly(files_, destination);
+    ClearBlockingAttributes(files_, destination);
   }
+  const std::string sourcePath = packageFolder + "\\" + name;
   bool abort = false;
   if (!fits) {
     AskRetry(destinationPath, &abort, hopeless);
+    if (!abort) Skip(destinationPath, sourcePath, 0, true);
   } else {
     while (!files_.Copy(source, destination, false)) {
-      if (!AskRetry(destinationPath, &abort)) break;
+      const long error = files_.LastError();
+      if (AskRetry(destinationPath, &abort)) continue;
+      if (!abort) Skip(destinationPath, sourcePath, error, false);
+      return !abort;
     }
   }
   if (abort) return false;
@@ -157,10 +190,15 @@ bool CPackageCopy::CopyPackageFile(const std::string& packageFolder, const std::
   // does it keep a download mark the source's could not be cleared of:
   // AutoCAD will not load a managed DLL that carries one.
   if (fits) {
-    ClearReadOnly(files_, destination);
+    ClearBlockingAttributes(files_, destination);
     DeleteZoneIdentifier(files_, destination);
   }
   return true;
+}
+
+void CPackageCopy::Skip(const std::string& destination, const std::string& source, long error, bool tooLong) {
+  skippedFiles.push_back({tooLong ? SetupProblem::TextTooLong : SetupProblem::FileCopy, 0, destination,
+                          tooLong ? source : std::string(), error});
 }
 
 bool CPackageCopy::AskRetry(const std::string& destination, bool* abort, const char* hopeless) {

@@ -2,7 +2,10 @@
 // settings file into the user's settings folder.
 #pragma once
 
+#include <cstddef>
 #include <string>
+
+#include "engine/acad_setup.h"
 
 namespace platform {
 class FileSystem;
@@ -13,6 +16,17 @@ class ProgressStepper;
 // Clears the read-only attribute of `path` when it is set, leaving every
 // other attribute as it was. Reports nothing.
 void ClearReadOnly(platform::FileSystem& files, std::string path);
+
+// Clears the read-only, hidden and system attributes of `path` where set:
+// CopyFile will not overwrite a read-only or hidden file (a desktop.ini or
+// Thumbs.db from the package would block every later install). Reports
+// nothing.
+void ClearBlockingAttributes(platform::FileSystem& files, std::string path);
+
+// The length in bytes of the longest name among the package files that the
+// data copy puts into the target folder; 0 when there are none or the
+// package cannot be listed.
+std::size_t LongestPackageFileName(platform::FileSystem& files, const std::string& packageFolder);
 
 // Deletes the file's ":Zone.Identifier" stream, the mark that keeps a
 // downloaded file blocked. True when a stream was deleted.
@@ -42,6 +56,12 @@ class CPackageCopy {
 
   std::string targetFolder;
   platform::ProgressStepper& progress;
+  // Set when CopyDataFolder failed because there is no package folder.
+  bool packageMissing = false;
+  // The package files the copy left out: ignored by the user after a
+  // failure, or skipped because their path can never fit. The install
+  // reports them with the other problems.
+  SetupProblems skippedFiles;
 
  private:
   // Copies one package file; false when the user chose Abort.
@@ -51,6 +71,8 @@ class CPackageCopy {
   // can never be made, `hopeless` is the note that says why, shown below
   // the failure text, and Retry counts as Ignore.
   bool AskRetry(const std::string& destination, bool* abort, const char* hopeless = nullptr);
+  // Notes a package file left out.
+  void Skip(const std::string& destination, const std::string& source, long error, bool tooLong);
 
   platform::FileSystem& files_;
   platform::MessageOwner& owner_;

@@ -20,6 +20,12 @@ int GetPathKind(platform::FileSystem& files, std::string path) {
 }
 
 bool FindPackageFolder(platform::FileSystem& files, platform::MessageOwner& owner, std::string& folder) {
+  if (LocatePackageFolder(files, folder)) return true;
+  owner.ShowMessage(kMissingDataText, kSetupCaption, platform::kMbOk);
+  return false;
+}
+
+bool LocatePackageFolder(platform::FileSystem& files, std::string& folder) {
   const std::string program = files.ModulePath();
   // By characters: a Chinese folder name may end in a trail byte 0x5C.
   const std::size_t cut = platform::ReverseFindChar(program, '\\');
@@ -36,6 +42,5 @@ bool FindPackageFolder(platform::FileSystem& files, platform::MessageOwner& owne
       return true;
     }
   }
-  owner.ShowMessage(kMissingDataText, kSetupCaption, platform::kMbOk);
   return false;
 }

@@ -24,3 +24,5 @@ int GetPathKind(platform::FileSystem& files, std::string path);
 // lies in it. When neither is there, tells the user that the Data folder is
 // missing (OK box), and returns false; `folder` then holds nothing useful.
 bool FindPackageFolder(platform::FileSystem& files, platform::MessageOwner& owner, std::string& folder);
+// The same without telling anybody.
+bool LocatePackageFolder(platform::FileSystem& files, std::string& folder);

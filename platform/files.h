@@ -22,6 +22,8 @@
 namespace platform {
 
 constexpr unsigned long kAttrReadOnly = 0x1;    // FILE_ATTRIBUTE_READONLY
+constexpr unsigned long kAttrHidden = 0x2;      // FILE_ATTRIBUTE_HIDDEN
+constexpr unsigned long kAttrSystem = 0x4;      // FILE_ATTRIBUTE_SYSTEM
 constexpr unsigned long kAttrDirectory = 0x10;  // FILE_ATTRIBUTE_DIRECTORY
 constexpr unsigned long kAttrArchive = 0x20;    // FILE_ATTRIBUTE_ARCHIVE
 constexpr unsigned long kAttrNormal = 0x80;     // FILE_ATTRIBUTE_NORMAL

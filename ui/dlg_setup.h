@@ -20,6 +20,7 @@
 
 #include "engine/acad_setup.h"
 #include "engine/build_constants.h"
+#include "engine/exit_codes.h"
 #include "platform/shell.h"
 #include "ui/framework.h"
 
@@ -115,6 +116,8 @@ class Dlg_Setup : public CDialog {
   // What the registration and support-file steps of the last install could
   // not do; shown to the user before the completion view.
   SetupProblems installProblems;
+  // How the run ended so far (SetupExit): cancelled until an install ends.
+  int exitCode = SetupExit::Cancelled;
 
   DECLARE_MESSAGE_MAP()
 

@@ -7,16 +7,36 @@
 #include "ui/dlg_setup.h"
 #include "ui/problems_notice.h"
 
+#include <algorithm>
+#include <string>
+
 namespace {
 
 const char kCloseAcadText[] = "请关闭AutoCAD后再进行安装 !";
 const char kNoFolderText[] = "请先选择或输入安装路径 !";
-const char kFolderTooLongText[] =
-    "安装路径太长 !\n\n安装路径加上“\\V-VidudOvev”不能超过259个字符，请选择较短的安装路径。";
+const char kRelativeFolderText[] =
+    "安装路径必须是完整路径 !\n\n请以盘符开头（如 D:\\Tools），或使用网络路径（如 \\\\服务器\\共享\\Tools）。";
 const char kSubFolder[] = "\\V-VidudOvev";
 
-// Longest folder the install steps can hold with the sub-folder appended.
-constexpr std::size_t kLongestFolder = platform::kPathBufferSize - 1;
+// Folder creation takes paths of up to 247 characters (MAX_PATH less room
+// for an 8.3 name); the target folder is the field with the sub-folder.
+constexpr std::size_t kLongestCreatedFolder = 247;
+
+std::string FolderTooLongText(std::size_t longest, std::size_t length) {
+  return "安装路径太长 !\n\n安装路径最多可有 " + std::to_string(longest) + " 个字符（现有 " +
+         std::to_string(length) + " 个），否则安装文件无法全部拷贝。请选择较短的安装路径。";
+}
+
+// A folder AutoCAD can find again from any working directory: a drive
+// letter with ":\\", or a UNC path naming a server and a share. "Velkor",
+// "C:Velkor" and "\\Velkor" depend on the current directory.
+bool IsAbsoluteFolder(const std::string& folder) {
+  const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  if (folder.size() >= 3 && letter(folder[0]) && folder[1] == ':' && folder[2] == '\\') return true;
+  if (folder.size() < 5 || folder.compare(0, 2, "\\\\") != 0) return false;
+  const std::size_t share = platform::FindChar(folder, '\\', 2);  // after the server's name
+  return share != platform::npos && share > 2 && share + 1 < folder.size() && folder[share + 1] != '\\';
+}
 
 }  // namespace
 
@@ -27,12 +47,26 @@ bool Dlg_Setup::AcceptFolder(const std::string& folder) {
     MessageBox(kNoFolderText, kSetupCaption, platform::kMbOk);
     return false;
   }
-  // The steps keep paths in buffers of 260 characters; a longer folder
-  // would be cut, and the add-on installed somewhere the user never chose.
+  if (!IsAbsoluteFolder(folder)) {
+    MessageBox(kRelativeFolderText, kSetupCaption, platform::kMbOk);
+    return false;
+  }
+  // Every package file's path in the target folder must fit the steps'
+  // buffers of 260 characters, and the folder must be one that can be
+  // created: a longer one would raise a box per file, or leave the add-on
+  // cut short. Refused before anything is made.
   std::string target = folder;
   if (platform::ReverseFindChar(target, '\\') == target.size() - 1) target.pop_back();
-  if (target.size() + sizeof(kSubFolder) - 1 > kLongestFolder) {
-    MessageBox(kFolderTooLongText, kSetupCaption, platform::kMbOk);
+  const std::size_t subFolder = sizeof(kSubFolder) - 1;
+  std::size_t longest = kLongestCreatedFolder - subFolder;
+  std::string packageFolder;
+  if (LocatePackageFolder(files_, packageFolder)) {
+    const std::size_t name = LongestPackageFileName(files_, packageFolder);
+    const std::size_t room = platform::kPathBufferSize - 1 - subFolder - 1;  // "\\" before the name
+    if (name > 0) longest = std::min(longest, room > name ? room - name : 0);
+  }
+  if (target.size() > longest) {
+    MessageBox(FolderTooLongText(longest, target.size()), kSetupCaption, platform::kMbOk);
     return false;
   }
   return true;
@@ -57,6 +91,7 @@ void Dlg_Setup::OnInstall() {
   files_.MakeFolder(folderPath);
 
   if (!RunInstall()) return;
+  exitCode = installProblems.empty() ? SetupExit::Installed : SetupExit::InstalledWithProblems;
   if (!installProblems.empty()) MessageBox(DescribeProblems(installProblems), kSetupCaption, platform::kMbOk);
   ShowCompletionView();
 }
@@ -73,6 +108,7 @@ bool Dlg_Setup::RunInstall() {
   CPackageCopy copy(folderPath, progressBar, files_, *this);
   if (!copy.CopyDataFolder()) {
     // Nothing already copied is undone.
+    exitCode = copy.packageMissing ? SetupExit::PackageMissing : SetupExit::CopyAborted;
     OnCancel();
     return false;
   }
@@ -82,6 +118,8 @@ bool Dlg_Setup::RunInstall() {
   // What the scan could not read comes first: releases below it may be
   // missing from the list the user chose from.
   installProblems = setup_.scanProblems;
+  // Then the package files left out: the install is not complete without them.
+  installProblems.insert(installProblems.end(), copy.skippedFiles.begin(), copy.skippedFiles.end());
   const SetupProblems registration = setup_.RegisterWithHosts(f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10],
                                              f[11], f[12], f[13], f[14], f[15], f[16], f[17], f[18], f[19], f[20]);
   installProblems.insert(installProblems.end(), registration.begin(), registration.end());

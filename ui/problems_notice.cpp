@@ -4,23 +4,33 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace {
+
+// A key path and a value or entry name below it, with one backslash
+// between them: the catalogue's key paths end in one already.
+std::string Place(const SetupProblem& problem) {
+  if (problem.item.empty()) return problem.place;
+  const bool separated = !problem.place.empty() &&
+                         platform::ReverseFindChar(problem.place, '\\') == problem.place.size() - 1;
+  return problem.place + (separated ? "" : "\\") + problem.item;
+}
 
 std::string Describe(const SetupProblem& problem) {
   std::string line = problem.year ? "[" + std::to_string(problem.year) + "] " : std::string();
   switch (problem.kind) {
     case SetupProblem::RegistryWrite:
-      line += "注册表未写入：" + problem.place + (problem.item.empty() ? "" : "\\" + problem.item);
+      line += "注册表未写入：" + Place(problem);
       break;
     case SetupProblem::FileCopy:
       line += "文件未复制：" + problem.place;
       break;
     case SetupProblem::RegistryRead:
-      line += "注册表未能读取，保持原样：" + problem.place + (problem.item.empty() ? "" : "\\" + problem.item);
+      line += "注册表未能读取，保持原样：" + Place(problem);
       break;
     case SetupProblem::ScanRead:
-      line += "注册表未能读取，其下的AutoCAD可能未被找到：" + problem.place + (problem.item.empty() ? "" : "\\" + problem.item);
+      line += "注册表未能读取，其下的AutoCAD可能未被找到：" + Place(problem);
       break;
     case SetupProblem::TextTooLong:
       line += "路径过长，未写入：" + problem.place + (problem.item.empty() ? "" : "（" + problem.item + "）");

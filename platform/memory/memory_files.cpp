@@ -342,7 +342,8 @@ bool MemoryFileSystem::Copy(const std::string& from, const std::string& to, bool
     if (slot->folder) return Fail(FileError::AccessDenied);
     if (failIfExists) return Fail(FileError::FileExists);
     if (slot->heldOpen) return Fail(FileError::SharingViolation);
-    if (slot->attributes & kAttrReadOnly) return Fail(FileError::AccessDenied);
+    // CopyFile does not overwrite a read-only or a hidden file.
+    if (slot->attributes & (kAttrReadOnly | kAttrHidden)) return Fail(FileError::AccessDenied);
   } else {
     slot = std::make_unique<Node>();
     slot->name = destination.parts.back();

@@ -13,7 +13,10 @@
 #  5. a support file held open: the problems notice before the completion view;
 #  6. no package folder: the missing-Data message, and the program ends;
 #  7. the folder browser opens at the field's folder, and its pick lands in
-#     the field.
+#     the field;
+#  8. a drive-relative folder is refused and nothing is made; without a
+#     desktop the program ends with its own code.
+# Every run's exit code is checked against the table of engine/exit_codes.h.
 # Run by run-under-x.sh. Environment: E2E_DRIVER, SETUP_EXE, ACAD_STANDIN,
 # SETUP_FIXTURES, SETUP_ARTEFACTS, SETUP_SOURCE.
 set -euo pipefail
@@ -45,6 +48,17 @@ rm -rf "$appdata/Velkor"
 package=$art/package
 bash "$SETUP_SOURCE/tools/make-demo-package.sh" "$SETUP_EXE" "$package" >/dev/null
 setup=$package/SetUp.exe
+# A folder's hidden, system desktop.ini, as a package made on Windows may
+# carry: its copy must not block the next install.
+printf '[.ShellClassInfo]\r\n' >"$package/Data/desktop.ini"
+"$SETUP_WINE" attrib +h +s "$(e2e_winpath "$package/Data/desktop.ini")"
+
+# exited <code>: the program's exit code, as the driver last reported it.
+exited() {
+  local got
+  got=$(grep -o 'exited code=[0-9-]*' "$E2E_LOG" | tail -n 1)
+  [ "$got" = "exited code=$1" ] || fail "exit code: expected $1, $got"
+}
 
 # Everything the install may have touched: files with their digests, and
 # the two registry trees as text.
@@ -96,6 +110,7 @@ click 1
 wait-exit 30
 CMDS
 wait_app 30 || true
+exited 0
 
 # The window became shorter by the distance between the bottoms of buttons
 # 1 and 2 (48 dialog units).
@@ -113,7 +128,7 @@ first=$(snapshot)
 printf '%s\n' "$first" >"$art/after_first_install.txt"
 has() { grep -qF -- "$1" <<<"$first" || fail "after the install: missing $1"; }
 # Package files in the target, the settings file in APPDATA\Velkor.
-for f in VK_VidudOvev2008.ARX VK_VidudOvev2010.ARX VK_VidudOvev2010_32.ARX ACAD2010P.dll itextsharp.dll; do
+for f in VK_VidudOvev2008.ARX VK_VidudOvev2010.ARX VK_VidudOvev2010_32.ARX ACAD2010P.dll itextsharp.dll desktop.ini; do
   has "drive_d/Tools/V-VidudOvev/$f"
 done
 for f in SetUp.exe Velkor_EN.shx Velkor_HZ.shx Velkor.prt5 Velkor.Ini; do
@@ -177,6 +192,9 @@ grep -qF 'R17.2\ACAD-7001:804\Applications\VK_VidudOvev2009]' <<<"$first" || fai
 echo "typical run: files and registry as expected"
 
 # ---- 2. A second install changes nothing more ---------------------------------
+# but for the package's new desktop.ini, copied over the hidden one.
+printf '[.ShellClassInfo]\r\nIconResource=setup.ico\r\n' >"$package/Data/desktop.ini"
+"$SETUP_WINE" attrib +h +s "$(e2e_winpath "$package/Data/desktop.ini")"
 start_app "$setup"
 drive <<CMDS
 wait-dialog "V-批打印软件安装" 60
@@ -187,11 +205,14 @@ click 1
 wait-exit 30
 CMDS
 wait_app 30 || true
+exited 0
 second=$(snapshot)
+grep -q IconResource "$WINEPREFIX/drive_d/Tools/V-VidudOvev/desktop.ini" || fail "the hidden desktop.ini was not replaced"
 # The trusted paths are stored back upper-cased once they hold anything:
 # the same folders, AutoCAD reads them ignoring case.
 fold() { sed '/^"TRUSTEDPATHS"=/y/abcdefghijklmnopqrstuvwxyz/ABCDEFGHIJKLMNOPQRSTUVWXYZ/'; }
-diff <(printf '%s\n' "$first" | fold) <(printf '%s\n' "$second" | fold) >"$art/second_install.diff" ||
+diff <(printf '%s\n' "$first" | fold | grep -v desktop.ini) <(printf '%s\n' "$second" | fold | grep -v desktop.ini) \
+  >"$art/second_install.diff" ||
   fail "the second install changed something: $(head -5 "$art/second_install.diff")"
 echo "second install: nothing changed"
 
@@ -255,14 +276,20 @@ CMDS
   grep -qF 'D:\Tools\V-VidudOvev\VK_VidudOvev2010.ARX' "$E2E_LOG" || fail "the box names the file"
   case $answer in
     ignore)
+      # The file let go is listed in the problems notice.
       drive <<CMDS
 wait-dialog "V-批打印软件安装" 10
 wait-box V-软件安装 5
 answer 5
+wait-box V-软件安装 30
+answer 1
 $(completion_view)
 click 1
 wait-exit 30
 CMDS
+      grep -qF '文件未复制：D:\Tools\V-VidudOvev\VK_VidudOvev2010.ARX（错误 32）' "$E2E_LOG" ||
+        fail "the ignored file is listed in the notice"
+      exited 4
       ;;
     retry)
       # Retry while it is held: the box again. Then AutoCAD lets go.
@@ -281,6 +308,7 @@ $(completion_view)
 click 1
 wait-exit 30
 CMDS
+      exited 0
       ;;
     abort)
       drive <<'CMDS'
@@ -289,6 +317,7 @@ wait-box V-软件安装 5
 answer 3
 wait-exit 30
 CMDS
+      exited 3
       ;;
   esac
   wait_app 30 || true
@@ -321,6 +350,7 @@ click 1
 wait-exit 30
 CMDS
 wait_app 30 || true
+exited 4
 stop_acad
 echo "problems notice: shown before the completion view"
 
@@ -343,6 +373,7 @@ answer 1
 wait-exit 30
 CMDS
 wait_app 30 || true
+exited 2
 echo "no package folder: told, and the program ended"
 
 # ---- 7. The folder browser --------------------------------------------------------
@@ -377,5 +408,30 @@ wait-exit 30
 CMDS
 [ "$(grep -c 'class=Edit visible=1 text=Plot Here' "$E2E_LOG")" = 2 ] || fail "the second browse opens at the pick"
 wait_app 30 || true
+exited 1
 echo "folder browser: opened at the field's folder; the pick landed in the field"
+
+# ---- 8. A drive-relative folder; no desktop -------------------------------------
+start_app "$setup"
+drive <<'CMDS'
+wait-dialog "V-批打印软件安装" 60
+settext 1000 C:Relative
+click 1022
+wait-box V-软件安装 20
+answer 1
+expect 1000 visible=1 text=C:Relative
+expect 1022 visible=1
+click 2
+wait-exit 30
+CMDS
+wait_app 30 || true
+grep -q 'text=安装路径必须是完整路径' "$E2E_LOG" || fail "the drive-relative folder's message"
+[ -z "$(find "$WINEPREFIX/drive_c" "$package" -maxdepth 3 -name 'Relative*' -print -quit)" ] ||
+  fail "a drive-relative folder was made"
+exited 1
+echo "drive-relative folder: refused, nothing made"
+rc=0
+timeout 60 env -u DISPLAY "$SETUP_WINE" "$setup" >/dev/null 2>&1 || rc=$?
+[ "$rc" = 5 ] || fail "without a desktop the program ends with 5, not $rc"
+echo "no desktop: exit code 5"
 echo "install: all checks passed"

@@ -101,6 +101,23 @@ class InstallTest : public ::testing::Test {
   HeadlessDialog* window_ = nullptr;
 };
 
+// A hidden file in the target folder, as a desktop.ini of the package
+// leaves it after the first install, does not block the next one.
+TEST_F(InstallTest, HiddenAndSystemDestinationsAreReplacedOnReinstall) {
+  files.AddFile(std::string(kData) + "\\desktop.ini", "[new]", platform::kAttrHidden | platform::kAttrSystem);
+  files.AddFolder("D:\\Tools\\V-VidudOvev");
+  const std::string installed = "D:\\Tools\\V-VidudOvev\\desktop.ini";
+  files.AddFile(installed, "[old]", platform::kAttrHidden | platform::kAttrSystem | platform::kAttrReadOnly);
+  Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
+    Install(window, "D:\\Tools");
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_EQ(dlg.exitCode, SetupExit::Installed);
+  });
+  std::string content;
+  EXPECT_TRUE(files.ReadFile(installed, &content));
+  EXPECT_EQ(content, "[new]");
+}
+
 TEST_F(InstallTest, TypicalRunInstallsAndShowsTheCompletionView) {
   const int result = Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
     const platform::Rect before = window.WindowRect(0);
@@ -221,17 +238,33 @@ TEST_F(InstallTest, FolderFieldFormsNormaliseToOneFolder) {
 }
 
 TEST_F(InstallTest, RefusedFolderFieldsCreateNothing) {
-  const std::string tooLong = "D:\\" + std::string(245, 'a');  // 248 + 12 = 260 characters
-  const std::string longest = "D:\\" + std::string(244, 'a');  // 259 with the sub-folder
+  // The package's longest name, VK_VidudOvev2010.ARX, leaves 226 characters
+  // for the folder: 226 + "\\V-VidudOvev" + "\\" + 20 = 259.
+  const std::string tooLong = "D:\\" + std::string(224, 'a');
+  const std::string longest = "D:\\" + std::string(223, 'a');
   files.AddFolder(longest);
-  for (const std::string& field : {std::string(), tooLong}) {
+  struct Case {
+    std::string field;
+    const char* told;
+  };
+  const Case cases[] = {
+      {"", "请先选择或输入安装路径"},
+      {tooLong, "安装路径最多可有 226 个字符（现有 227 个）"},
+      {"Velkor", "安装路径必须是完整路径"},          // relative to the current folder
+      {"C:Velkor", "安装路径必须是完整路径"},        // relative to drive C's current folder
+      {"\\", "安装路径必须是完整路径"},            // the current drive's root
+      {"\\Tools", "安装路径必须是完整路径"},
+      {"\\\\server", "安装路径必须是完整路径"},      // no share
+      {"\\\\server\\", "安装路径必须是完整路径"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field);
     Run([&](Dlg_Setup&, HeadlessDialog& window) {
-      Install(window, field);
+      Install(window, c.field);
       ASSERT_EQ(window.boxes.size(), 1u);
       EXPECT_EQ(window.boxes[0].caption, "V-软件安装");
       EXPECT_EQ(window.boxes[0].type, platform::kMbOk);
-      EXPECT_NE(window.boxes[0].text.find(field.empty() ? "请先选择或输入安装路径" : "安装路径太长"),
-                std::string::npos);
+      EXPECT_NE(window.boxes[0].text.find(c.told), std::string::npos) << window.boxes[0].text;
       EXPECT_TRUE(window.IsVisible(SetupControl::FolderField)) << "the selection view stays";
       EXPECT_TRUE(window.IsVisible(SetupControl::InstallButton));
       EXPECT_FALSE(window.Ended());
@@ -241,11 +274,23 @@ TEST_F(InstallTest, RefusedFolderFieldsCreateNothing) {
     EXPECT_EQ(setup->installFolder, "");
     EXPECT_FALSE(registry.KeyExists(std::string(kProduct2010) + "\\Applications"));
   }
-  // The longest folder that fits is taken whole.
+  // The longest folder that fits is taken whole, and every file fits in it;
+  // so does a share.
   Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
     Install(window, longest);
+    EXPECT_TRUE(window.boxes.empty());
     EXPECT_EQ(dlg.folderPath, longest + "\\V-VidudOvev");
-    EXPECT_EQ(dlg.folderPath.size(), 259u);
+    EXPECT_EQ((dlg.folderPath + "\\VK_VidudOvev2010.ARX").size(), 259u);
+    EXPECT_EQ(dlg.exitCode, SetupExit::Installed);
+  });
+  EXPECT_TRUE(files.Exists(longest + "\\V-VidudOvev\\VK_VidudOvev2010.ARX"));
+  // A share passes the check (the double models no network: its copy then fails).
+  Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
+    window.answers = {platform::kIdAbort};
+    Install(window, "\\\\server\\share");
+    ASSERT_FALSE(window.boxes.empty());
+    EXPECT_EQ(window.boxes[0].text.find("完整路径"), std::string::npos) << window.boxes[0].text;
+    EXPECT_EQ(dlg.folderPath, "\\\\server\\share\\V-VidudOvev");
   });
 }
 
@@ -253,11 +298,12 @@ TEST_F(InstallTest, FailedDataCopyClosesWithCancelAndRunsNoLaterStep) {
   // No package beside the program.
   files.SetModulePath("E:\\Elsewhere\\SetUp.exe");
   files.AddFile("E:\\Elsewhere\\SetUp.exe", "exe");
-  int result = Run([&](Dlg_Setup&, HeadlessDialog& window) {
+  int result = Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
     Install(window, "D:\\Tools");
     ASSERT_EQ(window.boxes.size(), 1u);
     EXPECT_NE(window.boxes[0].text.find("Data"), std::string::npos);
     EXPECT_TRUE(window.Ended());
+    EXPECT_EQ(dlg.exitCode, SetupExit::PackageMissing);
   });
   EXPECT_EQ(result, platform::kIdCancel);
   EXPECT_EQ(setup->installFolder, "");
@@ -266,12 +312,13 @@ TEST_F(InstallTest, FailedDataCopyClosesWithCancelAndRunsNoLaterStep) {
   // A copy that fails, answered with Abort.
   files.SetModulePath(kProgram);
   files.FailOn(platform::MemoryFileSystem::Op::Copy, "D:\\Tools", platform::FileError::AccessDenied);
-  result = Run([&](Dlg_Setup&, HeadlessDialog& window) {
+  result = Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
     window.answers = {platform::kIdAbort};
     Install(window, "D:\\Tools");
     ASSERT_EQ(window.boxes.size(), 1u);
     EXPECT_EQ(window.boxes[0].type, platform::kMbAbortRetryIgnore);
     EXPECT_TRUE(window.Ended());
+    EXPECT_EQ(dlg.exitCode, SetupExit::CopyAborted);
   });
   EXPECT_EQ(result, platform::kIdCancel);
   EXPECT_EQ(setup->installFolder, "");
@@ -280,7 +327,7 @@ TEST_F(InstallTest, FailedDataCopyClosesWithCancelAndRunsNoLaterStep) {
 
 TEST_F(InstallTest, ProblemsOfTheStepsAreShownBeforeTheCompletionView) {
   registry.DenyWritesBelow("HKEY_LOCAL_MACHINE");
-  Run([&](Dlg_Setup&, HeadlessDialog& window) {
+  Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
     window.onBox = [&](const platform::ShownBox&) {
       EXPECT_FALSE(window.IsVisible(SetupControl::DoneMessage)) << "the notice comes first";
     };
@@ -293,7 +340,29 @@ TEST_F(InstallTest, ProblemsOfTheStepsAreShownBeforeTheCompletionView) {
     EXPECT_NE(notice.text.find("Applications\\VK_VidudOvev2010"), std::string::npos);
     EXPECT_NE(notice.text.find("Applications\\Velkor2010DLLP"), std::string::npos);
     EXPECT_NE(notice.text.find("以管理员身份运行"), std::string::npos);
+    // The product key's path ends in a backslash: one between it and the entry.
+    EXPECT_EQ(notice.text.find("\\\\Applications"), std::string::npos) << notice.text;
     EXPECT_TRUE(window.IsVisible(SetupControl::DoneMessage)) << "the completion view follows";
+    EXPECT_EQ(dlg.exitCode, SetupExit::InstalledWithProblems);
+  });
+}
+
+// A package file the user let go after a failed copy is not installed: the
+// notice lists it, and the run does not end as a clean install.
+TEST_F(InstallTest, PackageFilesIgnoredAfterAFailureAreListed) {
+  const std::string held = "D:\\Tools\\V-VidudOvev\\VK_VidudOvev2010.ARX";
+  files.AddFolder("D:\\Tools\\V-VidudOvev");
+  files.AddFile(held, "loaded");
+  files.HoldOpen(held);
+  Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
+    window.answers = {platform::kIdIgnore, platform::kIdOk};
+    Install(window, "D:\\Tools");
+    ASSERT_EQ(window.boxes.size(), 2u);
+    EXPECT_EQ(window.boxes[0].type, platform::kMbAbortRetryIgnore);
+    EXPECT_NE(window.boxes[1].text.find("文件未复制：" + held + "（错误 32）"), std::string::npos)
+        << window.boxes[1].text;
+    EXPECT_TRUE(window.IsVisible(SetupControl::DoneMessage));
+    EXPECT_EQ(dlg.exitCode, SetupExit::InstalledWithProblems);
   });
   // The current user's trusted paths were still written.
   EXPECT_EQ(Text(kProfile, "TRUSTEDPATHS"), "D:\\Tools\\V-VidudOvev");

@@ -343,9 +343,18 @@ TEST_F(SetupDialogTest, TheRunScansBeforeTheDialogAndShowsItOnce) {
     EXPECT_EQ(window.boxes.size(), 1u) << "the engine's box is owned by the dialog";
     window.PressCloseBox();
   };
-  RunWizard(WizardWorld{engine, files, processes, shell, runner, lastBrowse, warnHostRunning});
+  EXPECT_EQ(RunWizard(WizardWorld{engine, files, processes, shell, runner, lastBrowse, warnHostRunning}),
+            SetupExit::Cancelled);
   EXPECT_EQ(dialogs, 1);
   EXPECT_EQ(SetupMessageOwner().target, nullptr);
+
+  // A dialog that cannot be made (no desktop, no template) is an ending of
+  // its own, not a cancel.
+  struct NoWindow final : platform::DialogRunner {
+    int RunModal(const platform::DialogTemplate&, platform::DialogHandler&) override { return -1; }
+  } noWindow;
+  EXPECT_EQ(RunWizard(WizardWorld{engine, files, processes, shell, noWindow, lastBrowse, warnHostRunning}),
+            SetupExit::NoDialog);
 }
 
 }  // namespace
