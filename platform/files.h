@@ -17,7 +17,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 namespace platform {
 
@@ -86,6 +88,15 @@ class FileSystem {
 
   // GetLastError after the last failed call of this family.
   virtual long LastError() = 0;
+
+  // Called on the calling thread while a copy runs, again and again, and
+  // once after it, so that a window can handle its messages meanwhile (a
+  // copy from a slow share or under a virus scanner may take many
+  // seconds). Empty: nothing is called.
+  void SetWaitHook(std::function<void()> hook) { waitHook_ = std::move(hook); }
+
+ protected:
+  std::function<void()> waitHook_;
 };
 
 // The file system this program runs against: the system's on Windows.

@@ -149,10 +149,15 @@ class DialogWindow {
   // dialog's small icon; false when it does not load.
   virtual bool SetSmallIcon(int iconId) = 0;
   // A modal message box owned by the dialog: the button pressed, 0 when it
-  // could not be shown.
+  // could not be shown. Keys and clicks still queued from before the box
+  // are dropped first: they were not meant for it.
   virtual int MessageBox(const std::string& text, const std::string& caption, unsigned type) = 0;
   // EndDialog: the modal run ends with `result` once the handler returns.
   virtual void End(int result) = 0;
+  // Handles the messages waiting for the program's windows while a command
+  // runs: they repaint, and the system does not take the program for hung.
+  // Keyboard and mouse input is dropped, never delivered.
+  virtual void PumpMessages() {}
   virtual Graphics& Gdi() = 0;
   // The system's handle of the dialog (an HWND), for calls that take an
   // owner window; 0 where there is none.

@@ -39,6 +39,10 @@ bool CWnd::EnableWindow(bool enable) {
   return wasDisabled;
 }
 
+void CWnd::PumpMessages() {
+  if (window_) window_->PumpMessages();
+}
+
 bool CWnd::IsWindowVisible() const { return window_ && window_->IsVisible(id_); }
 bool CWnd::IsWindowEnabled() const { return window_ && window_->IsEnabled(id_); }
 

@@ -129,6 +129,9 @@ class CWnd : public CCmdTarget {
   // Each does nothing (false, an empty rectangle, 0) when not attached.
   bool ShowWindow(int command);
   bool EnableWindow(bool enable);
+  // Lets the window handle what waits for it (repaints) while a command
+  // runs; input is dropped.
+  void PumpMessages();
   bool IsWindowVisible() const;
   bool IsWindowEnabled() const;
   void GetWindowRect(platform::Rect* rect) const;

@@ -96,10 +96,41 @@ void Dlg_Setup::OnInstall() {
   ShowCompletionView();
 }
 
+namespace {
+
+// The install runs inside the button's handler. Meanwhile the window takes
+// no input: a key typed now could answer a later box whose default is
+// Abort, and the close box would end the program with the install half
+// done. It still repaints, and copies that take long (a slow share, a virus
+// scanner) let it handle its messages, so it is never reported as hung.
+class BusyWindow {
+ public:
+  BusyWindow(CWnd& window, platform::FileSystem& files) : window_(window), files_(files) {
+    window_.EnableWindow(false);
+    files_.SetWaitHook([this] { window_.PumpMessages(); });
+  }
+  ~BusyWindow() {
+    files_.SetWaitHook(nullptr);
+    window_.EnableWindow(true);
+  }
+  BusyWindow(const BusyWindow&) = delete;
+  BusyWindow& operator=(const BusyWindow&) = delete;
+
+ private:
+  CWnd& window_;
+  platform::FileSystem& files_;
+};
+
+}  // namespace
+
 bool Dlg_Setup::RunInstall() {
   for (const int id : {SetupControl::FolderLabel, SetupControl::FolderField, SetupControl::BrowseButton}) {
     if (CWnd* control = GetDlgItem(id)) control->ShowWindow(platform::kSwHide);
   }
+  // Once the copy has begun there is nothing to cancel: the button stays
+  // grey until the completion view replaces it.
+  if (CWnd* cancel = GetDlgItem(SetupControl::CancelButton)) cancel->EnableWindow(false);
+  const BusyWindow busy(*this, files_);
   if (CWnd* bar = GetDlgItem(SetupControl::ProgressBar)) bar->ShowWindow(platform::kSwShowNormal);
   progressBar.SetRange(0, 50);
   progressBar.SetStep(1);
@@ -113,6 +144,7 @@ bool Dlg_Setup::RunInstall() {
     return false;
   }
   progressBar.StepIt();
+  PumpMessages();
   setup_.SetInstallFolder(folderPath);
   const std::array<int, kReleaseCount>& f = selectionFlags;
   // What the scan could not read comes first: releases below it may be
@@ -124,6 +156,7 @@ bool Dlg_Setup::RunInstall() {
                                              f[11], f[12], f[13], f[14], f[15], f[16], f[17], f[18], f[19], f[20]);
   installProblems.insert(installProblems.end(), registration.begin(), registration.end());
   progressBar.StepIt();
+  PumpMessages();
   const SetupProblems files = setup_.InstallSupportFiles(f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9],
                                                          f[10], f[11], f[12], f[13], f[14], f[15], f[16], f[17],
                                                          f[18], f[19], f[20]);

@@ -225,6 +225,7 @@ void HeadlessDialog::End(int result) {
 
 bool HeadlessDialog::Click(int id) {
   Control* control = Find(id);
+  if (!ended_ && !enabled_) ++droppedInput;
   if (ended_ || !control || !control->visible || !control->enabled || !enabled_) return false;
   if ((control->source->style & kCheckBoxKindMask) == kBsAutoCheckBox && IsCheckBox(*control->source)) {
     control->check = control->check ? 0 : 1;
@@ -235,6 +236,10 @@ bool HeadlessDialog::Click(int id) {
 
 void HeadlessDialog::PressEnter(int focusId) {
   if (ended_) return;
+  if (!enabled_) {
+    ++droppedInput;
+    return;
+  }
   const Control* focus = Find(focusId);
   if (focus && IsPushButton(*focus->source)) {
     Click(focusId);
@@ -243,12 +248,21 @@ void HeadlessDialog::PressEnter(int focusId) {
   handler_.OnWindowCommand(kIdOk, kBnClicked);
 }
 
+// A disabled window takes no keys, and its close box does nothing.
 void HeadlessDialog::PressEscape() {
-  if (!ended_) handler_.OnWindowCommand(kIdCancel, kBnClicked);
+  if (!ended_ && !enabled_) ++droppedInput;
+  if (!ended_ && enabled_) handler_.OnWindowCommand(kIdCancel, kBnClicked);
 }
 
 void HeadlessDialog::PressCloseBox() {
-  if (!ended_) handler_.OnWindowCommand(kIdCancel, kBnClicked);
+  if (!ended_ && !enabled_) ++droppedInput;
+  if (!ended_ && enabled_) handler_.OnWindowCommand(kIdCancel, kBnClicked);
+}
+
+void HeadlessDialog::PumpMessages() {
+  if (ended_) return;
+  ++pumps;
+  Paint();
 }
 
 void HeadlessDialog::TypeText(int id, const std::string& text) {

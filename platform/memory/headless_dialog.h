@@ -88,6 +88,7 @@ class HeadlessDialog final : public DialogWindow {
   bool SetSmallIcon(int iconId) override;
   int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
   void End(int result) override;
+  void PumpMessages() override;
   Graphics& Gdi() override { return gdi_; }
 
   // The user's actions. Each does what the dialog manager does, and
@@ -102,6 +103,10 @@ class HeadlessDialog final : public DialogWindow {
   void TypeText(int id, const std::string& text);
   // A repaint: one colour request for the dialog and each visible control.
   void Paint();
+  // What PumpMessages handled: one repaint each.
+  int pumps = 0;
+  // Input given while the dialog was disabled (a command running): dropped.
+  int droppedInput = 0;
 
   bool Ended() const { return ended_; }
   int Result() const { return result_; }

@@ -318,6 +318,10 @@ void MemoryFileSystem::FindEnd(FindHandle find) { finds_.erase(find); }
 
 bool MemoryFileSystem::Copy(const std::string& from, const std::string& to, bool failIfExists) {
   Count(Op::Copy);
+  // The copy's time: the waiting caller is called, as the system's copy
+  // calls it while it runs.
+  if (onCopy) onCopy(to);
+  if (waitHook_) waitHook_();
   Parsed source, destination;
   if (!Parse(from, &source) || !Parse(to, &destination)) return Fail(FileError::InvalidName);
   if (!source.stream.empty() || !destination.stream.empty() || destination.trailingSeparator) {

@@ -77,6 +77,10 @@ class MemoryFileSystem final : public FileSystem {
   // folder listed; ModulePath and Environment ignore the path.
   void FailOn(Op op, const std::string& path, long error = FileError::AccessDenied);
 
+  // Runs at the start of every copy, with its destination, as if the copy
+  // took that long: a test acts meanwhile as a person at the window would.
+  std::function<void(const std::string& destination)> onCopy;
+
   // Inspection for tests.
   bool Exists(const std::string& path) const;
   // The file's content; false when there is no such file.
