@@ -170,10 +170,32 @@ TEST_F(ResourcesTest, PicturesAndIconHaveTheirSizesAndDepths) {
   EXPECT_EQ(logo.biWidth, 64);
   EXPECT_EQ(logo.biHeight, 64);
   EXPECT_EQ(logo.biBitCount, 24);
-  const BITMAPINFOHEADER menu = HeaderOf(Resource(RT_BITMAP, IDB_MENU_PICTURE));
-  EXPECT_EQ(menu.biWidth, 307);
-  EXPECT_EQ(menu.biHeight, 175);
-  EXPECT_EQ(menu.biBitCount, 4);
+  // The pictures at each display scale; the system makes a bitmap of each,
+  // run-length encoded ones included, at its size.
+  struct Picture {
+    int id;
+    LONG width, height;
+    WORD bits;
+  };
+  const Picture pictures[] = {
+      {IDB_MENU_PICTURE, 307, 175, 4},     {IDB_MENU_PICTURE_125, 384, 219, 4}, {IDB_MENU_PICTURE_150, 461, 263, 4},
+      {IDB_MENU_PICTURE_200, 614, 350, 4}, {IDB_LOGO, 64, 64, 24},              {IDB_LOGO_125, 80, 80, 8},
+      {IDB_LOGO_150, 96, 96, 8},           {IDB_LOGO_200, 128, 128, 8},
+  };
+  for (const Picture& picture : pictures) {
+    SCOPED_TRACE(picture.id);
+    const BITMAPINFOHEADER header = HeaderOf(Resource(RT_BITMAP, picture.id));
+    EXPECT_EQ(header.biWidth, picture.width);
+    EXPECT_EQ(header.biHeight, picture.height);
+    EXPECT_EQ(header.biBitCount, picture.bits);
+    const auto bitmap = static_cast<HBITMAP>(LoadImageW(module_, MAKEINTRESOURCEW(picture.id), IMAGE_BITMAP, 0, 0, 0));
+    ASSERT_NE(bitmap, nullptr);
+    BITMAP made = {};
+    EXPECT_EQ(GetObjectW(bitmap, sizeof(made), &made), static_cast<int>(sizeof(made)));
+    EXPECT_EQ(made.bmWidth, picture.width);
+    EXPECT_EQ(made.bmHeight, picture.height);
+    DeleteObject(bitmap);
+  }
 
   // The icon group: nine images, 48, 32 and 16 px at 4, 8 and 32 bpp.
   const std::vector<unsigned char> group = Resource(RT_GROUP_ICON, IDI_SETUP);
@@ -212,6 +234,9 @@ TEST_F(ResourcesTest, ManifestRunsAsInvokerAndNamesNoSideBySideAssembly) {
   ASSERT_FALSE(manifest.empty());
   const std::string text(manifest.begin(), manifest.end());
   EXPECT_NE(text.find("level=\"asInvoker\""), std::string::npos);
+  EXPECT_NE(text.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"),
+            std::string::npos)
+      << "aware of the system DPI";
   EXPECT_EQ(text.find("dependentAssembly"), std::string::npos) << "a static program needs no run-time assembly";
 }
 
