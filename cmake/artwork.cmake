@@ -5,7 +5,8 @@
 # /usr/bin/convert (ImageMagick), /usr/bin/python3 and fonts-wqy-zenhei.
 #
 #   SETUP_ARTWORK_DIR    the folder holding logo.bmp, menu.bmp, setup.ico and
-#                        logoNNN.bmp, menuNNN.bmp for NNN 125, 150 and 200
+#                        logoNNN.bmp, menuNNN.bmp for NNN 125, 150 and 200,
+#                        with their packed forms logoNNN.pak, menuNNN.pak
 #   SETUP_ARTWORK_FILES  those files
 #   setup_artwork        the target that brings them up to date
 
@@ -15,7 +16,9 @@ set(SETUP_ARTWORK_FILES
   ${SETUP_ARTWORK_DIR}/menu.bmp
   ${SETUP_ARTWORK_DIR}/setup.ico)
 foreach(scale 125 150 200)
-  list(APPEND SETUP_ARTWORK_FILES ${SETUP_ARTWORK_DIR}/logo${scale}.bmp ${SETUP_ARTWORK_DIR}/menu${scale}.bmp)
+  foreach(picture logo menu)
+    list(APPEND SETUP_ARTWORK_FILES ${SETUP_ARTWORK_DIR}/${picture}${scale}.bmp ${SETUP_ARTWORK_DIR}/${picture}${scale}.pak)
+  endforeach()
 endforeach()
 
 find_program(SETUP_BASH bash REQUIRED)

@@ -1,6 +1,6 @@
 #!/bin/bash
 # Draws the setup program's artwork into OUTDIR:
-#   logo.bmp   64 x 64, 24 bits per pixel: the product logo in the dialog
+#   logo.bmp   64 x 64, 256 colours (RLE8): the product logo in the dialog
 #   menu.bmp   307 x 175, 16 colours (RLE4): the CAD menu bar with our menu
 #              opened
 #   setup.ico  48, 32 and 16 pixels, each at 4, 8 and 32 bits per pixel
@@ -8,6 +8,7 @@
 # 192 dpi), drawn afresh at that size rather than stretched:
 #   logoNNN.bmp  80, 96 and 128 pixels square, 256 colours (RLE8)
 #   menuNNN.bmp  384 x 219, 461 x 263 and 614 x 350, the same 16 colours (RLE4)
+#   *NNN.pak     each of those LZ-packed, as the program carries them
 # ImageMagick draws and quantises; tools/pack-artwork.py writes the files.
 #
 #   tools/make-artwork.sh OUTDIR
@@ -108,14 +109,14 @@ scales=(125 150 200)
 scaled() { echo $(( ($1 * $2 + 50) / 100 )); }
 
 # --- logo.bmp, logoNNN.bmp ---------------------------------------------------
-render_motif 64 'rgb(170,210,150)' "$work/logo.png"
-"$im" "$work/logo.png" -alpha off -depth 8 "rgb:$work/logo.rgb"
-"$py" "$pack" bmp24 64 64 "$work/logo.rgb" "$work/out/logo.bmp"
-for scale in "${scales[@]}"; do
-  size=$(scaled 64 "$scale")
-  render_motif "$size" 'rgb(170,210,150)' "$work/logo$scale.png"
-  "$im" "$work/logo$scale.png" -alpha off -dither None -colors 256 -depth 8 "rgb:$work/logo$scale.rgb"
-  "$py" "$pack" rle8 "$size" "$size" "$work/logo$scale.rgb" "$work/out/logo$scale.bmp"
+# Flat fills with smoothed edges: 256 colours lose nothing to see, and
+# run-length codes keep each size small.
+for scale in 100 "${scales[@]}"; do
+  size=$(scaled 64 "$scale") name=logo$scale
+  (( scale == 100 )) && name=logo
+  render_motif "$size" 'rgb(170,210,150)' "$work/$name.png"
+  "$im" "$work/$name.png" -alpha off -dither None -colors 256 -depth 8 "rgb:$work/$name.rgb"
+  "$py" "$pack" rle8 "$size" "$size" "$work/$name.rgb" "$work/out/$name.bmp"
 done
 
 # --- setup.ico --------------------------------------------------------------
@@ -285,6 +286,11 @@ $(cat "$mvg")" \
   "$py" "$pack" rle4 "$w" "$h" "$work/menu$scale.rgb" "$work/palette.rgb" "$out"
 }
 draw_menu 100 "$work/out/menu.bmp"
-for scale in "${scales[@]}"; do draw_menu "$scale" "$work/out/menu$scale.bmp"; done
+for scale in "${scales[@]}"; do
+  draw_menu "$scale" "$work/out/menu$scale.bmp"
+  for picture in logo menu; do
+    "$py" "$pack" lz "$work/out/$picture$scale.bmp" "$work/out/$picture$scale.pak"
+  done
+done
 
-mv -f "$work/out/"*.bmp "$work/out/setup.ico" "$outdir/"
+mv -f "$work/out/"*.bmp "$work/out/"*.pak "$work/out/setup.ico" "$outdir/"

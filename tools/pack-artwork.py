@@ -6,8 +6,6 @@ script only lays the pixels out as Windows expects them, so that every file
 has exactly the depth, palette and masks the resource compiler and the dialog
 rely on:
 
-  pack-artwork.py bmp24 W H IN.rgb OUT.bmp
-      24 bits per pixel, bottom-up, BI_RGB.
   pack-artwork.py bmp4 W H IN.rgb PALETTE.rgb OUT.bmp
       4 bits per pixel; every pixel must be one of PALETTE's colours
       (at most 16, written in PALETTE's order).
@@ -16,6 +14,11 @@ rely on:
   pack-artwork.py rle8 W H IN.rgb OUT.bmp
       8 bits per pixel, run-length encoded (BI_RLE8), with the image's own
       colours as palette (at most 256: the caller quantises).
+
+  pack-artwork.py lz IN OUT
+      IN packed with a small LZ77 code that the program unpacks itself
+      (platform/packed_artwork.h says the format): for the pictures drawn
+      for larger display scales, which the program loads on its own.
 
 Pictures with large even areas are run-length encoded, which keeps the
 program small; the system decodes them when it makes a bitmap of them.
@@ -79,15 +82,6 @@ def pack_indices(indices, width, height, bpp):
             shift = 8 - bpp * (x % per_byte + 1)
             row[x // per_byte] |= indices[y * width + x] << shift
         rows.append(bytes(row))
-    return b"".join(rows)
-
-
-def pack_rgb(pixels, width, height):
-    rows = []
-    pad = b"\0" * (stride(width, 24) - width * 3)
-    for y in reversed(range(height)):
-        row = pixels[y * width:(y + 1) * width]
-        rows.append(b"".join(bytes((b, g, r)) for r, g, b in row) + pad)
     return b"".join(rows)
 
 
@@ -157,10 +151,61 @@ def rle_bits(indices, width, height, bpp):
     return bytes(out + b"\0\1")
 
 
-def bmp24(width, height, rgb_path, out_path):
-    pixels = read_pixels(rgb_path, width, height, 3)
-    bits = pack_rgb(pixels, width, height)
-    write_bmp(out_path, info_header(width, height, 24, len(bits), 0), b"", bits)
+LZ_MIN, LZ_MAX, LZ_WINDOW = 3, 130, 65535
+
+
+def lz_pack(data):
+    """Greedy LZ77 over a chain of earlier places with the same three
+    bytes: a match of at least four bytes is copied, anything else goes as
+    literals, at most 128 a token."""
+    out = bytearray(struct.pack("<I", len(data)))
+    literal = bytearray()
+    chains = {}
+
+    def flush():
+        for start in range(0, len(literal), 128):
+            chunk = literal[start:start + 128]
+            out.append(len(chunk) - 1)
+            out.extend(chunk)
+        literal.clear()
+
+    def remember(at):
+        if at + LZ_MIN <= len(data):
+            chains.setdefault(data[at:at + LZ_MIN], []).append(at)
+
+    i = 0
+    while i < len(data):
+        best, distance = 0, 0
+        for earlier in reversed(chains.get(data[i:i + LZ_MIN], [])[-64:]):
+            if i - earlier > LZ_WINDOW:
+                break
+            length = 0
+            while length < LZ_MAX and i + length < len(data) and data[earlier + length] == data[i + length]:
+                length += 1
+            if length > best:
+                best, distance = length, i - earlier
+                if best == LZ_MAX:
+                    break
+        if best > LZ_MIN:
+            flush()
+            out.append(0x80 | (best - LZ_MIN))
+            out.extend(struct.pack("<H", distance))
+            for at in range(i, i + best):
+                remember(at)
+            i += best
+        else:
+            literal.append(data[i])
+            remember(i)
+            i += 1
+    flush()
+    return bytes(out)
+
+
+def lz(in_path, out_path):
+    with open(in_path, "rb") as f:
+        data = f.read()
+    with open(out_path, "wb") as f:
+        f.write(lz_pack(data))
 
 
 def bmp4(width, height, rgb_path, palette_path, out_path, rle=False):
@@ -248,12 +293,12 @@ def ico(out_path, specs):
 
 
 def main(argv):
-    if len(argv) == 6 and argv[1] == "bmp24":
-        bmp24(int(argv[2]), int(argv[3]), argv[4], argv[5])
-    elif len(argv) == 7 and argv[1] in ("bmp4", "rle4"):
+    if len(argv) == 7 and argv[1] in ("bmp4", "rle4"):
         bmp4(int(argv[2]), int(argv[3]), argv[4], argv[5], argv[6], argv[1] == "rle4")
     elif len(argv) == 6 and argv[1] == "rle8":
         rle8(int(argv[2]), int(argv[3]), argv[4], argv[5])
+    elif len(argv) == 4 and argv[1] == "lz":
+        lz(argv[2], argv[3])
     elif len(argv) >= 4 and argv[1] == "ico":
         ico(argv[2], argv[3:])
     else:

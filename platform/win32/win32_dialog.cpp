@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/packed_artwork.h"
 #include "platform/window.h"
 
 namespace platform {
@@ -194,6 +195,30 @@ struct RunState {
   std::vector<HBITMAP> pictures;  // the scaled artwork shown, deleted with the dialog
 };
 
+// A bitmap of the program's packed artwork (an RCDATA resource holding an
+// LZ-packed bitmap file), made as LoadImage makes one of a BITMAP resource:
+// a device-dependent bitmap of the screen, which also takes run-length
+// encoded bits. Null when it is missing or not a bitmap file.
+HBITMAP LoadPackedBitmap(int id) {
+  const HMODULE module = GetModuleHandleW(nullptr);
+  const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));  // RT_RCDATA
+  const HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const auto* packed = static_cast<const unsigned char*>(loaded ? LockResource(loaded) : nullptr);
+  std::vector<unsigned char> file;
+  if (!packed || !UnpackArtwork(packed, SizeofResource(module, found), file)) return nullptr;
+  BITMAPFILEHEADER header;
+  if (file.size() < sizeof(header) + sizeof(BITMAPINFOHEADER)) return nullptr;
+  CopyMemory(&header, file.data(), sizeof(header));
+  const auto* info = reinterpret_cast<const BITMAPINFO*>(file.data() + sizeof(header));
+  if (header.bfType != 0x4D42 || header.bfOffBits >= file.size() || info->bmiHeader.biSize < sizeof(BITMAPINFOHEADER))
+    return nullptr;
+  const HDC screen = GetDC(nullptr);
+  const HBITMAP bitmap = CreateDIBitmap(screen, &info->bmiHeader, CBM_INIT, file.data() + header.bfOffBits, info,
+                                        DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  return bitmap;
+}
+
 // The template's bitmaps are drawn for 96 dpi; above it, each picture
 // control (the dialog's children are made in template order) shows the
 // artwork drawn nearest the display's scale instead. A static sizes itself
@@ -207,9 +232,7 @@ void ShowPicturesAtDisplayScale(HWND dialog, RunState& state) {
     const ControlTemplate& control = t.controls[i];
     if (control.id != -1 && GetDlgCtrlID(child) != control.id) return;  // not the template's order
     if (!control.imageId) continue;
-    const auto bitmap = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
-                                                        MAKEINTRESOURCEW(ScaledBitmapId(control.imageId, scale)),
-                                                        IMAGE_BITMAP, 0, 0, 0));
+    const HBITMAP bitmap = LoadPackedBitmap(ScaledBitmapId(control.imageId, scale));
     if (!bitmap) continue;
     state.pictures.push_back(bitmap);
     // The template's bitmap, no longer shown by anyone.

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/packed_artwork.h"
 #include "platform/window.h"
 #include "res/setup_resources.h"
 
@@ -146,6 +147,14 @@ std::vector<unsigned> DecodeRle(const Bytes& b, const InfoHeader& h) {
   return pixels;
 }
 
+// What the program unpacks of packed artwork `name` (.pak).
+Bytes Unpacked(const std::string& name) {
+  const Bytes packed = ReadArtwork(name.c_str());
+  Bytes out;
+  EXPECT_TRUE(platform::UnpackArtwork(packed.data(), packed.size(), out)) << name << " does not unpack";
+  return out;
+}
+
 // How often each palette index occurs, as fractions of the picture.
 std::vector<double> Shares(const std::vector<unsigned>& pixels, std::size_t entries) {
   std::vector<double> shares(entries, 0.0);
@@ -166,6 +175,33 @@ static_assert(platform::ScaledBitmapId(IDB_MENU_PICTURE, 1) == IDB_MENU_PICTURE_
                   platform::ScaledBitmapId(IDB_MENU_PICTURE, 3) == IDB_MENU_PICTURE_200,
               "menu picture ids of res/setup.rc");
 
+// The unpacking: literals, copies that overlap what they write, and every
+// stream that does not hold together refused.
+TEST(Artwork, UnpackingTakesWholeStreamsOnly) {
+  struct Row {
+    Bytes packed;
+    bool good;
+    std::string out;
+  };
+  const Row rows[] = {
+      {{7, 0, 0, 0, 1, 'a', 'b', 0x82, 2, 0}, true, "abababa"},  // "ab", then 5 from 2 back
+      {{0, 0, 0, 0}, true, ""},
+      {{7, 0, 0, 0, 1, 'a', 'b', 0x82, 2}, false, ""},         // the distance cut short
+      {{7, 0, 0, 0, 1, 'a', 'b', 0x82, 3, 0}, false, ""},      // from before the start
+      {{7, 0, 0, 0, 1, 'a', 'b', 0x82, 0, 0}, false, ""},      // distance 0
+      {{8, 0, 0, 0, 1, 'a', 'b', 0x82, 2, 0}, false, ""},      // shorter than it says
+      {{6, 0, 0, 0, 1, 'a', 'b', 0x82, 2, 0}, false, ""},      // longer than it says
+      {{3, 0, 0, 0, 3, 'a', 'b'}, false, ""},                  // literals cut short
+      {{0xFF, 0xFF, 0xFF, 0x7F, 0}, false, ""},                // a size no stream of one byte makes
+      {{1, 0, 0}, false, ""},
+  };
+  for (const Row& row : rows) {
+    Bytes out = {'x'};
+    EXPECT_EQ(platform::UnpackArtwork(row.packed.data(), row.packed.size(), out), row.good);
+    EXPECT_EQ(std::string(out.begin(), out.end()), row.out);
+  }
+}
+
 TEST(Artwork, TheDialogTakesTheScaleNearestTheDpi) {
   struct Row {
     int dpi, percent;
@@ -175,31 +211,6 @@ TEST(Artwork, TheDialogTakesTheScaleNearestTheDpi) {
   for (const Row& row : rows) {
     EXPECT_EQ(platform::kArtworkScales[platform::NearestArtworkScale(row.dpi)], row.percent) << row.dpi << " dpi";
   }
-}
-
-TEST(Artwork, LogoIsTrueColourOnTheDialogBackground) {
-  const Bytes b = ReadArtwork("logo.bmp");
-  ASSERT_FALSE(b.empty());
-  const InfoHeader h = ReadBitmap(b);
-  ASSERT_EQ(h.width, 64);
-  ASSERT_EQ(h.height, 64) << "64 rows, stored bottom-up";
-  ASSERT_EQ(h.bpp, 24u);
-  EXPECT_EQ(h.PaletteEntries(), 0u);
-  const std::size_t row = RowBytes(64, 24);
-  ASSERT_EQ(b.size(), h.BitsAt() + row * 64);
-
-  std::set<std::uint32_t> colours;
-  for (std::size_t y = 0; y < 64; ++y)
-    for (std::size_t x = 0; x < 64; ++x) {
-      const std::size_t p = h.BitsAt() + y * row + 3 * x;
-      colours.insert(b[p] | b[p + 1] << 8 | b[p + 2] << 16);
-    }
-  EXPECT_GE(colours.size(), 16u) << "the logo is nearly blank";
-  // The top left corner is the last row stored, blue-green-red.
-  const std::size_t corner = h.BitsAt() + 63 * row;
-  EXPECT_EQ(b[corner + 2], 170);
-  EXPECT_EQ(b[corner + 1], 210);
-  EXPECT_EQ(b[corner], 150);
 }
 
 // The menu picture at each scale: 16 colours, run-length encoded, every
@@ -217,6 +228,9 @@ TEST(Artwork, MenuPictureIsSixteenColoursAtEachScale) {
     SCOPED_TRACE(picture.file);
     const Bytes b = ReadArtwork(picture.file);
     ASSERT_FALSE(b.empty());
+    if (picture.width != 307) {
+      EXPECT_EQ(Unpacked(std::string(picture.file, 7) + ".pak"), b) << "the packed form is not the picture";
+    }
     const InfoHeader h = ReadBitmap(b, kBiRle4);
     ASSERT_EQ(h.width, picture.width);
     ASSERT_EQ(h.height, picture.height);
@@ -240,14 +254,18 @@ TEST(Artwork, MenuPictureIsSixteenColoursAtEachScale) {
   }
 }
 
-// The logo drawn at 125, 150 and 200 %: 256 colours at most, run-length
-// encoded, on the dialog's background like the 100 % one.
-TEST(Artwork, LogoAtEachLargerScaleIsDrawnAtItsSize) {
-  const std::pair<const char*, std::int32_t> logos[] = {{"logo125.bmp", 80}, {"logo150.bmp", 96}, {"logo200.bmp", 128}};
+// The logo at 100, 125, 150 and 200 %: 256 colours at most, run-length
+// encoded, every pixel drawn, on the dialog's background.
+TEST(Artwork, LogoAtEachScaleIsDrawnAtItsSizeOnTheDialogBackground) {
+  const std::pair<const char*, std::int32_t> logos[] = {
+      {"logo.bmp", 64}, {"logo125.bmp", 80}, {"logo150.bmp", 96}, {"logo200.bmp", 128}};
   for (const auto& [file, size] : logos) {
     SCOPED_TRACE(file);
     const Bytes b = ReadArtwork(file);
     ASSERT_FALSE(b.empty());
+    if (size != 64) {
+      EXPECT_EQ(Unpacked(std::string(file, 7) + ".pak"), b) << "the packed form is not the picture";
+    }
     const InfoHeader h = ReadBitmap(b, kBiRle8);
     ASSERT_EQ(h.width, size);
     ASSERT_EQ(h.height, size);
