@@ -1,12 +1,12 @@
 #!/bin/bash
 # Draws the setup program's artwork into OUTDIR:
-#   logo.bmp   64 x 64, 256 colours (RLE8): the product logo in the dialog
+#   logo.bmp   64 x 64, 16 colours (RLE4): the product logo in the dialog
 #   menu.bmp   307 x 175, 16 colours (RLE4): the CAD menu bar with our menu
 #              opened
 #   setup.ico  48, 32 and 16 pixels, each at 4, 8 and 32 bits per pixel
 # and the two pictures for displays at 125, 150 and 200 % (120, 144 and
 # 192 dpi), drawn afresh at that size rather than stretched:
-#   logoNNN.bmp  80, 96 and 128 pixels square, 256 colours (RLE8)
+#   logoNNN.bmp  80, 96 and 128 pixels square, 16 colours (RLE4)
 #   menuNNN.bmp  384 x 219, 461 x 263 and 614 x 350, the same 16 colours (RLE4)
 #   *NNN.pak     each of those LZ-packed, as the program carries them
 # ImageMagick draws and quantises; tools/pack-artwork.py writes the files.
@@ -109,14 +109,16 @@ scales=(125 150 200)
 scaled() { echo $(( ($1 * $2 + 50) / 100 )); }
 
 # --- logo.bmp, logoNNN.bmp ---------------------------------------------------
-# Flat fills with smoothed edges: 256 colours lose nothing to see, and
-# run-length codes keep each size small.
+# Flat fills with smoothed edges: 16 colours of its own lose little to see,
+# and run-length codes keep each size small. The colour the quantiser makes
+# of the background is set back to the dialog's own, so no edge shows.
 for scale in 100 "${scales[@]}"; do
   size=$(scaled 64 "$scale") name=logo$scale
   (( scale == 100 )) && name=logo
   render_motif "$size" 'rgb(170,210,150)' "$work/$name.png"
-  "$im" "$work/$name.png" -alpha off -dither None -colors 256 -depth 8 "rgb:$work/$name.rgb"
-  "$py" "$pack" rle8 "$size" "$size" "$work/$name.rgb" "$work/out/$name.bmp"
+  "$im" "$work/$name.png" -alpha off -dither None -colors 16 \
+    -fuzz 2% -fill 'rgb(170,210,150)' -opaque 'rgb(170,210,150)' -depth 8 "rgb:$work/$name.rgb"
+  "$py" "$pack" rle "$size" "$size" "$work/$name.rgb" "$work/out/$name.bmp"
 done
 
 # --- setup.ico --------------------------------------------------------------

@@ -11,9 +11,10 @@ rely on:
       (at most 16, written in PALETTE's order).
   pack-artwork.py rle4 W H IN.rgb PALETTE.rgb OUT.bmp
       The same, run-length encoded (BI_RLE4).
-  pack-artwork.py rle8 W H IN.rgb OUT.bmp
-      8 bits per pixel, run-length encoded (BI_RLE8), with the image's own
-      colours as palette (at most 256: the caller quantises).
+  pack-artwork.py rle W H IN.rgb OUT.bmp
+      Run-length encoded with the image's own colours as palette: 4 bits
+      per pixel (BI_RLE4) for up to 16 colours, else 8 (BI_RLE8), at most
+      256 (the caller quantises).
 
   pack-artwork.py lz IN OUT
       IN packed with a small LZ77 code that the program unpacks itself
@@ -230,14 +231,15 @@ def bmp4(width, height, rgb_path, palette_path, out_path, rle=False):
     write_bmp(out_path, header, palette_bytes(palette, len(palette)), bits)
 
 
-def rle8(width, height, rgb_path, out_path):
+def rle(width, height, rgb_path, out_path):
     pixels = read_pixels(rgb_path, width, height, 3)
     palette = sorted(set(pixels))
     if len(palette) > 256:
         fail("%s: %d colours do not fit 8 bits per pixel" % (rgb_path, len(palette)))
+    bpp = 4 if len(palette) <= 16 else 8
     index = {colour: i for i, colour in enumerate(palette)}
-    bits = rle_bits([index[p] for p in pixels], width, height, 8)
-    header = info_header(width, height, 8, len(bits), len(palette), BI_RLE8)
+    bits = rle_bits([index[p] for p in pixels], width, height, bpp)
+    header = info_header(width, height, bpp, len(bits), len(palette), BI_RLE4 if bpp == 4 else BI_RLE8)
     write_bmp(out_path, header, palette_bytes(palette, len(palette)), bits)
 
 
@@ -295,8 +297,8 @@ def ico(out_path, specs):
 def main(argv):
     if len(argv) == 7 and argv[1] in ("bmp4", "rle4"):
         bmp4(int(argv[2]), int(argv[3]), argv[4], argv[5], argv[6], argv[1] == "rle4")
-    elif len(argv) == 6 and argv[1] == "rle8":
-        rle8(int(argv[2]), int(argv[3]), argv[4], argv[5])
+    elif len(argv) == 6 and argv[1] == "rle":
+        rle(int(argv[2]), int(argv[3]), argv[4], argv[5])
     elif len(argv) == 4 and argv[1] == "lz":
         lz(argv[2], argv[3])
     elif len(argv) >= 4 and argv[1] == "ico":

@@ -11,7 +11,8 @@
 #  5. a support file held open: the problems notice before the completion view;
 #  6. no package folder: the missing-Data message, and the program ends;
 #  7. the folder browser opens at the field's folder, and its pick lands in
-#     the field.
+#     the field;
+#  8. at 144 dpi, the completion view's shrink and its picture at that scale.
 # Run by run-under-x.sh. Environment: E2E_DRIVER, SETUP_EXE, ACAD_STANDIN,
 # SETUP_FIXTURES, SETUP_ARTEFACTS, SETUP_SOURCE.
 set -euo pipefail
@@ -344,4 +345,45 @@ CMDS
 [ "$(grep -c 'class=Edit visible=1 text=Plot Here' "$E2E_LOG")" = 2 ] || fail "the second browse opens at the pick"
 wait_app 30 || true
 echo "folder browser: opened at the field's folder; the pick landed in the field"
+
+# ---- 8. At 144 dpi (150 %) the completion view fits as well -------------------
+# The program is aware of the DPI: on a laptop's desktop at that scale the
+# dialog is made larger, the window still shrinks by the distance of the
+# buttons' bottoms, and the menu picture is the one drawn for 150 %.
+set_dpi() {
+  "$SETUP_WINE" reg add 'HKEY_CURRENT_USER\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null
+}
+trap 'set_dpi 96' EXIT
+set_dpi 144
+E2E_DESKTOP_SIZE=1920x1080 start_app "$setup"
+out=$(drive <<CMDS
+wait-dialog "V-批打印软件安装" 60
+rect 0
+rect 1
+rect 2
+settext 1000 D:\\Tools
+click 1022
+$(completion_view)
+pictures
+rect 0
+CMDS
+)
+screenshot "$art/completion_view_144dpi_screen.png"
+before=$(sed -n '0,/^0 rect=/s/^0 rect=//p' <<<"$out")
+after=$(sed -n 's/^0 rect=//p' <<<"$out" | tail -n 1)
+b1=$(sed -n 's/^1 rect=//p' <<<"$out" | cut -d, -f4)
+b2=$(sed -n 's/^2 rect=//p' <<<"$out" | cut -d, -f4)
+IFS=, read -r _ t0 _ bottom0 <<<"$before"
+IFS=, read -r _ t1 _ bottom1 <<<"$after"
+[ $((bottom0 - bottom1)) -eq $((b2 - b1)) ] && [ "$t0" = "$t1" ] && [ $((b2 - b1)) -gt 100 ] ||
+  fail "at 144 dpi: window $before -> $after, buttons end at $b1 and $b2"
+grep -q '^picture 1 id=1021 size=461x263$' <<<"$out" || fail "at 144 dpi: the menu picture is not the 150 % one"
+crop "$art/completion_view_144dpi_screen.png" "$after" "$art/completion_view_144dpi.png"
+drive <<'CMDS'
+wait-dialog "V-批打印软件安装" 10
+click 1
+wait-exit 30
+CMDS
+wait_app 30 || true
+echo "completion view at 144 dpi: window ${before} -> ${after}, shorter by $((b2 - b1)) px"
 echo "install: all checks passed"

@@ -179,8 +179,8 @@ TEST_F(ResourcesTest, PicturesAndIconHaveTheirSizesAndDepths) {
   const Picture pictures[] = {
       {IDB_MENU_PICTURE, 307, 175, 4, false},    {IDB_MENU_PICTURE_125, 384, 219, 4, true},
       {IDB_MENU_PICTURE_150, 461, 263, 4, true}, {IDB_MENU_PICTURE_200, 614, 350, 4, true},
-      {IDB_LOGO, 64, 64, 8, false},             {IDB_LOGO_125, 80, 80, 8, true},
-      {IDB_LOGO_150, 96, 96, 8, true},           {IDB_LOGO_200, 128, 128, 8, true},
+      {IDB_LOGO, 64, 64, 4, false},             {IDB_LOGO_125, 80, 80, 4, true},
+      {IDB_LOGO_150, 96, 96, 4, true},           {IDB_LOGO_200, 128, 128, 4, true},
   };
   for (const Picture& picture : pictures) {
     SCOPED_TRACE(picture.id);
