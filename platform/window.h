@@ -13,7 +13,9 @@
 //    from and to the code page the call names, so the program's texts show
 //    right on any system;
 //  - geometry is in pixels: window rectangles in screen coordinates, and
-//    ScreenToClient converts to the dialog's client coordinates;
+//    ScreenToClient converts to the dialog's client coordinates; the
+//    program is aware of the display's DPI, so a dialog is made at the
+//    display's scale and its pictures are the artwork drawn nearest it;
 //  - every GDI object Create* returns is given back to DeleteObject.
 #pragma once
 
@@ -107,6 +109,8 @@ struct FontSpec {
 class Graphics {
  public:
   virtual ~Graphics() = default;
+  // The display's logical pixels per inch (LOGPIXELSY): 96 at 100 %.
+  virtual int LogPixelsY() = 0;
   // CreateSolidBrush / CreateFontA: kNoObject on failure.
   virtual GdiObject CreateSolidBrush(Color color) = 0;
   virtual GdiObject CreateFont(const FontSpec& font) = 0;
@@ -142,6 +146,9 @@ class DialogWindow {
   // MoveWindow (the dialog: screen coordinates; a control: client ones).
   virtual Rect WindowRect(int id) = 0;
   virtual Rect ScreenToClient(const Rect& screen) = 0;
+  // The work area (the screen less the task bar) of the monitor the dialog
+  // is on, in screen coordinates.
+  virtual Rect WorkArea() = 0;
   virtual void Move(int id, const Rect& rect, bool repaint) = 0;
   // SendMessage to a control (or the dialog).
   virtual std::intptr_t Send(int id, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
@@ -204,6 +211,32 @@ struct DialogTemplate {
   const ControlTemplate* controls;
   int controlCount;
 };
+
+// ---- Artwork at the display's scale ------------------------------------------
+
+// The scales, in percent of 96 dpi, the pictures are drawn at; index 0 is
+// the template's own bitmap.
+constexpr int kArtworkScales[] = {100, 125, 150, 200};
+constexpr int kArtworkScaleCount = 4;
+
+// The index of the scale nearest `dpi`; between two, the smaller one, so
+// that a picture never outgrows the place the template gives it.
+constexpr int NearestArtworkScale(int dpi) {
+  int best = 0;
+  for (int i = 1; i < kArtworkScaleCount; ++i) {
+    const int distance = kArtworkScales[i] * 96 - dpi * 100;
+    const int bestDistance = kArtworkScales[best] * 96 - dpi * 100;
+    if ((distance < 0 ? -distance : distance) < (bestDistance < 0 ? -bestDistance : bestDistance)) best = i;
+  }
+  return best;
+}
+
+// The bitmap resource of picture `bitmapId` drawn at scale index `scale`:
+// the id itself at 100 %, else id * 10 + scale (147 at 150 %: 1472).
+constexpr int ScaledBitmapId(int bitmapId, int scale) { return scale == 0 ? bitmapId : bitmapId * 10 + scale; }
+
+// `length` pixels at 96 dpi as many at `dpi`, rounded (MulDiv).
+constexpr int ScaleToDpi(int length, int dpi) { return (length * dpi + (length >= 0 ? 48 : -48)) / 96; }
 
 // Runs a dialog modally from its template until the handler ends it.
 class DialogRunner {

@@ -1,8 +1,14 @@
 #!/bin/bash
 # Draws the setup program's artwork into OUTDIR:
-#   logo.bmp   64 x 64, 24 bits per pixel: the product logo in the dialog
-#   menu.bmp   307 x 175, 16 colours: the CAD menu bar with our menu opened
+#   logo.bmp   64 x 64, 16 colours (RLE4): the product logo in the dialog
+#   menu.bmp   307 x 175, 16 colours (RLE4): the CAD menu bar with our menu
+#              opened
 #   setup.ico  48, 32 and 16 pixels, each at 4, 8 and 32 bits per pixel
+# and the two pictures for displays at 125, 150 and 200 % (120, 144 and
+# 192 dpi), drawn afresh at that size rather than stretched:
+#   logoNNN.bmp  80, 96 and 128 pixels square, 16 colours (RLE4)
+#   menuNNN.bmp  384 x 219, 461 x 263 and 614 x 350, the same 16 colours (RLE4)
+#   *NNN.pak     each of those LZ-packed, as the program carries them
 # ImageMagick draws and quantises; tools/pack-artwork.py writes the files.
 #
 #   tools/make-artwork.sh OUTDIR
@@ -98,10 +104,22 @@ render_motif() {
 $mvg" -scale "${size}x${size}" "$out"
 }
 
-# --- logo.bmp ---------------------------------------------------------------
-render_motif 64 'rgb(170,210,150)' "$work/logo.png"
-"$im" "$work/logo.png" -alpha off -depth 8 "rgb:$work/logo.rgb"
-"$py" "$pack" bmp24 64 64 "$work/logo.rgb" "$work/out/logo.bmp"
+# The display scales beside 100 %, and a length at 100 % at each of them.
+scales=(125 150 200)
+scaled() { echo $(( ($1 * $2 + 50) / 100 )); }
+
+# --- logo.bmp, logoNNN.bmp ---------------------------------------------------
+# Flat fills with smoothed edges: 16 colours of its own lose little to see,
+# and run-length codes keep each size small. The colour the quantiser makes
+# of the background is set back to the dialog's own, so no edge shows.
+for scale in 100 "${scales[@]}"; do
+  size=$(scaled 64 "$scale") name=logo$scale
+  (( scale == 100 )) && name=logo
+  render_motif "$size" 'rgb(170,210,150)' "$work/$name.png"
+  "$im" "$work/$name.png" -alpha off -dither None -colors 16 \
+    -fuzz 2% -fill 'rgb(170,210,150)' -opaque 'rgb(170,210,150)' -depth 8 "rgb:$work/$name.rgb"
+  "$py" "$pack" rle "$size" "$size" "$work/$name.rgb" "$work/out/$name.bmp"
+done
 
 # --- setup.ico --------------------------------------------------------------
 # Paletted images get a one-bit transparency (their AND mask) and the
@@ -120,10 +138,11 @@ for size in 48 32 16; do
 done
 "$py" "$pack" ico "$work/out/setup.ico" "${icon_args[@]}"
 
-# --- menu.bmp ---------------------------------------------------------------
+# --- menu.bmp, menuNNN.bmp ---------------------------------------------------
 # A CAD window's title and menu bar, with our menu opened at the end of the
 # bar over the drawing. Drawn in 12-pixel text, as Windows draws menus, and
-# mapped without dithering onto the 16 colours below.
+# mapped without dithering onto the 16 colours below. The larger sizes draw
+# the same picture scaled as a drawing, so that text and lines stay sharp.
 face='rgb(240,240,236)' light='rgb(214,214,208)' mid='rgb(160,160,156)'
 shadow='rgb(100,100,98)' green='rgb(10,70,40)' hover='rgb(170,210,150)'
 paper='rgb(36,42,50)' titlebar='rgb(52,70,92)' grid='rgb(88,100,112)'
@@ -258,8 +277,22 @@ add "fill white stroke black stroke-width 1 polygon" \
 
 "$im" "${palette[@]/#/xc:}" +append -depth 8 "rgb:$work/palette.rgb"
 "$im" -size 1x1 "${palette[@]/#/xc:}" +append "$work/palette.png"
-"$im" -size "${width}x${height}" "xc:$face" -draw "$(cat "$mvg")" \
-  -alpha off -dither None -remap "$work/palette.png" -depth 8 "rgb:$work/menu.rgb"
-"$py" "$pack" bmp4 "$width" "$height" "$work/menu.rgb" "$work/palette.rgb" "$work/out/menu.bmp"
+# draw_menu SCALE OUT.bmp
+draw_menu() {
+  local scale=$1 out=$2 w h factor
+  w=$(scaled "$width" "$scale") h=$(scaled "$height" "$scale")
+  factor=$(printf '%d.%02d' $(( scale / 100 )) $(( scale % 100 )))
+  "$im" -size "${w}x${h}" "xc:$face" -draw "scale $factor,$factor
+$(cat "$mvg")" \
+    -alpha off -dither None -remap "$work/palette.png" -depth 8 "rgb:$work/menu$scale.rgb"
+  "$py" "$pack" rle4 "$w" "$h" "$work/menu$scale.rgb" "$work/palette.rgb" "$out"
+}
+draw_menu 100 "$work/out/menu.bmp"
+for scale in "${scales[@]}"; do
+  draw_menu "$scale" "$work/out/menu$scale.bmp"
+  for picture in logo menu; do
+    "$py" "$pack" lz "$work/out/$picture$scale.bmp" "$work/out/$picture$scale.pak"
+  done
+done
 
-mv -f "$work/out/logo.bmp" "$work/out/menu.bmp" "$work/out/setup.ico" "$outdir/"
+mv -f "$work/out/"*.bmp "$work/out/"*.pak "$work/out/setup.ico" "$outdir/"

@@ -67,9 +67,12 @@ platform::FontSpec LabelFont(int height, int weight) {
   return font;
 }
 
-// The font of `font`, made on the first request.
+// The font of `font`, made on the first request. `height` is in pixels at
+// 96 dpi: the labels grow with the display's DPI as the template font does.
 CFont* MadeOnce(CFont& font, platform::Graphics* gdi, int height, int weight) {
-  if (!font.GetSafeHandle() && gdi) font.Attach(*gdi, gdi->CreateFont(LabelFont(height, weight)));
+  if (!font.GetSafeHandle() && gdi) {
+    font.Attach(*gdi, gdi->CreateFont(LabelFont(platform::ScaleToDpi(height, gdi->LogPixelsY()), weight)));
+  }
   return font.GetSafeHandle() ? &font : nullptr;
 }
 

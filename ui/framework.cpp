@@ -58,6 +58,20 @@ void CWnd::MoveWindow(long x, long y, long width, long height, bool repaint) {
   if (window_) window_->Move(id_, platform::Rect{x, y, x + width, y + height}, repaint);
 }
 
+void CWnd::CenterWindow() {
+  if (!window_) return;
+  const platform::Rect area = window_->WorkArea();
+  const platform::Rect rect = window_->WindowRect(id_);
+  // A window larger than the area keeps its top left corner on the area.
+  auto centred = [](long low, long high, long size) {
+    const long start = low + (high - low - size) / 2;
+    return start < low ? low : start;
+  };
+  const long left = centred(area.left, area.right, rect.Width());
+  const long top = centred(area.top, area.bottom, rect.Height());
+  window_->Move(id_, platform::Rect{left, top, left + rect.Width(), top + rect.Height()}, false);
+}
+
 std::intptr_t CWnd::SendMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
   return window_ ? window_->Send(id_, message, wParam, lParam) : 0;
 }
@@ -180,7 +194,16 @@ const AFX_MSGMAP_ENTRY* CCmdTarget::FindEntry(unsigned message, int code, int id
 
 bool CDialog::OnWindowInit(platform::DialogWindow& window) {
   Attach(&window, 0);
-  return OnInitDialog();
+  const platform::Rect placed = window.WindowRect(0);
+  const bool result = OnInitDialog();
+  // As the classic framework does after the dialog's own initialisation: a
+  // parentless dialog that did not place itself is centred on the work area
+  // of its monitor (the template's 0, 0 would leave it in the corner).
+  const platform::Rect now = window.WindowRect(0);
+  const bool moved = now.left != placed.left || now.top != placed.top || now.right != placed.right ||
+                     now.bottom != placed.bottom;
+  if (window_ && !moved && !parent_) CenterWindow();
+  return result;
 }
 
 void CDialog::OnWindowCommand(int id, int code) {

@@ -138,6 +138,9 @@ class CWnd : public CCmdTarget {
   // From screen coordinates to the dialog's client coordinates.
   void ScreenToClient(platform::Rect* rect) const;
   void MoveWindow(long x, long y, long width, long height, bool repaint = true);
+  // Centres a top-level window on the work area of its monitor; one larger
+  // than the area keeps its top left corner inside it.
+  void CenterWindow();
   std::intptr_t SendMessage(unsigned message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
   int MessageBox(const std::string& text, const std::string& caption, unsigned type = platform::kMbOk);
 

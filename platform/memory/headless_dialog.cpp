@@ -22,9 +22,6 @@ bool IsPushButton(const ControlTemplate& control) {
   return IsClass(control, "Button") && (kind == kBsPushButton || kind == kBsDefPushButton);
 }
 
-long ToPixelsX(int units) { return static_cast<long>(units) * HeadlessDialog::kBaseUnitX / 4; }
-long ToPixelsY(int units) { return static_cast<long>(units) * HeadlessDialog::kBaseUnitY / 8; }
-
 }  // namespace
 
 GdiObject HeadlessGraphics::CreateSolidBrush(Color color) {
@@ -43,19 +40,38 @@ GdiObject HeadlessGraphics::CreateFont(const FontSpec& font) {
 
 bool HeadlessGraphics::DeleteObject(GdiObject object) { return live_.erase(object) != 0; }
 
-HeadlessDialog::HeadlessDialog(const DialogTemplate& dialogTemplate, DialogHandler& handler, HeadlessGraphics& gdi)
-    : template_(dialogTemplate), handler_(handler), gdi_(gdi), caption_(dialogTemplate.caption) {
+HeadlessDialog::HeadlessDialog(const DialogTemplate& dialogTemplate, DialogHandler& handler, HeadlessGraphics& gdi,
+                               const Rect& workArea)
+    : template_(dialogTemplate), handler_(handler), gdi_(gdi), workArea_(workArea), caption_(dialogTemplate.caption) {
+  // The template font's height at the DPI; its average width is half that.
+  const int dpi = gdi.LogPixelsY();
+  baseUnitY_ = ScaleToDpi(kBaseUnitY, dpi);
+  baseUnitX_ = baseUnitY_ * kBaseUnitX / kBaseUnitY;
+  frameLeft_ = ScaleToDpi(kFrameLeft, dpi);
+  frameTop_ = ScaleToDpi(kFrameTop, dpi);
+  frameRight_ = ScaleToDpi(kFrameRight, dpi);
+  frameBottom_ = ScaleToDpi(kFrameBottom, dpi);
+  const int scale = NearestArtworkScale(dpi);
   for (int i = 0; i < dialogTemplate.controlCount; ++i) {
     const ControlTemplate& source = dialogTemplate.controls[i];
     Control control{&source, source.text ? source.text : "", 0, source.visible, true, {}};
     control.client = Rect{ToPixelsX(source.x), ToPixelsY(source.y), ToPixelsX(source.x + source.cx),
                           ToPixelsY(source.y + source.cy)};
+    if (source.imageId) control.image = ScaledBitmapId(source.imageId, scale);
     controls_.push_back(control);
   }
   window_.left = kScreenX;
   window_.top = kScreenY;
-  window_.right = kScreenX + kFrameLeft + ToPixelsX(dialogTemplate.cx) + kFrameRight;
-  window_.bottom = kScreenY + kFrameTop + ToPixelsY(dialogTemplate.cy) + kFrameBottom;
+  window_.right = kScreenX + frameLeft_ + ToPixelsX(dialogTemplate.cx) + frameRight_;
+  window_.bottom = kScreenY + frameTop_ + ToPixelsY(dialogTemplate.cy) + frameBottom_;
+}
+
+std::vector<int> HeadlessDialog::Pictures() const {
+  std::vector<int> pictures;
+  for (const Control& control : controls_) {
+    if (control.image) pictures.push_back(control.image);
+  }
+  return pictures;
 }
 
 HeadlessDialog::Control* HeadlessDialog::Find(int id) {
@@ -130,7 +146,7 @@ bool HeadlessDialog::IsEnabled(int id) {
 }
 
 Rect HeadlessDialog::ClientOrigin() const {
-  return Rect{window_.left + kFrameLeft, window_.top + kFrameTop, 0, 0};
+  return Rect{window_.left + frameLeft_, window_.top + frameTop_, 0, 0};
 }
 
 Rect HeadlessDialog::WindowRect(int id) {
@@ -321,7 +337,7 @@ void HeadlessDialog::Paint() {
 }
 
 int HeadlessDialogRunner::RunModal(const DialogTemplate& dialogTemplate, DialogHandler& handler) {
-  HeadlessDialog dialog(dialogTemplate, handler, gdi);
+  HeadlessDialog dialog(dialogTemplate, handler, gdi, workArea);
   initResult = handler.OnWindowInit(dialog);
   // Shown once initialised, as the dialog manager does.
   if (!dialog.Ended()) dialog.Show(0, kSwShowNormal);

@@ -4,9 +4,11 @@
 // answers, and the user's actions (click, Enter, Escape, the close box,
 // typing, a repaint that asks for every control's colours).
 //
-// Geometry follows the dialog manager: dialog units become pixels with the
-// template font's base units; the window stands at a fixed screen position
-// with a fixed frame around its client area.
+// Geometry follows the dialog manager of a DPI-aware program: dialog units
+// become pixels with the template font's base units at the display's DPI
+// (the graphics' LogPixelsY); the window is made at a fixed screen position
+// with a frame that grows with the DPI, on a screen with a given work area;
+// each picture shows the artwork drawn nearest the DPI.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +27,7 @@ namespace platform {
 // what is still alive.
 class HeadlessGraphics final : public Graphics {
  public:
+  int LogPixelsY() override { return dpi; }
   GdiObject CreateSolidBrush(Color color) override;
   GdiObject CreateFont(const FontSpec& font) override;
   bool DeleteObject(GdiObject object) override;
@@ -35,6 +38,7 @@ class HeadlessGraphics final : public Graphics {
 
   std::map<GdiObject, Color> brushes;
   std::map<GdiObject, FontSpec> fonts;
+  int dpi = 96;  // the display's
 
  private:
   std::set<GdiObject> live_;
@@ -64,12 +68,14 @@ struct ShownBox {
 
 class HeadlessDialog final : public DialogWindow {
  public:
-  // Base units of the template font (9 pt at 96 dpi) and the frame.
+  // Base units of the template font (9 pt at 96 dpi) and the frame at
+  // 96 dpi; both grow with the DPI.
   static constexpr int kBaseUnitX = 6, kBaseUnitY = 12;
   static constexpr long kScreenX = 200, kScreenY = 100;
   static constexpr long kFrameLeft = 5, kFrameTop = 27, kFrameRight = 5, kFrameBottom = 5;
 
-  HeadlessDialog(const DialogTemplate& dialogTemplate, DialogHandler& handler, HeadlessGraphics& gdi);
+  HeadlessDialog(const DialogTemplate& dialogTemplate, DialogHandler& handler, HeadlessGraphics& gdi,
+                 const Rect& workArea);
 
   // DialogWindow.
   bool HasItem(int id) override;
@@ -83,6 +89,7 @@ class HeadlessDialog final : public DialogWindow {
   bool IsEnabled(int id) override;
   Rect WindowRect(int id) override;
   Rect ScreenToClient(const Rect& screen) override;
+  Rect WorkArea() override { return workArea_; }
   void Move(int id, const Rect& rect, bool repaint) override;
   std::intptr_t Send(int id, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
   bool SetSmallIcon(int iconId) override;
@@ -112,6 +119,11 @@ class HeadlessDialog final : public DialogWindow {
   int Result() const { return result_; }
   int SmallIcon() const { return smallIcon_; }
   const ControlTemplate* TemplateOf(int id) const;
+  // Base units at the display's DPI.
+  int BaseUnitX() const { return baseUnitX_; }
+  int BaseUnitY() const { return baseUnitY_; }
+  // The bitmap resource each picture shows, in template order.
+  std::vector<int> Pictures() const;
 
   // Message boxes: answered from `answers`, then with `fallback`; `onBox`
   // runs while a box is up.
@@ -132,14 +144,20 @@ class HeadlessDialog final : public DialogWindow {
     bool visible, enabled = true;
     Rect client;  // pixels, the dialog's client coordinates
     int low = 0, high = 100, position = 0, step = 10;  // a progress bar's
+    int image = 0;  // a picture's bitmap resource
   };
   Control* Find(int id);
   int KindOf(const Control& control) const;
   Rect ClientOrigin() const;
+  long ToPixelsX(int units) const { return static_cast<long>(units) * baseUnitX_ / 4; }
+  long ToPixelsY(int units) const { return static_cast<long>(units) * baseUnitY_ / 8; }
 
   const DialogTemplate& template_;
   DialogHandler& handler_;
   HeadlessGraphics& gdi_;
+  Rect workArea_;
+  int baseUnitX_, baseUnitY_;
+  long frameLeft_, frameTop_, frameRight_, frameBottom_;
   std::vector<Control> controls_;
   std::string caption_;
   Rect window_;
@@ -156,6 +174,7 @@ class HeadlessDialogRunner final : public DialogRunner {
  public:
   std::function<void(HeadlessDialog&)> user;
   HeadlessGraphics gdi;
+  Rect workArea{0, 0, 1024, 738};  // a 1024 x 768 screen less a 30-pixel task bar
   bool initResult = false;  // what the handler's initialisation returned
   int RunModal(const DialogTemplate& dialogTemplate, DialogHandler& handler) override;
 };

@@ -2,6 +2,12 @@
 // dialog's id made into a modal window, its messages handed to the
 // program's DialogHandler.
 //
+// The manifest declares the program aware of the system DPI (Vista and
+// later; older systems have no scaling to opt out of): the dialog manager
+// makes the dialog at the display's scale, and the runner swaps each
+// template picture for the artwork drawn nearest that scale. DPI is read
+// with GetDeviceCaps, which every system has.
+//
 // Windows are Unicode windows. The program's own texts are converted from
 // code page 936 explicitly, so they show right on a system whose ANSI code
 // page is another; system texts (paths) go through the ANSI code page, as
@@ -14,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/packed_artwork.h"
 #include "platform/window.h"
 
 namespace platform {
@@ -46,6 +53,12 @@ std::string Narrow(const wchar_t* wide, int wideLength, UINT codePage) {
 
 class Win32Graphics final : public Graphics {
  public:
+  int LogPixelsY() override {
+    const HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+  }
   GdiObject CreateSolidBrush(Color color) override {
     return reinterpret_cast<GdiObject>(::CreateSolidBrush(color));
   }
@@ -130,6 +143,21 @@ class Win32DialogWindow final : public DialogWindow {
     return Rect{points[0].x, points[0].y, points[1].x, points[1].y};
   }
 
+  // MonitorFromWindow and GetMonitorInfo exist from Windows 2000 on; the
+  // primary screen's work area stands in should they fail.
+  Rect WorkArea() override {
+    RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    const HMONITOR monitor = MonitorFromWindow(dialog_, MONITOR_DEFAULTTONEAREST);
+    if (monitor && GetMonitorInfoW(monitor, &info)) {
+      area = info.rcWork;
+    } else {
+      SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    }
+    return Rect{area.left, area.top, area.right, area.bottom};
+  }
+
   void Move(int id, const Rect& rect, bool repaint) override {
     if (const HWND window = Item(id)) MoveWindow(window, rect.left, rect.top, rect.Width(), rect.Height(), repaint);
   }
@@ -160,10 +188,59 @@ class Win32DialogWindow final : public DialogWindow {
 };
 
 struct RunState {
+  const DialogTemplate* dialogTemplate;
   DialogHandler* handler;
   Win32DialogWindow* window;
   bool shown;
+  std::vector<HBITMAP> pictures;  // the scaled artwork shown, deleted with the dialog
 };
+
+// A bitmap of the program's packed artwork (an RCDATA resource holding an
+// LZ-packed bitmap file), made as LoadImage makes one of a BITMAP resource:
+// a device-dependent bitmap of the screen, which also takes run-length
+// encoded bits. Null when it is missing or not a bitmap file.
+HBITMAP LoadPackedBitmap(int id) {
+  const HMODULE module = GetModuleHandleW(nullptr);
+  const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));  // RT_RCDATA
+  const HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const auto* packed = static_cast<const unsigned char*>(loaded ? LockResource(loaded) : nullptr);
+  std::vector<unsigned char> file;
+  if (!packed || !UnpackArtwork(packed, SizeofResource(module, found), file)) return nullptr;
+  BITMAPFILEHEADER header;
+  if (file.size() < sizeof(header) + sizeof(BITMAPINFOHEADER)) return nullptr;
+  CopyMemory(&header, file.data(), sizeof(header));
+  const auto* info = reinterpret_cast<const BITMAPINFO*>(file.data() + sizeof(header));
+  if (header.bfType != 0x4D42 || header.bfOffBits >= file.size() || info->bmiHeader.biSize < sizeof(BITMAPINFOHEADER))
+    return nullptr;
+  const HDC screen = GetDC(nullptr);
+  const HBITMAP bitmap = CreateDIBitmap(screen, &info->bmiHeader, CBM_INIT, file.data() + header.bfOffBits, info,
+                                        DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  return bitmap;
+}
+
+// The template's bitmaps are drawn for 96 dpi; above it, each picture
+// control (the dialog's children are made in template order) shows the
+// artwork drawn nearest the display's scale instead. A static sizes itself
+// to its bitmap. Where a scaled bitmap does not load, the template's stays.
+void ShowPicturesAtDisplayScale(HWND dialog, RunState& state) {
+  const int scale = NearestArtworkScale(TheGraphics().LogPixelsY());
+  if (scale == 0) return;
+  const DialogTemplate& t = *state.dialogTemplate;
+  HWND child = GetWindow(dialog, GW_CHILD);
+  for (int i = 0; i < t.controlCount && child; ++i, child = GetWindow(child, GW_HWNDNEXT)) {
+    const ControlTemplate& control = t.controls[i];
+    if (control.id != -1 && GetDlgCtrlID(child) != control.id) return;  // not the template's order
+    if (!control.imageId) continue;
+    const HBITMAP bitmap = LoadPackedBitmap(ScaledBitmapId(control.imageId, scale));
+    if (!bitmap) continue;
+    state.pictures.push_back(bitmap);
+    // The template's bitmap, no longer shown by anyone.
+    const auto old = reinterpret_cast<HBITMAP>(
+        SendMessageW(child, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
+    if (old && old != bitmap) DeleteObject(old);
+  }
+}
 
 // Posted when the dialog is first shown, so that it arrives once the window
 // is on the screen.
@@ -175,6 +252,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     state = reinterpret_cast<RunState*>(lParam);
     SetWindowLongPtrW(dialog, DWLP_USER, lParam);
     state->window = new Win32DialogWindow(dialog);
+    ShowPicturesAtDisplayScale(dialog, *state);
     return state->handler->OnWindowInit(*state->window) ? TRUE : FALSE;
   }
   if (!state || !state->window) return FALSE;
@@ -208,6 +286,8 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
       state->handler->OnWindowGone();
       delete state->window;
       state->window = nullptr;
+      for (const HBITMAP picture : state->pictures) DeleteObject(picture);
+      state->pictures.clear();
       return FALSE;
     default:
       return FALSE;
@@ -243,7 +323,7 @@ class Win32DialogRunner final : public DialogRunner {
  public:
   int RunModal(const DialogTemplate& dialogTemplate, DialogHandler& handler) override {
     RegisterCommonControls();
-    RunState state{&handler, nullptr, false};
+    RunState state{&dialogTemplate, &handler, nullptr, false, {}};
     const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(dialogTemplate.resourceId),
                                            nullptr, DialogProc, reinterpret_cast<LPARAM>(&state));
     return static_cast<int>(result);

@@ -18,6 +18,14 @@
 //   expect <id> [visible=0|1] [enabled=0|1] [checked=0|1] [text=<text>]
 //   rect <id>                         a control's rectangle in dialog client
 //                                     coordinates; rect 0: the dialog on screen
+//   expect-centred                    the dialog is centred on the work area of
+//                                     its monitor (kept inside it when larger)
+//   expect-fits <height> <weight> <face> <id>...
+//                                     each visible static's text, drawn in that
+//                                     font (CreateFont height in pixels), fits
+//                                     the static's client area on one line
+//   pictures                          the size of every picture (SS_BITMAP)
+//                                     static, which takes its bitmap's size
 //   controls [box]                    every child of the dialog (or the box)
 //   click <id>                        BM_CLICK, then wait for the dialog to settle
 //   settext <id> <text>               WM_SETTEXT
@@ -40,6 +48,9 @@
 // Option: --desktop <name> attaches the driver to that desktop first (the one
 // "explorer /desktop=<name>,WxH" creates), since window enumeration only sees
 // the windows of the caller's own desktop.
+//
+// The driver is aware of the system DPI, so that it sees the rectangles of a
+// DPI-aware program as they are rather than scaled to 96 dpi.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -265,6 +276,9 @@ class Driver {
         {"state", [this](const Args& a) { State(a); }},
         {"expect", [this](const Args& a) { Expect(a); }},
         {"rect", [this](const Args& a) { Rect(a); }},
+        {"expect-centred", [this](const Args& a) { ExpectCentred(a); }},
+        {"expect-fits", [this](const Args& a) { ExpectFits(a); }},
+        {"pictures", [this](const Args& a) { Pictures(a); }},
         {"controls", [this](const Args& a) { Controls(a); }},
         {"click", [this](const Args& a) { Click(a); }},
         {"settext", [this](const Args& a) { SetText(a); }},
@@ -407,6 +421,74 @@ class Driver {
     }
     Print(a[1] + " rect=" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
           std::to_string(r.right) + "," + std::to_string(r.bottom));
+  }
+
+  static std::string RectText(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
+  }
+
+  void ExpectCentred(const Args& a) {
+    Want(a, 0, "expect-centred");
+    RECT r{};
+    GetWindowRect(Dialog(), &r);
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetMonitorInfoW(MonitorFromWindow(Dialog(), MONITOR_DEFAULTTONEAREST), &info))
+      Fail("expect-centred: no monitor information");
+    const RECT& area = info.rcWork;
+    // Equal margins on both sides, give or take the odd pixel; a dialog
+    // taller or wider than the area starts at its edge.
+    auto centred = [](long low, long high, long start, long end) {
+      if (end - start > high - low) return start == low;
+      return std::labs((start - low) - (high - end)) <= 1;
+    };
+    const std::string shown = "rect=" + RectText(r) + " workarea=" + RectText(area);
+    if (!centred(area.left, area.right, r.left, r.right) || !centred(area.top, area.bottom, r.top, r.bottom))
+      Fail("the dialog is not centred on the work area: " + shown);
+    Print("centred " + shown);
+  }
+
+  void ExpectFits(const Args& a) {
+    if (a.size() < 5) Fail("usage: expect-fits <height> <weight> <face> <id>...");
+    const std::wstring face = Wide(a[3]);
+    HFONT font = CreateFontW(static_cast<int>(Number(a[1], "font height")), 0, 0, 0,
+                             static_cast<int>(Number(a[2], "font weight")), FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0,
+                             0, 0, 0, face.c_str());
+    if (!font) Fail("expect-fits: no font " + a[3]);
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    std::string wrong;
+    for (size_t i = 4; i < a.size(); ++i) {
+      HWND h = Control(a[i]);
+      if (_wcsicmp(ClassOf(h).c_str(), L"Static") != 0) Fail("expect-fits: control " + a[i] + " is not a static");
+      if (!IsWindowVisible(h)) Fail("expect-fits: control " + a[i] + " is hidden");
+      const std::wstring text = TextOf(h);
+      RECT need{0, 0, 0, 0}, client{};
+      DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+      GetClientRect(h, &client);
+      const std::string line = a[i] + " text=" + std::to_string(need.right) + "x" + std::to_string(need.bottom) +
+                               " client=" + std::to_string(client.right) + "x" + std::to_string(client.bottom);
+      Print("fits " + line);
+      if (need.right > client.right || need.bottom > client.bottom) wrong += (wrong.empty() ? "" : "; ") + line;
+    }
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(font);
+    if (!wrong.empty()) Fail("texts cut: " + wrong);
+  }
+
+  void Pictures(const Args& a) {
+    Want(a, 0, "pictures");
+    int index = 0;
+    for (HWND h : ChildrenOf(Dialog())) {
+      if (_wcsicmp(ClassOf(h).c_str(), L"Static") != 0) continue;
+      if ((GetWindowLongW(h, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP) continue;
+      RECT r{};
+      GetWindowRect(h, &r);
+      Print("picture " + std::to_string(index++) + " id=" + std::to_string(GetDlgCtrlID(h)) +
+            " size=" + std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top));
+    }
   }
 
   void Controls(const Args& a) {
@@ -598,6 +680,11 @@ class Driver {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Vista and later; where it is missing there is no scaling to see past.
+  using AwareFn = BOOL(WINAPI*)();
+  if (const auto aware = reinterpret_cast<AwareFn>(
+          reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDPIAware"))))
+    aware();
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
   std::wstring desktop;

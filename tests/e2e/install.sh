@@ -15,7 +15,8 @@
 #  7. the folder browser opens at the field's folder, and its pick lands in
 #     the field;
 #  8. a drive-relative folder is refused and nothing is made; without a
-#     desktop the program ends with its own code.
+#     desktop the program ends with its own code;
+#  9. at 144 dpi, the completion view's shrink and its picture at that scale.
 # Every run's exit code is checked against the table of engine/exit_codes.h.
 # Run by run-under-x.sh. Environment: E2E_DRIVER, SETUP_EXE, ACAD_STANDIN,
 # SETUP_FIXTURES, SETUP_ARTEFACTS, SETUP_SOURCE.
@@ -113,16 +114,21 @@ wait_app 30 || true
 exited 0
 
 # The window became shorter by the distance between the bottoms of buttons
-# 1 and 2 (48 dialog units).
-before=$(sed -n '0,/^0 rect=/s/^0 rect=//p' <<<"$out")
-after=$(sed -n 's/^0 rect=//p' <<<"$out" | tail -n 1)
-b1=$(sed -n 's/^1 rect=//p' <<<"$out" | cut -d, -f4)
-b2=$(sed -n 's/^2 rect=//p' <<<"$out" | cut -d, -f4)
-IFS=, read -r _ t0 _ bottom0 <<<"$before"
-IFS=, read -r _ t1 _ bottom1 <<<"$after"
-[ $((bottom0 - bottom1)) -eq $((b2 - b1)) ] && [ "$t0" = "$t1" ] ||
-  fail "window $before -> $after, buttons end at $b1 and $b2"
-echo "completion view: window ${before} -> ${after}, shorter by $((b2 - b1)) px"
+# 1 and 2 (48 dialog units): check_shrink <what> on the driver's output of
+# "rect 0", "rect 1", "rect 2" before the install and "rect 0" after it.
+check_shrink() {
+  before=$(sed -n '0,/^0 rect=/s/^0 rect=//p' <<<"$out")
+  after=$(sed -n 's/^0 rect=//p' <<<"$out" | tail -n 1)
+  local b1 b2 t0 t1 bottom0 bottom1
+  b1=$(sed -n 's/^1 rect=//p' <<<"$out" | cut -d, -f4)
+  b2=$(sed -n 's/^2 rect=//p' <<<"$out" | cut -d, -f4)
+  IFS=, read -r _ t0 _ bottom0 <<<"$before"
+  IFS=, read -r _ t1 _ bottom1 <<<"$after"
+  [ $((bottom0 - bottom1)) -eq $((b2 - b1)) ] && [ "$t0" = "$t1" ] ||
+    fail "$1: window $before -> $after, buttons end at $b1 and $b2"
+  echo "$1: window ${before} -> ${after}, shorter by $((b2 - b1)) px"
+}
+check_shrink "completion view"
 
 first=$(snapshot)
 printf '%s\n' "$first" >"$art/after_first_install.txt"
@@ -434,4 +440,38 @@ rc=0
 timeout 60 env -u DISPLAY "$SETUP_WINE" "$setup" >/dev/null 2>&1 || rc=$?
 [ "$rc" = 5 ] || fail "without a desktop the program ends with 5, not $rc"
 echo "no desktop: exit code 5"
+
+# ---- 9. At 144 dpi (150 %) the completion view fits as well -------------------
+# The program is aware of the DPI: on a laptop's desktop at that scale the
+# dialog is made larger, the window still shrinks by the distance of the
+# buttons' bottoms, and the menu picture is the one drawn for 150 %.
+set_dpi() {
+  "$SETUP_WINE" reg add 'HKEY_CURRENT_USER\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null
+}
+trap 'set_dpi 96' EXIT
+set_dpi 144
+E2E_DESKTOP_SIZE=1920x1080 start_app "$setup"
+out=$(drive <<CMDS
+wait-dialog "V-批打印软件安装" 60
+rect 0
+rect 1
+rect 2
+settext 1000 D:\\Tools
+click 1022
+$(completion_view)
+pictures
+rect 0
+CMDS
+)
+screenshot "$art/completion_view_144dpi_screen.png"
+check_shrink "completion view at 144 dpi"
+grep -q '^picture 1 id=1021 size=461x263$' <<<"$out" || fail "at 144 dpi: the menu picture is not the 150 % one"
+crop "$art/completion_view_144dpi_screen.png" "$after" "$art/completion_view_144dpi.png"
+drive <<'CMDS'
+wait-dialog "V-批打印软件安装" 10
+click 1
+wait-exit 30
+CMDS
+wait_app 30 || true
+exited 0
 echo "install: all checks passed"

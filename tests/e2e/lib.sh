@@ -5,8 +5,9 @@
 #   E2E_DRIVER      dialog_driver.exe, for drive (required there)
 #   E2E_LOG         file that also collects what drive prints (optional)
 #   SETUP_DESKTOP=1 start_app runs the program in a Wine desktop window
-#                   "setup" of 800x600, which draws captions and frames;
-#                   drive then attaches the driver to that desktop.
+#                   "setup" of 800x600 (E2E_DESKTOP_SIZE), which draws
+#                   captions and frames; drive then attaches the driver to
+#                   that desktop.
 
 : "${SETUP_WINE:=/usr/lib/wine/wine64}"
 E2E_DESKTOP_NAME=setup
@@ -25,7 +26,7 @@ e2e_winpath() {
 start_app() {
   local exe=$1; shift
   if [ "${SETUP_DESKTOP:-0}" = 1 ]; then
-    "$SETUP_WINE" explorer "/desktop=$E2E_DESKTOP_NAME,800x600" "$(e2e_winpath "$exe")" "$@" &
+    "$SETUP_WINE" explorer "/desktop=$E2E_DESKTOP_NAME,${E2E_DESKTOP_SIZE:-800x600}" "$(e2e_winpath "$exe")" "$@" &
   else
     "$SETUP_WINE" "$exe" "$@" &
   fi
@@ -68,6 +69,14 @@ drive() {
 # screenshot <png>: the whole screen.
 screenshot() {
   /usr/bin/import -window root "$1"
+}
+
+# crop <png> <left,top,right,bottom> <out.png>: the rectangle of a screenshot
+# (the desktop starts at 0,0 of the screen), e.g. a window's "rect 0".
+crop() {
+  local l t r b
+  IFS=, read -r l t r b <<<"$2"
+  /usr/bin/convert "$1" -crop "$((r - l))x$((b - t))+$l+$t" +repage "$3"
 }
 
 # pixel <png> <x> <y>: prints the pixel's colour as R,G,B (0-255).

@@ -7,6 +7,8 @@
 # screenshots all share it, so the command is the whole scenario (usually a
 # script that sources lib.sh beside this file).
 # SETUP_LANG overrides the locale (default zh_CN.UTF-8, code page 936);
+# SETUP_SCREEN the Xvfb screen (default 1920x1080x24, a laptop's panel,
+# which a dialog at 150 % needs);
 # SETUP_E2E_TIMEOUT the time limit of the command in seconds (default 600).
 # Give each scenario family its own prefix: the final wineserver -k ends
 # every Wine process of the prefix, tests of other suites in it included.
@@ -18,7 +20,7 @@ if [ $# -lt 2 ]; then
 fi
 self=$(readlink -f "$0")
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1024x768x24" "$self" "$@"
+  exec xvfb-run -a -s "-screen 0 ${SETUP_SCREEN:-1920x1080x24}" "$self" "$@"
 fi
 
 prefix=$(realpath -m "$1")

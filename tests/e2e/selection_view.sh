@@ -2,8 +2,10 @@
 # The real SetUp.exe on a machine with AutoCAD 2007, 2008, 2010, 2011, 2014,
 # 2018 and 2024 (tests/fixtures/selection_machine.reg), operated from outside
 # by control id: the selection view control by control, the install button
-# following the ticks, the dialog colour read back from a screenshot, and
-# every way of closing the dialog ending the program with no other window.
+# following the ticks, the dialog colour read back from a screenshot, every
+# way of closing the dialog ending the program with no other window, and
+# the dialog centred on the work area with its texts whole, at 96 dpi and
+# at 144 dpi (150 %), where the pictures are the ones drawn for that scale.
 # Run by run-under-x.sh. Environment: E2E_DRIVER, SETUP_EXE, SETUP_FIXTURES,
 # SETUP_ARTEFACTS (screenshots go there), SETUP_EDITION_BITS, SETUP_VERSION.
 set -euo pipefail
@@ -22,6 +24,27 @@ title=$(printf '批打印软件 V%d.%02d.%02d' "$major" "$minor" "$patch")
 edition="( ${SETUP_EDITION_BITS}位 AutoCAD版 )"
 ids=(1018 1019 1020 1027 1026 1028 1029 1030 1031 1032 1033 1034 1035 1036 1037 1038 1039 1040 1041 1042 1043)
 found=" 2007 2008 2010 2011 2014 2018 2024 "
+program_lang=$LANG
+
+# The display's DPI as Wine reads it when a program starts.
+set_dpi() {
+  "$SETUP_WINE" reg add 'HKEY_CURRENT_USER\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null
+}
+# The prefix is shared with the other scenarios: leave it at 96 dpi.
+trap 'set_dpi 96' EXIT
+
+# Centred, every static text whole in its own font (the template's 9 pt
+# 宋体, the title's and edition's label fonts, all scaled by the DPI), and
+# the pictures' sizes.
+placement() {
+  local dpi=$1
+  echo 'expect-centred'
+  echo "expect-fits -$(( (9 * dpi + 36) / 72 )) 400 宋体 1016 1017"
+  echo "expect-fits $(( (14 * dpi + 48) / 96 )) 600 宋体 1013"
+  echo "expect-fits $(( (13 * dpi + 48) / 96 )) 400 宋体 1024"
+  echo 'pictures'
+  echo 'rect 0'
+}
 
 # The selection view, every control the program addresses.
 selection_view() {
@@ -100,11 +123,16 @@ CMDS
   echo "closed by $way"
 done
 
-# 3. The untouched selection view, for the README.
+# 3. The untouched selection view, for the README, centred and whole.
+set_dpi 96
 start_app "$SETUP_EXE"
-selection_view | drive
+out=$( { selection_view; placement 96; } | drive)
+grep -q '^picture 0 id=[^ ]* size=64x64$' <<<"$out" || { echo "FAIL: the logo is not the 64-pixel one"; exit 1; }
+grep -q '^picture 1 id=[^ ]* size=307x175$' <<<"$out" || { echo "FAIL: the menu picture is not the 100 % one"; exit 1; }
 sleep 1
 screenshot "$SETUP_ARTEFACTS/selection_view.png"
+crop "$SETUP_ARTEFACTS/selection_view.png" 0,0,800,600 "$SETUP_ARTEFACTS/selection_view_desktop.png"
+crop "$SETUP_ARTEFACTS/selection_view.png" "$(sed -n 's/^0 rect=//p' <<<"$out")" "$SETUP_ARTEFACTS/selection_view_96dpi.png"
 drive <<'CMDS'
 wait-dialog "V-批打印软件安装" 10
 click 2
@@ -125,4 +153,29 @@ click 2
 wait-exit 30
 CMDS
 wait_app 30 || true
+
+# 5. At 144 dpi (150 %), as most laptops run: the program is aware of the
+#    DPI, so the dialog is made at that scale, not stretched; on a laptop's
+#    1920 x 1080 desktop it fits whole.
+export LANG=$program_lang LC_ALL=$program_lang
+set_dpi 144
+export E2E_DESKTOP_SIZE=1920x1080
+start_app "$SETUP_EXE"
+out=$( { selection_view; placement 144; } | drive)
+dialog=$(sed -n 's/^0 rect=//p' <<<"$out")
+IFS=, read -r dl dt dr db <<<"$dialog"
+# 283 dialog units square, at least 1.4 times the 96-dpi size of 425 pixels.
+[ $((dr - dl)) -ge 600 ] && [ $((db - dt)) -ge 600 ] || { echo "FAIL: the dialog is not scaled: $dialog"; exit 1; }
+grep -q '^picture 0 id=[^ ]* size=96x96$' <<<"$out" || { echo "FAIL: the logo is not the 150 % one"; exit 1; }
+grep -q '^picture 1 id=[^ ]* size=461x263$' <<<"$out" || { echo "FAIL: the menu picture is not the 150 % one"; exit 1; }
+sleep 1
+screenshot "$SETUP_ARTEFACTS/selection_view_144dpi_screen.png"
+crop "$SETUP_ARTEFACTS/selection_view_144dpi_screen.png" "$dialog" "$SETUP_ARTEFACTS/selection_view_144dpi.png"
+drive <<'CMDS'
+wait-dialog "V-批打印软件安装" 10
+click 2
+wait-exit 30
+CMDS
+wait_app 30 || true
+unset E2E_DESKTOP_SIZE
 echo "selection view: all checks passed"

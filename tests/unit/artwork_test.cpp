@@ -1,8 +1,10 @@
 // The generated artwork (tools/make-artwork.sh): the logo, the menu picture
-// and the icon are read back byte by byte and checked against the layout the
-// resource compiler and the dialog expect.
+// at each display scale and the icon are read back byte by byte (run-length
+// codes decoded) and checked against the layout the resource compiler and
+// the dialog expect; and which scale the dialog takes for a DPI.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
@@ -11,6 +13,10 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/packed_artwork.h"
+#include "platform/window.h"
+#include "res/setup_resources.h"
 
 #ifndef SETUP_ARTWORK_DIR
 #error "SETUP_ARTWORK_DIR must name the folder tools/make-artwork.sh wrote"
@@ -44,7 +50,7 @@ std::uint32_t U32(const Bytes& b, std::size_t at) {
 std::size_t RowBytes(std::size_t width, std::size_t bpp) { return (width * bpp + 31) / 32 * 4; }
 
 struct InfoHeader {
-  std::uint32_t size, planes, bpp, compression, coloursUsed;
+  std::uint32_t size, planes, bpp, compression, imageSize, coloursUsed;
   std::int32_t width, height;
   std::size_t at;  // where the header starts in the file
 
@@ -66,6 +72,7 @@ InfoHeader ReadInfoHeader(const Bytes& b, std::size_t at) {
   h.planes = U16(b, at + 12);
   h.bpp = U16(b, at + 14);
   h.compression = U32(b, at + 16);
+  h.imageSize = U32(b, at + 20);
   h.coloursUsed = U32(b, at + 32);
   return h;
 }
@@ -79,8 +86,10 @@ unsigned PixelIndex(const Bytes& b, std::size_t bitsAt, std::size_t rowBytes, un
   return (byte >> (8 - bpp - bit % 8)) & ((1u << bpp) - 1);
 }
 
+constexpr std::uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2;
+
 // Checks the BITMAPFILEHEADER and returns the BITMAPINFOHEADER after it.
-InfoHeader ReadBitmap(const Bytes& b) {
+InfoHeader ReadBitmap(const Bytes& b, std::uint32_t compression = kBiRgb) {
   EXPECT_GE(b.size(), 54u);
   EXPECT_EQ(U16(b, 0), 0x4D42u) << "no BM signature";
   EXPECT_EQ(U32(b, 2), b.size()) << "bfSize is not the file size";
@@ -88,56 +97,194 @@ InfoHeader ReadBitmap(const Bytes& b) {
   EXPECT_EQ(h.size, 40u) << "not a BITMAPINFOHEADER";
   EXPECT_EQ(U32(b, 10), h.BitsAt()) << "bfOffBits does not follow the palette";
   EXPECT_EQ(h.planes, 1u);
-  EXPECT_EQ(h.compression, 0u) << "not BI_RGB";
+  EXPECT_EQ(h.compression, compression);
   return h;
 }
 
-TEST(Artwork, LogoIsTrueColourOnTheDialogBackground) {
-  const Bytes b = ReadArtwork("logo.bmp");
-  ASSERT_FALSE(b.empty());
-  const InfoHeader h = ReadBitmap(b);
-  ASSERT_EQ(h.width, 64);
-  ASSERT_EQ(h.height, 64) << "64 rows, stored bottom-up";
-  ASSERT_EQ(h.bpp, 24u);
-  EXPECT_EQ(h.PaletteEntries(), 0u);
-  const std::size_t row = RowBytes(64, 24);
-  ASSERT_EQ(b.size(), h.BitsAt() + row * 64);
+constexpr unsigned kUnset = ~0u;
 
-  std::set<std::uint32_t> colours;
-  for (std::size_t y = 0; y < 64; ++y)
-    for (std::size_t x = 0; x < 64; ++x) {
-      const std::size_t p = h.BitsAt() + y * row + 3 * x;
-      colours.insert(b[p] | b[p + 1] << 8 | b[p + 2] << 16);
+// The palette indices of an RLE8 or RLE4 DIB, the stored (bottom) row
+// first; a pixel no code reached stays kUnset. Codes that run past a row
+// or the bitmap, or a missing end-of-bitmap, fail the test.
+std::vector<unsigned> DecodeRle(const Bytes& b, const InfoHeader& h) {
+  const std::size_t width = static_cast<std::size_t>(h.width), rows = static_cast<std::size_t>(h.height);
+  std::vector<unsigned> pixels(width * rows, kUnset);
+  std::size_t at = h.BitsAt(), x = 0, y = 0;
+  const std::size_t end = at + h.imageSize;
+  EXPECT_EQ(end, b.size()) << "biSizeImage is not the codes' length";
+  auto put = [&](unsigned index) {
+    if (x >= width || y >= rows) {
+      ADD_FAILURE() << "a code runs past row " << y << " at " << x;
+    } else {
+      pixels[y * width + x] = index;
     }
-  EXPECT_GE(colours.size(), 16u) << "the logo is nearly blank";
-  // The top left corner is the last row stored, blue-green-red.
-  const std::size_t corner = h.BitsAt() + 63 * row;
-  EXPECT_EQ(b[corner + 2], 170);
-  EXPECT_EQ(b[corner + 1], 210);
-  EXPECT_EQ(b[corner], 150);
+    ++x;
+  };
+  // Pixel i of a byte: RLE8 the byte, RLE4 its high nibble, then its low.
+  auto nibble = [&](std::uint8_t byte, unsigned i) { return h.bpp == 8 ? byte : i % 2 ? byte & 15u : byte >> 4u; };
+  while (at + 2 <= end) {
+    const unsigned count = b[at], value = b[at + 1];
+    at += 2;
+    if (count > 0) {
+      for (unsigned i = 0; i < count; ++i) put(nibble(static_cast<std::uint8_t>(value), i));
+    } else if (value == 0) {  // end of line
+      x = 0;
+      ++y;
+    } else if (value == 1) {  // end of bitmap
+      EXPECT_EQ(at, end) << "codes after the end of the bitmap";
+      return pixels;
+    } else if (value == 2) {  // delta
+      x += b.at(at);
+      y += b.at(at + 1);
+      at += 2;
+    } else {  // absolute: `value` pixels, padded to a word
+      const std::size_t bytes = h.bpp == 8 ? value : (value + 1) / 2;
+      for (unsigned i = 0; i < value; ++i) put(nibble(b.at(at + (h.bpp == 8 ? i : i / 2)), i));
+      at += bytes + bytes % 2;
+    }
+  }
+  ADD_FAILURE() << "no end-of-bitmap code";
+  return pixels;
 }
 
-TEST(Artwork, MenuPictureIsSixteenColours) {
-  const Bytes b = ReadArtwork("menu.bmp");
-  ASSERT_FALSE(b.empty());
-  const InfoHeader h = ReadBitmap(b);
-  ASSERT_EQ(h.width, 307);
-  ASSERT_EQ(h.height, 175);
-  ASSERT_EQ(h.bpp, 4u);
-  const std::size_t entries = h.PaletteEntries();
-  ASSERT_GE(entries, 2u);
-  ASSERT_LE(entries, 16u);
-  const std::size_t row = RowBytes(307, 4);
-  ASSERT_EQ(b.size(), h.BitsAt() + row * 175);
+// What the program unpacks of packed artwork `name` (.pak).
+Bytes Unpacked(const std::string& name) {
+  const Bytes packed = ReadArtwork(name.c_str());
+  Bytes out;
+  EXPECT_TRUE(platform::UnpackArtwork(packed.data(), packed.size(), out)) << name << " does not unpack";
+  return out;
+}
 
-  std::set<unsigned> used;
-  for (std::size_t y = 0; y < 175; ++y)
-    for (std::size_t x = 0; x < 307; ++x) {
-      const unsigned index = PixelIndex(b, h.BitsAt(), row, 4, x, y);
-      ASSERT_LT(index, entries) << "pixel " << x << "," << y << " is outside the palette";
-      used.insert(index);
+// How often each palette index occurs, as fractions of the picture.
+std::vector<double> Shares(const std::vector<unsigned>& pixels, std::size_t entries) {
+  std::vector<double> shares(entries, 0.0);
+  for (const unsigned index : pixels) {
+    if (index < entries) shares[index] += 1.0 / static_cast<double>(pixels.size());
+  }
+  return shares;
+}
+
+// The resources the dialog loads for a scale are the files drawn for it.
+static_assert(platform::ScaledBitmapId(IDB_LOGO, 0) == IDB_LOGO, "100 % is the template's bitmap");
+static_assert(platform::ScaledBitmapId(IDB_LOGO, 1) == IDB_LOGO_125 &&
+                  platform::ScaledBitmapId(IDB_LOGO, 2) == IDB_LOGO_150 &&
+                  platform::ScaledBitmapId(IDB_LOGO, 3) == IDB_LOGO_200,
+              "logo ids of res/setup.rc");
+static_assert(platform::ScaledBitmapId(IDB_MENU_PICTURE, 1) == IDB_MENU_PICTURE_125 &&
+                  platform::ScaledBitmapId(IDB_MENU_PICTURE, 2) == IDB_MENU_PICTURE_150 &&
+                  platform::ScaledBitmapId(IDB_MENU_PICTURE, 3) == IDB_MENU_PICTURE_200,
+              "menu picture ids of res/setup.rc");
+
+// The unpacking: literals, copies that overlap what they write, and every
+// stream that does not hold together refused.
+TEST(Artwork, UnpackingTakesWholeStreamsOnly) {
+  struct Row {
+    Bytes packed;
+    bool good;
+    std::string out;
+  };
+  const Row rows[] = {
+      {{7, 0, 0, 0, 1, 'a', 'b', 0x82, 2, 0}, true, "abababa"},  // "ab", then 5 from 2 back
+      {{0, 0, 0, 0}, true, ""},
+      {{7, 0, 0, 0, 1, 'a', 'b', 0x82, 2}, false, ""},         // the distance cut short
+      {{7, 0, 0, 0, 1, 'a', 'b', 0x82, 3, 0}, false, ""},      // from before the start
+      {{7, 0, 0, 0, 1, 'a', 'b', 0x82, 0, 0}, false, ""},      // distance 0
+      {{8, 0, 0, 0, 1, 'a', 'b', 0x82, 2, 0}, false, ""},      // shorter than it says
+      {{6, 0, 0, 0, 1, 'a', 'b', 0x82, 2, 0}, false, ""},      // longer than it says
+      {{3, 0, 0, 0, 3, 'a', 'b'}, false, ""},                  // literals cut short
+      {{0xFF, 0xFF, 0xFF, 0x7F, 0}, false, ""},                // a size no stream of one byte makes
+      {{1, 0, 0}, false, ""},
+  };
+  for (const Row& row : rows) {
+    Bytes out = {'x'};
+    EXPECT_EQ(platform::UnpackArtwork(row.packed.data(), row.packed.size(), out), row.good);
+    EXPECT_EQ(std::string(out.begin(), out.end()), row.out);
+  }
+}
+
+TEST(Artwork, TheDialogTakesTheScaleNearestTheDpi) {
+  struct Row {
+    int dpi, percent;
+  };
+  const Row rows[] = {{72, 100},  {96, 100},  {108, 100}, {110, 125}, {120, 125}, {132, 125},
+                      {133, 150}, {144, 150}, {168, 150}, {169, 200}, {192, 200}, {288, 200}};
+  for (const Row& row : rows) {
+    EXPECT_EQ(platform::kArtworkScales[platform::NearestArtworkScale(row.dpi)], row.percent) << row.dpi << " dpi";
+  }
+}
+
+// The menu picture at each scale: 16 colours, run-length encoded, every
+// pixel drawn, and the same picture as at 100 % (its colours in nearly the
+// same shares), not a stretched or empty one.
+TEST(Artwork, MenuPictureIsSixteenColoursAtEachScale) {
+  struct Picture {
+    const char* file;
+    std::int32_t width, height;
+  };
+  const Picture pictures[] = {
+      {"menu.bmp", 307, 175}, {"menu125.bmp", 384, 219}, {"menu150.bmp", 461, 263}, {"menu200.bmp", 614, 350}};
+  std::vector<double> original;
+  for (const Picture& picture : pictures) {
+    SCOPED_TRACE(picture.file);
+    const Bytes b = ReadArtwork(picture.file);
+    ASSERT_FALSE(b.empty());
+    if (picture.width != 307) {
+      EXPECT_EQ(Unpacked(std::string(picture.file, 7) + ".pak"), b) << "the packed form is not the picture";
     }
-  EXPECT_GE(used.size(), 4u) << "the picture is nearly blank";
+    const InfoHeader h = ReadBitmap(b, kBiRle4);
+    ASSERT_EQ(h.width, picture.width);
+    ASSERT_EQ(h.height, picture.height);
+    ASSERT_EQ(h.bpp, 4u);
+    const std::size_t entries = h.PaletteEntries();
+    ASSERT_GE(entries, 2u);
+    ASSERT_LE(entries, 16u);
+    const std::vector<unsigned> pixels = DecodeRle(b, h);
+    std::set<unsigned> used;
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+      ASSERT_NE(pixels[i], kUnset) << "pixel " << i % h.width << "," << i / h.width << " is never drawn";
+      ASSERT_LT(pixels[i], entries) << "pixel " << i % h.width << "," << i / h.width << " is outside the palette";
+      used.insert(pixels[i]);
+    }
+    EXPECT_GE(used.size(), 4u) << "the picture is nearly blank";
+    const std::vector<double> shares = Shares(pixels, entries);
+    if (original.empty()) original = shares;
+    double moved = 0;
+    for (std::size_t i = 0; i < entries && i < original.size(); ++i) moved += std::abs(shares[i] - original[i]);
+    EXPECT_LT(moved / 2, 0.08) << "the colours' shares differ from the 100 % picture's";
+  }
+}
+
+// The logo at 100, 125, 150 and 200 %: 16 colours, run-length encoded,
+// every pixel drawn, on the dialog's background.
+TEST(Artwork, LogoAtEachScaleIsDrawnAtItsSizeOnTheDialogBackground) {
+  const std::pair<const char*, std::int32_t> logos[] = {
+      {"logo.bmp", 64}, {"logo125.bmp", 80}, {"logo150.bmp", 96}, {"logo200.bmp", 128}};
+  for (const auto& [file, size] : logos) {
+    SCOPED_TRACE(file);
+    const Bytes b = ReadArtwork(file);
+    ASSERT_FALSE(b.empty());
+    if (size != 64) {
+      EXPECT_EQ(Unpacked(std::string(file, 7) + ".pak"), b) << "the packed form is not the picture";
+    }
+    const InfoHeader h = ReadBitmap(b, kBiRle4);
+    ASSERT_EQ(h.width, size);
+    ASSERT_EQ(h.height, size);
+    ASSERT_EQ(h.bpp, 4u);
+    const std::size_t entries = h.PaletteEntries();
+    ASSERT_LE(entries, 16u);
+    const std::vector<unsigned> pixels = DecodeRle(b, h);
+    std::set<unsigned> used(pixels.begin(), pixels.end());
+    EXPECT_EQ(used.count(kUnset), 0u) << "pixels never drawn";
+    EXPECT_GE(used.size(), 12u) << "the logo is nearly blank";
+    // The top left corner is the last row stored; palette entries are
+    // blue-green-red.
+    const unsigned corner = pixels.at(static_cast<std::size_t>(size) * (size - 1));
+    ASSERT_LT(corner, entries);
+    const std::size_t colour = h.PaletteAt() + 4 * corner;
+    EXPECT_EQ(b[colour + 2], 170);
+    EXPECT_EQ(b[colour + 1], 210);
+    EXPECT_EQ(b[colour], 150);
+  }
 }
 
 struct IconEntry {

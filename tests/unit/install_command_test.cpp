@@ -157,6 +157,27 @@ TEST_F(InstallTest, TypicalRunInstallsAndShowsTheCompletionView) {
   EXPECT_EQ(registry.OpenHandleCount(), 0u);
 }
 
+
+// At every display scale the completion view ends button 1 as far above the
+// window's bottom edge as button 2 was: the shrink is measured, not fixed.
+TEST_F(InstallTest, TheShrinkFitsTheCompletionViewAtEveryDisplayScale) {
+  for (const int dpi : {120, 144, 192}) {
+    SCOPED_TRACE(dpi);
+    runner.gdi.dpi = dpi;
+    runner.workArea = platform::Rect{0, 0, 2560, 1400};
+    Run([&](Dlg_Setup&, HeadlessDialog& window) {
+      const platform::Rect before = window.WindowRect(0);
+      const long cancelMargin = before.bottom - window.WindowRect(SetupControl::CancelButton).bottom;
+      Install(window, "D:\\Tools");
+      const platform::Rect after = window.WindowRect(0);
+      EXPECT_EQ(after.bottom - window.WindowRect(SetupControl::InstallDone).bottom, cancelMargin);
+      EXPECT_EQ(before.Height() - after.Height(), 48 * window.BaseUnitY() / 8);
+      EXPECT_EQ(after.top, before.top);
+      EXPECT_TRUE(window.IsVisible(SetupControl::InstallDone));
+      window.Click(SetupControl::InstallDone);
+    });
+  }
+}
 TEST_F(InstallTest, ProgressBarMessagesAndStepsInOrder) {
   Run([&](Dlg_Setup&, HeadlessDialog& window) {
     Install(window, "D:\\Tools");

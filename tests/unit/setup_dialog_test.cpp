@@ -3,9 +3,11 @@
 // out, and the run of the application around it.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/wizard_app.h"
 #include "engine/acad_setup.h"
@@ -268,6 +270,70 @@ TEST_F(SetupDialogTest, ColoursOneBrushForAllFontsOnlyForTheTwoLabels) {
   });
   dialog.reset();
   EXPECT_EQ(gdi.LiveCount(), 0u) << "the dialog released its brush and fonts";
+}
+
+// At each display scale: the dialog opens centred on the work area (kept
+// inside it when larger), the label fonts grow with the DPI, and each
+// picture is the artwork drawn nearest the scale.
+TEST_F(SetupDialogTest, EachDisplayScaleCentresTheDialogAndScalesFontsAndPictures) {
+  struct Scale {
+    int dpi;
+    platform::Rect workArea;
+    int titleHeight, editionHeight, logo, menu;
+  };
+  const Scale scales[] = {
+      {96, {0, 0, 1024, 738}, 14, 13, 147, 151},
+      {120, {0, 0, 1280, 994}, 18, 16, 1471, 1511},
+      {144, {60, 0, 1920, 1080}, 21, 20, 1472, 1512},  // a task bar on the left
+      {168, {0, 0, 1920, 1040}, 25, 23, 1472, 1512},   // 175 %: the smaller of 150 and 200
+      {192, {0, 40, 1024, 768}, 28, 26, 1473, 1513},   // taller than the area
+  };
+  AddRelease(2010, "C:\\CAD2010");
+  for (const Scale& scale : scales) {
+    SCOPED_TRACE(scale.dpi);
+    runner.gdi.dpi = scale.dpi;
+    runner.workArea = scale.workArea;
+    Run(32, [&](Dlg_Setup&, HeadlessDialog& window) {
+      const platform::Rect area = scale.workArea, rect = window.WindowRect(0);
+      const long baseY = (12 * scale.dpi + 48) / 96;
+      EXPECT_EQ(window.BaseUnitY(), baseY);
+      EXPECT_GE(rect.Height(), 283 * baseY / 8) << "the template's height in pixels";
+      EXPECT_LE(std::labs((rect.left - area.left) - (area.right - rect.right)), 1) << "centred across";
+      if (rect.Height() <= area.Height()) {
+        EXPECT_LE(std::labs((rect.top - area.top) - (area.bottom - rect.bottom)), 1) << "centred down";
+      } else {
+        EXPECT_EQ(rect.top, area.top) << "the caption stays on the area";
+      }
+      window.Paint();
+      const platform::HeadlessGraphics& gdi = runner.gdi;
+      EXPECT_EQ(gdi.fonts.at(window.painted.at(SetupControl::TitleLabel).font).height, scale.titleHeight);
+      EXPECT_EQ(gdi.fonts.at(window.painted.at(SetupControl::EditionLabel).font).height, scale.editionHeight);
+      EXPECT_EQ(window.Pictures(), (std::vector<int>{scale.logo, scale.menu}));
+      window.Click(SetupControl::CancelButton);
+    });
+  }
+}
+
+// A dialog that places itself while it initialises stays where it put
+// itself, as the framework leaves it.
+TEST_F(SetupDialogTest, ADialogThatPlacesItselfIsNotCentred) {
+  struct PlacedDialog : CDialog {
+    PlacedDialog() : CDialog(SetupDialogTemplate()) {}
+    bool OnInitDialog() override {
+      CDialog::OnInitDialog();
+      MoveWindow(10, 20, 300, 200);
+      return true;
+    }
+  } placed;
+  placed.UseRunner(runner);
+  runner.user = [](HeadlessDialog& window) {
+    const platform::Rect rect = window.WindowRect(0);
+    EXPECT_EQ(rect.left, 10);
+    EXPECT_EQ(rect.top, 20);
+    EXPECT_EQ(rect.Width(), 300);
+    window.PressEscape();
+  };
+  EXPECT_EQ(placed.DoModal(), platform::kIdCancel);
 }
 
 TEST_F(SetupDialogTest, EveryWayOutEndsTheDialogWithoutInstalling) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/build_constants.h"
+#include "platform/packed_artwork.h"
 #include "res/setup_resources.h"
 #include "ui/setup_template.h"
 
@@ -166,14 +167,48 @@ BITMAPINFOHEADER HeaderOf(const std::vector<unsigned char>& bytes) {
 }
 
 TEST_F(ResourcesTest, PicturesAndIconHaveTheirSizesAndDepths) {
-  const BITMAPINFOHEADER logo = HeaderOf(Resource(RT_BITMAP, IDB_LOGO));
-  EXPECT_EQ(logo.biWidth, 64);
-  EXPECT_EQ(logo.biHeight, 64);
-  EXPECT_EQ(logo.biBitCount, 24);
-  const BITMAPINFOHEADER menu = HeaderOf(Resource(RT_BITMAP, IDB_MENU_PICTURE));
-  EXPECT_EQ(menu.biWidth, 307);
-  EXPECT_EQ(menu.biHeight, 175);
-  EXPECT_EQ(menu.biBitCount, 4);
+  // The pictures at each display scale, the larger ones packed bitmap
+  // files; the system makes a bitmap of each, run-length encoded ones
+  // included, at its size.
+  struct Picture {
+    int id;
+    LONG width, height;
+    WORD bits;
+    bool packed;
+  };
+  const Picture pictures[] = {
+      {IDB_MENU_PICTURE, 307, 175, 4, false},    {IDB_MENU_PICTURE_125, 384, 219, 4, true},
+      {IDB_MENU_PICTURE_150, 461, 263, 4, true}, {IDB_MENU_PICTURE_200, 614, 350, 4, true},
+      {IDB_LOGO, 64, 64, 4, false},             {IDB_LOGO_125, 80, 80, 4, true},
+      {IDB_LOGO_150, 96, 96, 4, true},           {IDB_LOGO_200, 128, 128, 4, true},
+  };
+  for (const Picture& picture : pictures) {
+    SCOPED_TRACE(picture.id);
+    std::vector<unsigned char> bytes = Resource(RT_BITMAP, picture.id);
+    if (picture.packed) {
+      EXPECT_TRUE(bytes.empty()) << "kept packed, not as a bitmap";
+      const std::vector<unsigned char> packed = Resource(RT_RCDATA, picture.id);
+      ASSERT_TRUE(platform::UnpackArtwork(packed.data(), packed.size(), bytes));
+      ASSERT_GT(bytes.size(), sizeof(BITMAPFILEHEADER));
+      bytes.erase(bytes.begin(), bytes.begin() + sizeof(BITMAPFILEHEADER));
+    }
+    const BITMAPINFOHEADER header = HeaderOf(bytes);
+    EXPECT_EQ(header.biWidth, picture.width);
+    EXPECT_EQ(header.biHeight, picture.height);
+    EXPECT_EQ(header.biBitCount, picture.bits);
+    // As LoadImage makes a bitmap of a resource: a device-dependent one.
+    const HDC screen = GetDC(nullptr);
+    const std::size_t palette = header.biClrUsed ? header.biClrUsed : header.biBitCount <= 8 ? 1u << header.biBitCount : 0;
+    const HBITMAP bitmap = CreateDIBitmap(screen, &header, CBM_INIT, bytes.data() + header.biSize + 4 * palette,
+                                          reinterpret_cast<const BITMAPINFO*>(bytes.data()), DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    ASSERT_NE(bitmap, nullptr);
+    BITMAP made = {};
+    EXPECT_EQ(GetObjectW(bitmap, sizeof(made), &made), static_cast<int>(sizeof(made)));
+    EXPECT_EQ(made.bmWidth, picture.width);
+    EXPECT_EQ(made.bmHeight, picture.height);
+    DeleteObject(bitmap);
+  }
 
   // The icon group: nine images, 48, 32 and 16 px at 4, 8 and 32 bpp.
   const std::vector<unsigned char> group = Resource(RT_GROUP_ICON, IDI_SETUP);
@@ -212,6 +247,9 @@ TEST_F(ResourcesTest, ManifestRunsAsInvokerAndNamesNoSideBySideAssembly) {
   ASSERT_FALSE(manifest.empty());
   const std::string text(manifest.begin(), manifest.end());
   EXPECT_NE(text.find("level=\"asInvoker\""), std::string::npos);
+  EXPECT_NE(text.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"),
+            std::string::npos)
+      << "aware of the system DPI";
   EXPECT_EQ(text.find("dependentAssembly"), std::string::npos) << "a static program needs no run-time assembly";
 }
 
