@@ -13,6 +13,7 @@
 //   trusted_paths.cpp  AddTrustedPaths, ListSubkeys
 //   demand_load.cpp    RegisterWithHosts, RegisterDemandLoad
 //   support_files.cpp  InstallSupportFiles, CopySupportFiles
+//   other_edition.cpp  ReleasesForOtherEdition
 #pragma once
 
 #include <array>
@@ -59,6 +60,11 @@ using SetupProblems = std::vector<SetupProblem>;
 // byte position 1 or later; 0 when none does.
 int RecogniseYear(const std::string& productName, int firstYear, int lastYear);
 
+// Whether the edition of `bits` offers release `year`: the 32-bit edition
+// serves 32-bit AutoCAD 2007..2016, the 64-bit edition 64-bit AutoCAD of
+// every year.
+inline bool EditionServes(int bits, int year) { return bits == 64 || year <= 2016; }
+
 // Appends to `names`, in enumeration order, every direct sub-key of `key`
 // that can be opened for reading.
 void ListSubkeys(platform::Registry& registry, platform::RegKey key, CStringList& names);
@@ -81,6 +87,15 @@ class CAcadSetup {
   // Keys and values it cannot read are noted in scanProblems.
   void ScanReleases();
   void ScanWow6432Node();
+
+  // For a machine on which this edition has nothing to offer: the years of
+  // the releases the other edition would offer, ascending (empty: none,
+  // as far as can be read). First those this scan found but this edition
+  // does not serve; when it found nothing, what the other edition's scan
+  // finds through the other registry view (the 32-bit edition on 64-bit
+  // Windows looks at the 64-bit keys, the 64-bit edition at the 32-bit
+  // ones). Reads only: the catalogue stays as the scan left it.
+  std::vector<int> ReleasesForOtherEdition();
 
   // Appends installFolder to "TRUSTEDPATHS" of every AutoCAD profile of the
   // current user; problems it meets are appended to `problems`.

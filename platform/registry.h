@@ -50,6 +50,15 @@ constexpr unsigned long MultiString = 7;   // REG_MULTI_SZ
 // Longest key name the registry allows (characters, without the zero).
 constexpr unsigned long kMaxKeyNameLength = 255;
 
+// A registry view asked for by name (KEY_WOW64_64KEY, KEY_WOW64_32KEY). On
+// 64-bit Windows a 32-bit process sees HKEY_LOCAL_MACHINE\SOFTWARE through
+// its own view, the keys below SOFTWARE\Wow6432Node; a 64-bit process sees
+// the keys as they stand. 32-bit Windows has one view and ignores the flag.
+enum class RegView {
+  Bits64,  // KEY_WOW64_64KEY
+  Bits32,  // KEY_WOW64_32KEY
+};
+
 class Registry {
  public:
   virtual ~Registry() = default;
@@ -62,6 +71,12 @@ class Registry {
   // RegOpenKeyExA with options 0 and KEY_READ, no view flag. An empty
   // `subKey` opens a second handle to `parent`.
   virtual long OpenKeyRead(RegKey parent, const char* subKey, RegKey* result) = 0;
+
+  // RegOpenKeyExA with KEY_READ and the flag of `view`: the key as a
+  // process of that bitness sees it. Only for looking at what the other
+  // view holds; a caller opens every key below such a handle with the same
+  // view again, as Windows asks.
+  virtual long OpenKeyReadView(RegKey parent, const char* subKey, RegView view, RegKey* result) = 0;
 
   // RegCreateKeyA: opens `subKey`, creating it and every missing key on
   // its path. A null or empty `subKey` behaves as OpenKey.

@@ -1,10 +1,28 @@
-// The selection view: OnInitDialog, UpdateInstallButton, OnReleaseCheck.
+// The selection view: OnInitDialog, UpdateInstallButton, OnReleaseCheck,
+// and the notice when it has nothing to offer.
 #include <cstdio>
+#include <vector>
 
+#include "deploy/package_folder.h"
 #include "res/setup_resources.h"
 #include "ui/dlg_setup.h"
 
 namespace {
+
+const char kNothingFoundText[] = "本机未找到AutoCAD 2007-2027，没有可以安装的版本。";
+const char kEditionsText[] = "32位 AutoCAD版用于32位的AutoCAD 2007-2016，64位 AutoCAD版用于64位的AutoCAD。";
+
+// Why no box can be ticked: nothing found, or found only releases that the
+// other edition serves, which is then named.
+std::string NothingToOfferText(int bits, const std::vector<int>& otherYears) {
+  if (otherYears.empty()) return kNothingFoundText;
+  std::string years;
+  for (const int year : otherYears) years += (years.empty() ? "" : "、") + std::to_string(year);
+  char text[512];
+  std::snprintf(text, sizeof(text), "本程序（%d位 AutoCAD版）不能为本机的AutoCAD %s安装。\n\n请改用%d位 AutoCAD版的SetUp.exe。\n（%s）",
+                bits, years.c_str(), bits == 32 ? 64 : 32, kEditionsText);
+  return text;
+}
 
 // "批打印软件 V2026.08.01": minor and patch with a leading zero below 10.
 std::string TitleFor(int version) {
@@ -37,14 +55,22 @@ bool Dlg_Setup::OnInitDialog() {
     }
   }
   // The 32-bit edition serves 2007..2016 only (release indices 0..9).
-  if (setup_.EditionBits() == 32) {
-    for (int k = 2017 - kFirstYear; k < kReleaseCount; ++k) {
+  for (int k = 0; k < kReleaseCount; ++k) {
+    if (!EditionServes(setup_.EditionBits(), kFirstYear + k)) {
       ReleaseBox(k).ShowWindow(platform::kSwHide);
       selectionFlags[k] = 0;
     }
   }
   UpdateData(false);
   UpdateInstallButton();
+
+  // No box can be ticked: say why, before the user looks for one.
+  bool offered = false;
+  for (const int flag : selectionFlags) offered = offered || flag != 0;
+  if (!offered) {
+    MessageBox(NothingToOfferText(setup_.EditionBits(), setup_.ReleasesForOtherEdition()), kSetupCaption,
+               platform::kMbOk);
+  }
   return true;
 }
 

@@ -1,7 +1,9 @@
 // The problems notice; see problems_notice.h.
 #include "ui/problems_notice.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/text.h"
@@ -47,17 +49,22 @@ bool IsInUse(const SetupProblem& problem) { return problem.error == platform::Fi
 
 std::string DescribeProblems(const SetupProblems& problems) {
   if (problems.empty()) return std::string();
-  std::string text = "安装已完成，但以下 " + std::to_string(problems.size()) + " 项未能完成：\n\n";
+  // One line per problem, each told once: an installation that the two
+  // scan passes both reach (the 32-bit view gives them one key) is served
+  // twice and fails twice the same way.
+  std::vector<std::string> lines;
   bool denied = false, inUse = false, tooLong = false;
-  for (std::size_t i = 0; i < problems.size(); ++i) {
-    const SetupProblem& problem = problems[i];
+  for (const SetupProblem& problem : problems) {
     denied = denied || IsAccessDenied(problem);
     inUse = inUse || IsInUse(problem);
     tooLong = tooLong || problem.kind == SetupProblem::TextTooLong;
-    if (i < kProblemsListed) text += Describe(problem) + "\n";
+    std::string line = Describe(problem);
+    if (std::find(lines.begin(), lines.end(), line) == lines.end()) lines.push_back(std::move(line));
   }
-  if (problems.size() > kProblemsListed) {
-    text += "……另有 " + std::to_string(problems.size() - kProblemsListed) + " 项未列出。\n";
+  std::string text = "安装已完成，但以下 " + std::to_string(lines.size()) + " 项未能完成：\n\n";
+  for (std::size_t i = 0; i < lines.size() && i < kProblemsListed; ++i) text += lines[i] + "\n";
+  if (lines.size() > kProblemsListed) {
+    text += "……另有 " + std::to_string(lines.size() - kProblemsListed) + " 项未列出。\n";
   }
   text += "\n请关闭AutoCAD后重新运行SetUp.exe。";
   if (denied) {

@@ -6,7 +6,8 @@
 
 #include "engine/acad_setup.h"
 
-// Lines of problems listed before the rest are only counted.
+// Lines of problems listed before the rest are only counted; a problem met
+// twice the same way is one line.
 constexpr std::size_t kProblemsListed = 12;
 
 // The notice's text (CP936; the places in it are in the system code page).

@@ -64,10 +64,46 @@ struct MemoryRegistry::Node : std::enable_shared_from_this<Node> {
   }
 };
 
-MemoryRegistry::MemoryRegistry()
+MemoryRegistry::MemoryRegistry(View view)
     : localMachine_(std::make_shared<Node>()), currentUser_(std::make_shared<Node>()) {
   localMachine_->name = "HKEY_LOCAL_MACHINE";
   currentUser_->name = "HKEY_CURRENT_USER";
+  if (view != View::Native64) SetView(view);
+}
+
+void MemoryRegistry::SetView(View view) {
+  view_ = view;
+  if (view == View::Windows32) return;
+  // Made as a 64-bit Windows has it, and noted in no write: not the program's doing.
+  std::shared_ptr<Node> node = localMachine_;
+  for (const char* name : {"SOFTWARE", "Wow6432Node"}) {
+    std::shared_ptr<Node>& child = node->children[Fold(name)];
+    if (!child) {
+      child = std::make_shared<Node>();
+      child->name = name;
+      child->parent = node.get();
+    }
+    node = child;
+  }
+}
+
+bool MemoryRegistry::IsSoftware(const Node* node) const {
+  if (!node || node->parent != localMachine_.get()) return false;
+  return Fold(node->name) == "software";
+}
+
+std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::Redirected(const std::shared_ptr<Node>& node, bool create) {
+  if (!IsSoftware(node.get())) return node;
+  const auto it = node->children.find(Fold("Wow6432Node"));
+  if (it == node->children.end() && !create) return nullptr;
+  std::shared_ptr<Node>& wow = node->children[Fold("Wow6432Node")];
+  if (!wow) {
+    wow = std::make_shared<Node>();
+    wow->name = "Wow6432Node";
+    wow->parent = node.get();
+  }
+  Node* key = Resolve(wow.get());
+  return key ? key->shared_from_this() : nullptr;
 }
 
 MemoryRegistry::~MemoryRegistry() {
@@ -141,7 +177,7 @@ bool MemoryRegistry::Writable(RegKey key) const {
   return it != handles_.end() && it->second.writable;
 }
 
-long MemoryRegistry::Open(Op op, RegKey parent, const char* subKey, bool create, RegKey* result) {
+long MemoryRegistry::Open(Op op, RegKey parent, const char* subKey, bool create, bool redirect, RegKey* result) {
   Count(op);
   Node* start = NodeOf(parent);
   if (!start) return RegResult::InvalidHandle;
@@ -153,21 +189,29 @@ long MemoryRegistry::Open(Op op, RegKey parent, const char* subKey, bool create,
   for (const std::string& part : parts) relative += (relative.empty() ? "" : "\\") + part;
   if (const long error = Failure(op, start, relative)) return error;
 
-  if (parts.empty() && op != Op::OpenKeyRead) {
+  if (parts.empty() && (op == Op::OpenKey || op == Op::CreateKey)) {
     *result = parent;  // RegOpenKeyA / RegCreateKeyA give back the same handle
     return RegResult::Success;
   }
 
-  // Find the path first, so a failed open creates nothing.
+  // Find the path first, so a failed open creates nothing (but the 32-bit
+  // view's own key, which every 64-bit Windows has).
   std::shared_ptr<Node> node = IsPredefined(parent) ? (parent == kLocalMachine ? localMachine_ : currentUser_)
                                                     : handles_.at(parent).node;
+  if (redirect && !(node = Redirected(node, create))) return RegResult::FileNotFound;
   std::size_t found = 0;
   for (; found < parts.size(); ++found) {
+    // Below the 32-bit view's key, its own name leads back to itself.
+    if (redirect && IsSoftware(node->parent) && Fold(node->name) == "wow6432node" &&
+        Fold(parts[found]) == "wow6432node") {
+      continue;
+    }
     const auto it = node->children.find(Fold(parts[found]));
     if (it == node->children.end()) break;
     Node* key = Resolve(it->second.get());
     if (!key) return RegResult::FileNotFound;  // a link to nothing
     node = key->shared_from_this();
+    if (redirect && !(node = Redirected(node, create))) return RegResult::FileNotFound;
   }
   if (found < parts.size()) {
     if (!create) return RegResult::FileNotFound;
@@ -178,18 +222,25 @@ long MemoryRegistry::Open(Op op, RegKey parent, const char* subKey, bool create,
       child->parent = node.get();
       node->children[Fold(parts[found])] = child;
       node = child;
+      if (redirect && !(node = Redirected(node, create))) return RegResult::FileNotFound;
     }
   }
-  *result = NewHandle(node, op != Op::OpenKeyRead);
+  *result = NewHandle(node, op != Op::OpenKeyRead && op != Op::OpenKeyReadView);
   return RegResult::Success;
 }
 
 long MemoryRegistry::OpenKey(RegKey parent, const char* subKey, RegKey* result) {
-  return Open(Op::OpenKey, parent, subKey, false, result);
+  return Open(Op::OpenKey, parent, subKey, false, Redirects(), result);
 }
 
 long MemoryRegistry::OpenKeyRead(RegKey parent, const char* subKey, RegKey* result) {
-  return Open(Op::OpenKeyRead, parent, subKey, false, result);
+  return Open(Op::OpenKeyRead, parent, subKey, false, Redirects(), result);
+}
+
+long MemoryRegistry::OpenKeyReadView(RegKey parent, const char* subKey, RegView view, RegKey* result) {
+  // 32-bit Windows has one view and ignores the flag.
+  const bool redirect = view_ == View::Windows32 ? false : view == RegView::Bits32;
+  return Open(Op::OpenKeyReadView, parent, subKey, false, redirect, result);
 }
 
 namespace {
@@ -202,7 +253,7 @@ std::string Joined(const std::string& path, const char* subKey) {
 long MemoryRegistry::CreateKey(RegKey parent, const char* subKey, RegKey* result) {
   const Node* start = NodeOf(parent);
   const std::string path = Joined(start ? PathOf(start) : std::string("?"), subKey);
-  const long status = Open(Op::CreateKey, parent, subKey, true, result);
+  const long status = Open(Op::CreateKey, parent, subKey, true, Redirects(), result);
   writes.push_back({Op::CreateKey, path, "", status});
   return status;
 }
@@ -302,6 +353,13 @@ long MemoryRegistry::RemoveKey(RegKey key, const char* subKey) {
   for (const std::string& part : SplitPath(subKey)) {
     // Through a link to its target; the last key itself, link or not.
     if (node != start && !(node = Resolve(node))) return RegResult::FileNotFound;
+    // In the 32-bit view, through SOFTWARE to SOFTWARE\Wow6432Node.
+    if (Redirects() && IsSoftware(node)) {
+      const std::shared_ptr<Node> wow = Redirected(node->shared_from_this(), false);
+      if (!wow) return RegResult::FileNotFound;
+      node = wow.get();
+      if (Fold(part) == "wow6432node") continue;
+    }
     const auto it = node->children.find(Fold(part));
     if (it == node->children.end()) return RegResult::FileNotFound;
     node = it->second.get();

@@ -16,6 +16,30 @@
 //  - a value read into a buffer that is too small gives MoreData and copies
 //    nothing;
 //  - handles of a deleted key fail further calls (ERROR_KEY_DELETED).
+//
+// Registry views (WOW64), the basic documented rules only. The registry is
+// seen from one kind of process, chosen at construction or by SetView:
+//  - Native64 (the default), a 64-bit process on 64-bit Windows: every key
+//    where it stands;
+//  - Wow64, a 32-bit process on 64-bit Windows: the 32-bit view, in which
+//    HKEY_LOCAL_MACHINE\SOFTWARE is redirected. A path that reaches
+//    HKLM\SOFTWARE\X, however it gets there (from HKLM, or below a handle
+//    to SOFTWARE), lands in HKLM\SOFTWARE\Wow6432Node\X; a path already
+//    below SOFTWARE\Wow6432Node maps to itself; SOFTWARE itself opens,
+//    counts and enumerates as SOFTWARE\Wow6432Node. HKEY_CURRENT_USER and
+//    every other key of HKLM are shared (not redirected);
+//  - Windows32, a 32-bit process on 32-bit Windows: one view, keys where
+//    they stand, and view flags ignored.
+// OpenKeyReadView with RegView::Bits32 opens through the 32-bit view and
+// with Bits64 through the native one, on both 64-bit machines. Left out:
+// the keys shared below SOFTWARE (Classes and its parts, some of
+// Microsoft's), reflection (Windows Vista and older) and the compatibility
+// links Windows keeps inside Wow6432Node. A redirected key and the key it
+// lands in are one and the same; handles hold the key they landed in.
+// Fault paths (FailOn) are matched as spelled, below the key a handle
+// holds; inspection (KeyExists, GetValue, ...) and ImportRegFile through
+// the native view take paths as they stand, as 64-bit regedit shows them:
+// load a machine before choosing the 32-bit view.
 // Chosen operations on chosen keys can be made to fail (FailOn), and a key
 // can be made a link to another (AddLink), so that a tree can loop.
 #pragma once
@@ -31,13 +55,19 @@ namespace platform {
 
 class MemoryRegistry final : public Registry {
  public:
-  enum class Op { OpenKey, OpenKeyRead, CreateKey, QuerySubKeyCount, EnumKey, QueryValue, SetValue, DeleteKey };
+  enum class Op {
+    OpenKey, OpenKeyRead, CreateKey, QuerySubKeyCount, EnumKey, QueryValue, SetValue, DeleteKey,
+    OpenKeyReadView,
+  };
+  // The process the registry is seen from; see above.
+  enum class View { Native64, Wow64, Windows32 };
 
-  MemoryRegistry();
+  explicit MemoryRegistry(View view = View::Native64);
   ~MemoryRegistry() override;
 
   long OpenKey(RegKey parent, const char* subKey, RegKey* result) override;
   long OpenKeyRead(RegKey parent, const char* subKey, RegKey* result) override;
+  long OpenKeyReadView(RegKey parent, const char* subKey, RegView view, RegKey* result) override;
   long CreateKey(RegKey parent, const char* subKey, RegKey* result) override;
   long QuerySubKeyCount(RegKey key, unsigned long* count) override;
   long EnumKey(RegKey key, unsigned long index, char* name, unsigned long* nameLength) override;
@@ -54,6 +84,12 @@ class MemoryRegistry final : public Registry {
   // created; for the others the key the handle names (for DeleteKey, the
   // key being deleted).
   void FailOn(Op op, const std::string& keyPath, long error = RegResult::AccessDenied);
+
+  // Sees the registry from another kind of process from now on; handles
+  // already open keep the key they hold. The 64-bit machines get the
+  // HKLM\SOFTWARE\Wow6432Node key every 64-bit Windows has.
+  void SetView(View view);
+  View GetView() const { return view_; }
   // Every operation that would change something below keyPath fails, as for
   // a standard user below HKEY_LOCAL_MACHINE: create, set and delete.
   void DenyWritesBelow(const std::string& keyPath);
@@ -103,7 +139,14 @@ class MemoryRegistry final : public Registry {
   Node* NodeOf(RegKey key) const;
   std::string PathOf(const Node* node) const;
   long Failure(Op op, const Node* node, const std::string& childPath = std::string()) const;
-  long Open(Op op, RegKey parent, const char* subKey, bool create, RegKey* result);
+  // `redirect`: HKLM\SOFTWARE stands for SOFTWARE\Wow6432Node (the 32-bit view).
+  long Open(Op op, RegKey parent, const char* subKey, bool create, bool redirect, RegKey* result);
+  // The 32-bit view's SOFTWARE\Wow6432Node for `node` when `node` is
+  // HKLM\SOFTWARE, else `node`; nullptr when that key is missing and not
+  // to be made.
+  std::shared_ptr<Node> Redirected(const std::shared_ptr<Node>& node, bool create);
+  bool IsSoftware(const Node* node) const;
+  bool Redirects() const { return view_ == View::Wow64; }
   long StoreValue(RegKey key, const char* valueName, unsigned long type, const unsigned char* data,
                   unsigned long size);
   long RemoveKey(RegKey key, const char* subKey);
@@ -127,7 +170,8 @@ class MemoryRegistry final : public Registry {
   std::map<RegKey, Handle> handles_;
   RegKey nextHandle_ = 0x1000;
   std::vector<Fault> faults_;
-  std::size_t calls_[8] = {};
+  std::size_t calls_[9] = {};
+  View view_ = View::Native64;
 };
 
 }  // namespace platform

@@ -34,6 +34,16 @@ class Win32Registry final : public Registry {
     return status;
   }
 
+  // 32-bit Windows without WOW64 ignores the view flag (Windows 2000, which
+  // refuses it, is older than every system the program runs on).
+  long OpenKeyReadView(RegKey parent, const char* subKey, RegView view, RegKey* result) override {
+    const REGSAM flag = view == RegView::Bits64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    HKEY key = nullptr;
+    const LONG status = RegOpenKeyExA(ToHkey(parent), subKey, 0, KEY_READ | flag, &key);
+    if (status == ERROR_SUCCESS) *result = FromHkey(key);
+    return status;
+  }
+
   long CreateKey(RegKey parent, const char* subKey, RegKey* result) override {
     HKEY key = nullptr;
     const LONG status = RegCreateKeyA(ToHkey(parent), subKey, &key);

@@ -257,7 +257,177 @@ TEST_P(RegistryContract, AKeyOpenedForReadingIsNotWritten) {
   EXPECT_EQ(reg().SetValue(writer, "X", RegType::Dword, one, 4), RegResult::Success);
 }
 
+// A 64-bit process asking for a view by name: the 32-bit view of
+// HKLM\SOFTWARE is SOFTWARE\Wow6432Node, the 64-bit view the keys where they
+// stand, and HKEY_CURRENT_USER\Software is the same in both.
+TEST_P(RegistryContract, AViewAskedForByNameRedirectsOnlyMachineSoftware) {
+  const std::string name = "SetUpContract" + std::to_string(
+#ifdef _WIN32
+                                                 _getpid()
+#else
+                                                 getpid()
+#endif
+                                             );
+  const std::string native = "SOFTWARE\\" + name;
+  const std::string wow = "SOFTWARE\\Wow6432Node\\" + name;
+  DeleteKeyTree(reg(), kLocalMachine, native);
+  DeleteKeyTree(reg(), kLocalMachine, wow);
+  RegKey key = kNoKey;
+  ASSERT_EQ(reg().CreateKey(kLocalMachine, native.c_str(), &key), RegResult::Success);
+  SetString(key, "Bits", "64");
+  reg().CloseKey(key);
+  ASSERT_EQ(reg().CreateKey(kLocalMachine, wow.c_str(), &key), RegResult::Success);
+  SetString(key, "Bits", "32");
+  reg().CloseKey(key);
+
+  auto bits = [&](RegKey parent, const std::string& path, RegView view) {
+    RegKey opened = kNoKey;
+    const long status = reg().OpenKeyReadView(parent, path.c_str(), view, &opened);
+    if (status != RegResult::Success) return "error " + std::to_string(status);
+    char data[8] = {};
+    unsigned long size = sizeof(data);
+    const long queried = reg().QueryValue(opened, "Bits", nullptr, reinterpret_cast<unsigned char*>(data), &size);
+    const unsigned char one[4] = {1, 0, 0, 0};
+    const long written = reg().SetValue(opened, "X", RegType::Dword, one, 4);
+    reg().CloseKey(opened);
+    if (written != RegResult::AccessDenied) return std::string("writable");
+    return queried == RegResult::Success ? std::string(data) : "error " + std::to_string(queried);
+  };
+  EXPECT_EQ(bits(kLocalMachine, native, RegView::Bits64), "64");
+  EXPECT_EQ(bits(kLocalMachine, native, RegView::Bits32), "32");
+  // A path already below Wow6432Node is that key in either view.
+  EXPECT_EQ(bits(kLocalMachine, wow, RegView::Bits32), "32");
+  EXPECT_EQ(bits(kLocalMachine, wow, RegView::Bits64), "32");
+  // Shared: the scratch key below HKEY_CURRENT_USER in both views.
+  SetString(base(), "Bits", "any");
+  EXPECT_EQ(bits(base(), "", RegView::Bits32), "any");
+  EXPECT_EQ(bits(base(), "", RegView::Bits64), "any");
+
+  EXPECT_EQ(reg().DeleteKey(kLocalMachine, native.c_str()), RegResult::Success);
+  EXPECT_EQ(reg().DeleteKey(kLocalMachine, wow.c_str()), RegResult::Success);
+}
+
 INSTANTIATE_TEST_SUITE_P(Worlds, RegistryContract, ::testing::ValuesIn(Worlds()),
                          [](const ::testing::TestParamInfo<World>& param) { return std::string(param.param.name); });
+
+}  // namespace
+
+namespace {
+
+// The memory registry's views, held to the documented rules of the
+// registry redirector (which Wine, running 64-bit code only here, cannot
+// show for a 32-bit process): what a 32-bit process on 64-bit Windows sees.
+class RegistryViews : public ::testing::Test {
+ protected:
+  RegistryViews() {
+    std::string error;
+    EXPECT_TRUE(ImportRegText(registry,
+                              "REGEDIT4\n"
+                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R23.1]\n\"Bits\"=\"64\"\n"
+                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor64Only]\n"
+                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Autodesk\\AutoCAD\\R17.1]\n\"Bits\"=\"32\"\n"
+                              "[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]\n\"Bits\"=\"shared\"\n"
+                              "[HKEY_CURRENT_USER\\Software\\Autodesk]\n\"Bits\"=\"shared\"\n",
+                              &error))
+        << error;
+    registry.SetView(MemoryRegistry::View::Wow64);
+  }
+
+  // The sub-keys of `path` below `root` as the view enumerates them.
+  std::vector<std::string> Names(RegKey root, const char* path) {
+    std::vector<std::string> names;
+    ScopedRegKey key(registry);
+    if (registry.OpenKeyRead(root, path, key.Receive()) != RegResult::Success) return {"<not opened>"};
+    unsigned long count = 0;
+    EXPECT_EQ(registry.QuerySubKeyCount(key.Get(), &count), RegResult::Success);
+    for (unsigned long i = 0; i < count; ++i) names.push_back(SubKeyName(registry, key.Get(), i));
+    return names;
+  }
+  std::string Bits(RegKey key) {
+    char data[16] = {};
+    unsigned long size = sizeof(data);
+    if (registry.QueryValue(key, "Bits", nullptr, reinterpret_cast<unsigned char*>(data), &size) != RegResult::Success) {
+      return "<none>";
+    }
+    return data;
+  }
+  std::string BitsAt(RegKey root, const char* path) {
+    ScopedRegKey key(registry);
+    const long status = registry.OpenKeyRead(root, path, key.Receive());
+    return status == RegResult::Success ? Bits(key.Get()) : "error " + std::to_string(status);
+  }
+
+  MemoryRegistry registry;
+};
+
+TEST_F(RegistryViews, MachineSoftwareIsRedirectedHoweverItIsReached) {
+  EXPECT_EQ(BitsAt(kLocalMachine, "SOFTWARE\\Autodesk\\AutoCAD\\R17.1"), "32");
+  EXPECT_EQ(BitsAt(kLocalMachine, "software\\autodesk\\autocad\\r23.1"), "error 2") << "the 64-bit key is not seen";
+  // Through a handle to SOFTWARE, and through RegOpenKeyA.
+  ScopedRegKey software(registry);
+  ASSERT_EQ(registry.OpenKey(kLocalMachine, "SOFTWARE", software.Receive()), RegResult::Success);
+  EXPECT_EQ(BitsAt(software.Get(), "Autodesk\\AutoCAD\\R17.1"), "32");
+  ScopedRegKey machine(registry);
+  ASSERT_EQ(registry.OpenKey(kLocalMachine, nullptr, machine.Receive()), RegResult::Success);
+  EXPECT_EQ(BitsAt(machine.Get(), "SOFTWARE\\Autodesk\\AutoCAD\\R17.1"), "32");
+}
+
+TEST_F(RegistryViews, APathBelowWow6432NodeMapsToItself) {
+  EXPECT_EQ(BitsAt(kLocalMachine, "SOFTWARE\\Wow6432Node\\Autodesk\\AutoCAD\\R17.1"), "32");
+  ScopedRegKey software(registry);
+  ASSERT_EQ(registry.OpenKeyRead(kLocalMachine, "SOFTWARE", software.Receive()), RegResult::Success);
+  EXPECT_EQ(BitsAt(software.Get(), "Wow6432Node\\Autodesk\\AutoCAD\\R17.1"), "32");
+}
+
+TEST_F(RegistryViews, EnumeratingSoftwareShowsTheRedirectedTree) {
+  EXPECT_EQ(Names(kLocalMachine, "SOFTWARE"), std::vector<std::string>{"Autodesk"});
+  EXPECT_EQ(Names(kLocalMachine, "SOFTWARE\\Autodesk\\AutoCAD"), std::vector<std::string>{"R17.1"});
+  // HKLM itself is shared: its sub-keys as they stand.
+  EXPECT_EQ(Names(kLocalMachine, ""), (std::vector<std::string>{"SOFTWARE", "SYSTEM"}));
+}
+
+TEST_F(RegistryViews, OtherKeysAndTheCurrentUsersSoftwareAreShared) {
+  EXPECT_EQ(BitsAt(kLocalMachine, "SYSTEM\\Setup"), "shared");
+  EXPECT_EQ(BitsAt(kCurrentUser, "Software\\Autodesk"), "shared");
+  EXPECT_FALSE(registry.KeyExists("HKEY_CURRENT_USER\\Software\\Wow6432Node"));
+}
+
+TEST_F(RegistryViews, WritesLandBelowWow6432Node) {
+  ScopedRegKey entry(registry);
+  ASSERT_EQ(registry.CreateKey(kLocalMachine, "SOFTWARE\\Autodesk\\AutoCAD\\R17.1\\Applications\\Entry",
+                               entry.Receive()),
+            RegResult::Success);
+  const unsigned char two[4] = {2, 0, 0, 0};
+  ASSERT_EQ(registry.SetValue(entry.Get(), "LOADCTRLS", RegType::Dword, two, 4), RegResult::Success);
+  EXPECT_TRUE(registry.GetValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Autodesk\\AutoCAD\\R17.1\\Applications\\Entry",
+                                "LOADCTRLS", nullptr, nullptr));
+  EXPECT_FALSE(registry.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R17.1"));
+  // A new key of its own below SOFTWARE, and a delete through the same path.
+  ScopedRegKey made(registry);
+  ASSERT_EQ(registry.CreateKey(kLocalMachine, "SOFTWARE\\New32", made.Receive()), RegResult::Success);
+  EXPECT_TRUE(registry.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\New32"));
+  EXPECT_FALSE(registry.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\New32"));
+  EXPECT_EQ(registry.DeleteKey(kLocalMachine, "SOFTWARE\\New32"), RegResult::Success);
+  EXPECT_FALSE(registry.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\New32"));
+  EXPECT_EQ(registry.DeleteKey(kLocalMachine, "SOFTWARE\\Vendor64Only"), RegResult::FileNotFound);
+}
+
+TEST_F(RegistryViews, ANamedViewReachesTheOtherKeysUnlessWindowsHasOnlyOne) {
+  auto open = [&](RegView view) {
+    ScopedRegKey key(registry);
+    const long status = registry.OpenKeyReadView(kLocalMachine, "SOFTWARE\\Autodesk\\AutoCAD\\R23.1", view, key.Receive());
+    return status == RegResult::Success ? Bits(key.Get()) : "error " + std::to_string(status);
+  };
+  EXPECT_EQ(open(RegView::Bits64), "64");
+  EXPECT_EQ(open(RegView::Bits32), "error 2");
+  registry.SetView(MemoryRegistry::View::Native64);
+  EXPECT_EQ(open(RegView::Bits64), "64");
+  EXPECT_EQ(BitsAt(kLocalMachine, "SOFTWARE\\Autodesk\\AutoCAD\\R17.1"), "error 2") << "the 64-bit process's own view";
+  // 32-bit Windows: one view, where every key stands; the flag is ignored.
+  registry.SetView(MemoryRegistry::View::Windows32);
+  EXPECT_EQ(open(RegView::Bits32), "64");
+  EXPECT_EQ(BitsAt(kLocalMachine, "SOFTWARE\\Autodesk\\AutoCAD\\R23.1"), "64");
+  EXPECT_EQ(registry.OpenHandleCount(), 0u);
+}
 
 }  // namespace

@@ -47,6 +47,12 @@ long FaultyRegistry::OpenKeyRead(RegKey parent, const char* subKey, RegKey* resu
   return Opened(inner_.OpenKeyRead(parent, subKey, result), result, path);
 }
 
+long FaultyRegistry::OpenKeyReadView(RegKey parent, const char* subKey, platform::RegView view, RegKey* result) {
+  const std::string path = Join(parent, subKey);
+  if (plan_.Next("registry.OpenKeyReadView", path)) return RegResult::AccessDenied;
+  return Opened(inner_.OpenKeyReadView(parent, subKey, view, result), result, path);
+}
+
 long FaultyRegistry::CreateKey(RegKey parent, const char* subKey, RegKey* result) {
   const std::string path = Join(parent, subKey);
   if (plan_.Next("registry.CreateKey", path)) return RegResult::AccessDenied;

@@ -46,6 +46,8 @@ class FaultyRegistry final : public platform::Registry {
 
   long OpenKey(platform::RegKey parent, const char* subKey, platform::RegKey* result) override;
   long OpenKeyRead(platform::RegKey parent, const char* subKey, platform::RegKey* result) override;
+  long OpenKeyReadView(platform::RegKey parent, const char* subKey, platform::RegView view,
+                       platform::RegKey* result) override;
   long CreateKey(platform::RegKey parent, const char* subKey, platform::RegKey* result) override;
   long QuerySubKeyCount(platform::RegKey key, unsigned long* count) override;
   long EnumKey(platform::RegKey key, unsigned long index, char* name, unsigned long* nameLength) override;

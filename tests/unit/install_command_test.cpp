@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -413,6 +414,116 @@ TEST_F(InstallTest, KeysThatCannotBeReadAreToldAfterTheInstall) {
   EXPECT_EQ(Loader("VK_VidudOvev2010"), "D:\\Tools\\V-VidudOvev\\VK_VidudOvev2010.ARX") << "the rest is installed";
 }
 
+// A 64-bit Windows with 32-bit and 64-bit AutoCAD side by side. Each
+// edition runs in the registry view its process gets there and serves
+// exactly the AutoCAD that reads where it writes: the 32-bit edition, a
+// 32-bit process, only the 32-bit releases below Wow6432Node.
+TEST_F(InstallTest, EachEditionWritesWhereItsAutoCadReadsOnA64BitWindows) {
+  using View = platform::MemoryRegistry::View;
+  const std::string x86 = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Autodesk\\AutoCAD\\";
+  const std::string x64 = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\";
+  struct Product {
+    int year;
+    std::string key;
+    std::string folder;
+  };
+  const Product x86_2008{2008, x86 + "R17.1\\ACAD-6001:804", "C:\\Program Files (x86)\\AutoCAD 2008"};
+  const Product x86_2010{2010, x86 + "R18.0\\ACAD-8001:804", "C:\\Program Files (x86)\\AutoCAD 2010"};
+  const Product x86_2012{2012, x86 + "R18.2\\ACAD-A001:804", "C:\\Program Files (x86)\\AutoCAD 2012"};
+  const Product x64_2010{2010, x64 + "R18.0\\ACAD-8001:804", "C:\\Program Files\\AutoCAD 2010"};
+  const Product x64_2014{2014, x64 + "R19.1\\ACAD-D001:804", "C:\\Program Files\\Autodesk\\AutoCAD 2014"};
+  const Product x64_2020{2020, x64 + "R23.1\\ACAD-3001:804", "C:\\Program Files\\Autodesk\\AutoCAD 2020"};
+  for (const Product* product : {&x86_2008, &x86_2010, &x86_2012, &x64_2010, &x64_2014, &x64_2020}) {
+    files.AddFolder(product->folder + "\\Fonts");
+  }
+  struct Case {
+    const char* name;
+    View view;
+    int bits;
+    std::vector<int> offered;
+    std::vector<const Product*> served;
+    std::vector<const Product*> untouched;
+    std::map<int, std::size_t> registered;  // catalogue entries per year
+    std::string writesBelow;                // every value set in HKLM lies below this
+  };
+  const Case cases[] = {
+      // Both passes reach the one key of 32-bit 2008 and 2010: registered
+      // twice, as the scan keeps it.
+      {"32-bit edition, 32-bit view", View::Wow64, 32, {2008, 2010, 2012}, {&x86_2008, &x86_2010, &x86_2012},
+       {&x64_2010, &x64_2014, &x64_2020}, {{2008, 2}, {2010, 2}, {2012, 1}, {2014, 0}, {2020, 0}},
+       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Autodesk\\AutoCAD\\"},
+      // The 64-bit edition's first pass takes 32-bit 2007..2010 too.
+      {"64-bit edition, 64-bit view", View::Native64, 64, {2008, 2010, 2014, 2020},
+       {&x86_2008, &x86_2010, &x64_2010, &x64_2014, &x64_2020}, {&x86_2012},
+       {{2008, 1}, {2010, 2}, {2012, 0}, {2014, 1}, {2020, 1}}, "HKEY_LOCAL_MACHINE\\SOFTWARE\\"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    registry.SetView(View::Native64);  // the machine as 64-bit regedit imports it
+    testing_support::LoadRegFixture(registry, "wow64_machine.reg");
+    registry.SetView(c.view);
+    registry.writes.clear();
+    Run(
+        [&](Dlg_Setup&, HeadlessDialog& window) {
+          std::vector<int> offered;
+          for (int k = 0; k < kReleaseCount; ++k) {
+            const int id = kReleaseBoxIds[k];
+            if (window.IsVisible(id) && window.IsEnabled(id) && window.GetCheck(id)) offered.push_back(kFirstYear + k);
+          }
+          EXPECT_EQ(offered, c.offered);
+          for (const auto& [year, count] : c.registered) {
+            EXPECT_EQ(setup->releaseKeys[year - kFirstYear].size(), count) << year;
+          }
+          Install(window, "D:\\Tools");
+          EXPECT_TRUE(window.boxes.empty()) << window.boxes.front().text;
+          window.Click(SetupControl::InstallDone);
+        },
+        c.bits);
+    for (const Product* product : c.served) {
+      SCOPED_TRACE(product->key);
+      const std::string entries = product->key + "\\Applications\\";
+      EXPECT_TRUE(registry.KeyExists(entries + "VK_VidudOvev" + std::to_string(product->year)));
+      // The managed DLL is loaded from the AutoCAD folder of that very key.
+      EXPECT_EQ(Text(entries + "Velkor" + std::to_string(product->year) + "DLLP", "LOADER").rfind(product->folder + "\\ACAD", 0), 0u);
+    }
+    for (const Product* product : c.untouched) {
+      EXPECT_FALSE(registry.KeyExists(product->key + "\\Applications")) << product->key;
+    }
+    for (const platform::MemoryRegistry::Write& write : registry.writes) {
+      if (write.op == platform::MemoryRegistry::Op::SetValue && write.path.rfind("HKEY_LOCAL_MACHINE", 0) == 0) {
+        EXPECT_EQ(write.path.rfind(c.writesBelow, 0), 0u) << write.path;
+      }
+    }
+    EXPECT_EQ(Text(kProfile, "TRUSTEDPATHS"), "D:\\Tools\\V-VidudOvev") << "HKCU is shared";
+    EXPECT_EQ(registry.OpenHandleCount(), 0u);
+  }
+}
+
+// An installation met by both passes is served twice; what fails there
+// fails twice the same way, and is told once.
+TEST_F(InstallTest, AProblemMetTwiceIsToldOnce) {
+  files.AddFolder("C:\\Program Files (x86)\\AutoCAD 2010\\Fonts");
+  testing_support::LoadRegFixture(registry, "wow64_machine.reg");
+  registry.SetView(platform::MemoryRegistry::View::Wow64);
+  files.FailOn(platform::MemoryFileSystem::Op::Copy, "C:\\Program Files (x86)\\AutoCAD 2010");
+  Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
+    window.SetCheck(kReleaseBoxIds[2008 - kFirstYear], 0);
+    window.SetCheck(kReleaseBoxIds[2012 - kFirstYear], 0);
+    Install(window, "D:\\Tools");
+    ASSERT_EQ(window.boxes.size(), 1u);
+    const std::string& text = window.boxes[0].text;
+    const std::string font = "文件未复制：C:\\Program Files (x86)\\AutoCAD 2010\\Fonts\\Velkor_EN.shx";
+    const std::string dll = "文件未复制：C:\\Program Files (x86)\\AutoCAD 2010\\ACAD2010P.dll";
+    for (const std::string& line : {font, dll}) {
+      std::size_t mentions = 0;
+      for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++mentions;
+      EXPECT_EQ(mentions, 1u) << text;
+    }
+    EXPECT_NE(text.find("以下 2 项"), std::string::npos) << text;
+    EXPECT_EQ(dlg.installProblems.size(), 4u) << "each copy was tried for both registrations";
+  });
+}
+
 TEST(ProblemsNotice, ListsAScreenfulAndCountsTheRest) {
   EXPECT_EQ(DescribeProblems({}), "");
   SetupProblems problems;
@@ -427,6 +538,14 @@ TEST(ProblemsNotice, ListsAScreenfulAndCountsTheRest) {
   EXPECT_NE(text.find("请先关闭AutoCAD"), std::string::npos) << "in use: close AutoCAD";
   EXPECT_EQ(text.find("管理员"), std::string::npos) << "no access was denied";
   const std::string tooLong = DescribeProblems({{SetupProblem::TextTooLong, 0, "C:\\x", "", 0}});
+  // The same problem twice is one line and one item; the same place with
+  // another error is another.
+  const SetupProblem copy{SetupProblem::FileCopy, 2010, "C:\\CAD\\a.dll", "src", 5};
+  SetupProblem other = copy;
+  other.error = 32;
+  const std::string twice = DescribeProblems({copy, copy, other});
+  EXPECT_NE(twice.find("以下 2 项"), std::string::npos) << twice;
+  EXPECT_EQ(twice.find("a.dll"), twice.rfind("a.dll（错误 5）")) << twice;
   EXPECT_NE(tooLong.find("路径过长"), std::string::npos);
   EXPECT_EQ(tooLong.find("["), std::string::npos) << "no release";
 }

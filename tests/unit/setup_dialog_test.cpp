@@ -142,6 +142,71 @@ TEST_F(SetupDialogTest, NoAutoCadLeavesOnlyBrowseAndClose) {
   EXPECT_EQ(result, platform::kIdCancel);
 }
 
+// No box can be ticked: the dialog says so as it opens, and names the
+// edition that serves what was found. The other edition's view is only
+// looked at, never written, and the catalogue stays as the scan left it.
+TEST_F(SetupDialogTest, NothingToOfferIsToldAsTheDialogOpens) {
+  using View = platform::MemoryRegistry::View;
+  const std::string x86 = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Autodesk\\AutoCAD\\";
+  struct Case {
+    const char* name;
+    View view;
+    int bits;
+    std::vector<std::string> x64, x86;  // "year" products, where 64-bit regedit shows them
+    const char* told;                  // empty: no notice
+    std::size_t catalogued;            // entries this edition's scan makes
+  };
+  const Case cases[] = {
+      {"no AutoCAD, 64-bit edition", View::Native64, 64, {}, {}, "本机未找到AutoCAD 2007-2027", 0},
+      {"no AutoCAD, 32-bit edition on 64-bit Windows", View::Wow64, 32, {}, {}, "本机未找到AutoCAD 2007-2027", 0},
+      {"only 2020, 32-bit edition", View::Native64, 32, {"2020"}, {},
+       "本程序（32位 AutoCAD版）不能为本机的AutoCAD 2020安装。\n\n请改用64位 AutoCAD版的SetUp.exe。", 1},
+      // A 32-bit process does not see the 64-bit keys but through the hint.
+      {"64-bit 2012 and 2020, 32-bit edition on 64-bit Windows", View::Wow64, 32, {"2012", "2020"}, {},
+       "不能为本机的AutoCAD 2012、2020安装。\n\n请改用64位 AutoCAD版", 0},
+      // The 64-bit edition's scan takes only 2007..2010 from Wow6432Node.
+      {"32-bit 2012, 64-bit edition", View::Native64, 64, {}, {"2012"},
+       "本程序（64位 AutoCAD版）不能为本机的AutoCAD 2012安装。\n\n请改用32位 AutoCAD版的SetUp.exe。", 0},
+      // 32-bit Windows has one view: nothing else to find.
+      {"no AutoCAD, 32-bit Windows", View::Windows32, 32, {}, {}, "本机未找到AutoCAD 2007-2027", 0},
+      {"2010 offered, 32-bit edition", View::Native64, 32, {"2010", "2020"}, {}, "", 2},
+      {"32-bit 2010 offered, 64-bit edition", View::Native64, 64, {}, {"2010"}, "", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    registry.SetView(View::Native64);
+    UseMachine("empty_machine.reg");
+    for (const std::string& year : c.x64) AddRelease(std::stoi(year), "C:\\CAD" + year);
+    for (const std::string& year : c.x86) {
+      ASSERT_TRUE(platform::ImportRegText(registry, "REGEDIT4\n[" + x86 + "R" + year + "\\ACAD-0001:804]\n"
+                                                    "\"AcadLocation\"=\"C:\\\\CAD" + year + "\"\n"
+                                                    "\"ProductName\"=\"AutoCAD " + year + "\"\n"));
+    }
+    registry.SetView(c.view);
+    registry.writes.clear();
+    Run(c.bits, [&](Dlg_Setup&, HeadlessDialog& window) {
+      // Told before the user can do anything.
+      if (!*c.told) {
+        EXPECT_TRUE(window.boxes.empty()) << window.boxes.front().text;
+        EXPECT_TRUE(window.IsEnabled(SetupControl::InstallButton));
+        return;
+      }
+      ASSERT_EQ(window.boxes.size(), 1u);
+      EXPECT_NE(window.boxes[0].text.find(c.told), std::string::npos) << window.boxes[0].text;
+      EXPECT_EQ(window.boxes[0].caption, "V-软件安装");
+      EXPECT_EQ(window.boxes[0].type, platform::kMbOk);
+      EXPECT_FALSE(window.IsEnabled(SetupControl::InstallButton));
+      EXPECT_TRUE(window.IsVisible(SetupControl::FolderField)) << "the selection view stays";
+    });
+    EXPECT_TRUE(registry.writes.empty());
+    EXPECT_EQ(registry.OpenHandleCount(), 0u);
+    // The catalogue holds what this edition's scan found, and no more.
+    std::size_t catalogued = 0;
+    for (const CStringList& folders : setup->acadFolders) catalogued += folders.size();
+    EXPECT_EQ(catalogued, c.catalogued);
+  }
+}
+
 TEST_F(SetupDialogTest, InstallButtonFollowsTheTicks) {
   AddRelease(2010, "C:\\CAD2010");
   AddRelease(2011, "C:\\CAD2011");
