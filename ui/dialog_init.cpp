@@ -63,15 +63,18 @@ bool Dlg_Setup::OnInitDialog() {
   }
   UpdateData(false);
   UpdateInstallButton();
+  return true;
+}
 
-  // No box can be ticked: say why, before the user looks for one.
+void Dlg_Setup::OnShown() {
+  // No box can be ticked: say why, over the dialog, before the user looks
+  // for one.
   bool offered = false;
   for (const int flag : selectionFlags) offered = offered || flag != 0;
   if (!offered) {
     MessageBox(NothingToOfferText(setup_.EditionBits(), setup_.ReleasesForOtherEdition()), kSetupCaption,
                platform::kMbOk);
   }
-  return true;
 }
 
 void Dlg_Setup::UpdateInstallButton() {

@@ -84,6 +84,7 @@ class Dlg_Setup : public CDialog {
 
   void DoDataExchange(CDataExchange* pDX) override;
   bool OnInitDialog() override;
+  void OnShown() override;
   void OnOK() override;
   void OnCancel() override;
   platform::GdiObject OnCtlColor(CDC* dc, CWnd* wnd, unsigned ctlColor) override;

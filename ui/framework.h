@@ -201,6 +201,7 @@ class CDialog : public CWnd, public platform::MessageOwner, private platform::Di
   int DoModal();
 
   virtual bool OnInitDialog();  // the first write of the members
+  virtual void OnShown() {}     // once, when the dialog is first on the screen
   virtual void OnOK();          // read the controls, end with 1
   virtual void OnCancel();      // end with 2
   virtual void DoDataExchange(CDataExchange* pDX);
@@ -230,6 +231,7 @@ class CDialog : public CWnd, public platform::MessageOwner, private platform::Di
 
  private:
   bool OnWindowInit(platform::DialogWindow& window) override;
+  void OnWindowShown(platform::DialogWindow&) override { OnShown(); }
   void OnWindowCommand(int id, int code) override;
   platform::GdiObject OnWindowCtlColor(platform::DeviceContext& dc, int id, int kind) override;
   void OnWindowGone() override;

@@ -93,6 +93,24 @@ class Win32DeviceContext final : public DeviceContext {
   HDC dc_;
 };
 
+// Keyboard and mouse messages, the client's and the frame's.
+bool IsInput(UINT message) {
+  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+}
+
+// Keys typed and clicks made while a command ran without looking at its
+// messages: a box shown now would take them as its answer.
+void DropQueuedInput() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+  }
+  while (PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+  }
+  while (PeekMessageW(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
+  }
+}
+
 class Win32DialogWindow final : public DialogWindow {
  public:
   explicit Win32DialogWindow(HWND dialog) : dialog_(dialog) {}
@@ -175,10 +193,24 @@ class Win32DialogWindow final : public DialogWindow {
   }
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
+    DropQueuedInput();
     return MessageBoxW(dialog_, Widen(text, kProgramCodePage).data(), Widen(caption, kProgramCodePage).data(), type);
   }
 
   void End(int result) override { EndDialog(dialog_, result); }
+
+  void PumpMessages() override {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(message.wParam));  // for the modal loop to see
+        return;
+      }
+      if (IsInput(message.message)) continue;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
   Graphics& Gdi() override { return TheGraphics(); }
   std::uintptr_t NativeHandle() override { return reinterpret_cast<std::uintptr_t>(dialog_); }
 

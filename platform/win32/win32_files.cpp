@@ -18,6 +18,22 @@ void Fill(const WIN32_FIND_DATAA& data, FindEntry* entry) {
   entry->attributes = data.dwFileAttributes;
 }
 
+// One copy on a worker thread: its result and its error come back here.
+struct CopyJob {
+  const char* from;
+  const char* to;
+  bool failIfExists;
+  BOOL copied;
+  DWORD error;
+};
+
+DWORD WINAPI RunCopy(void* parameter) {
+  CopyJob* job = static_cast<CopyJob*>(parameter);
+  job->copied = CopyFileA(job->from, job->to, job->failIfExists ? TRUE : FALSE);
+  job->error = job->copied ? ERROR_SUCCESS : GetLastError();
+  return 0;
+}
+
 class Win32FileSystem final : public FileSystem {
  public:
   std::string ModulePath() override {
@@ -48,7 +64,21 @@ class Win32FileSystem final : public FileSystem {
   }
 
   bool Copy(const std::string& from, const std::string& to, bool failIfExists) override {
-    return CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+    if (!waitHook_) return CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+    // With a window waiting: the copy runs on a thread of its own while
+    // this one calls the hook whenever a message arrives, so the window
+    // repaints and is never taken for hung, however long the copy takes.
+    CopyJob job{from.c_str(), to.c_str(), failIfExists, FALSE, ERROR_SUCCESS};
+    const HANDLE worker = CreateThread(nullptr, 0, RunCopy, &job, 0, nullptr);
+    if (!worker) {
+      RunCopy(&job);  // no thread to be had: copied here, as without a hook
+    } else {
+      while (MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) waitHook_();
+      CloseHandle(worker);
+    }
+    waitHook_();
+    SetLastError(job.error);  // the copy's, from the thread that made it
+    return job.copied != FALSE;
   }
 
   unsigned long GetAttributes(const std::string& path) override { return GetFileAttributesA(path.c_str()); }

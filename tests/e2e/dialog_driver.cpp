@@ -28,6 +28,13 @@
 //                                     static, which takes its bitmap's size
 //   controls [box]                    every child of the dialog (or the box)
 //   click <id>                        BM_CLICK, then wait for the dialog to settle
+//                                     (a new window, or the dialog enabled and
+//                                     answering again)
+//   post-click <id>                   BM_CLICK, without waiting
+//   wait-progress <id> <seconds>      a progress bar's position, once past 0
+//   responsive <ms>                   the dialog answers within the time and is
+//                                     not taken for hung
+//   wait-visible <id> <seconds>       until the control is visible
 //   settext <id> <text>               WM_SETTEXT
 //   key <id> RETURN|ESCAPE|SPACE      focus the control, then press the key
 //   close                             the close box (SC_CLOSE)
@@ -282,6 +289,10 @@ class Driver {
         {"controls", [this](const Args& a) { Controls(a); }},
         {"click", [this](const Args& a) { Click(a); }},
         {"settext", [this](const Args& a) { SetText(a); }},
+        {"post-click", [this](const Args& a) { PostClick(a); }},
+        {"wait-progress", [this](const Args& a) { WaitProgress(a); }},
+        {"responsive", [this](const Args& a) { Responsive(a); }},
+        {"wait-visible", [this](const Args& a) { WaitVisible(a); }},
         {"key", [this](const Args& a) { Key(a); }},
         {"close", [this](const Args& a) { Close(a); }},
         {"wait-box", [this](const Args& a) { WaitBox(a); }},
@@ -514,7 +525,9 @@ class Driver {
       for (HWND h : VisibleWindowsOf(pid_))
         if (!known.count(h)) return;
       DWORD_PTR r = 0;
-      if (SendMessageTimeoutW(dialog_, WM_NULL, 0, 0, SMTO_NORMAL, 200, &r)) {
+      // A dialog that answers while disabled is still running a command
+      // (the install handles its messages as it goes).
+      if (SendMessageTimeoutW(dialog_, WM_NULL, 0, 0, SMTO_NORMAL, 200, &r) && IsWindowEnabled(dialog_)) {
         if (++answered == 2) return;
         Sleep(50);
       } else {
@@ -531,6 +544,50 @@ class Driver {
     PostMessageW(h, BM_CLICK, 0, 0);
     Settle(before, "click " + a[1]);
     Print("click " + a[1] + " ok");
+  }
+
+  // BM_CLICK posted, without waiting for what it starts.
+  void PostClick(const Args& a) {
+    Want(a, 1, "post-click <id>");
+    PostMessageW(Reachable(a[1], "post-click " + a[1]), BM_CLICK, 0, 0);
+    Print("post-click " + a[1] + " ok");
+  }
+
+  // A progress bar's position, once it is past its start.
+  void WaitProgress(const Args& a) {
+    Want(a, 2, "wait-progress <id> <seconds>");
+    HWND h = Control(a[1]);
+    const DWORD limit = static_cast<DWORD>(Number(a[2], "seconds")) * 1000, start = GetTickCount();
+    for (;;) {
+      DWORD_PTR position = 0;
+      if (SendMessageTimeoutW(h, WM_USER + 8 /* PBM_GETPOS */, 0, 0, SMTO_NORMAL, 1000, &position) && position > 0) {
+        Print("progress " + a[1] + " pos=" + std::to_string(position));
+        return;
+      }
+      if (GetTickCount() - start > limit) Fail("wait-progress " + a[1] + ": the bar did not move");
+      Sleep(5);
+    }
+  }
+
+  // The dialog's thread answers a message within the time, and the system
+  // does not take the program for hung.
+  void Responsive(const Args& a) {
+    Want(a, 1, "responsive <ms>");
+    DWORD_PTR r = 0;
+    if (!SendMessageTimeoutW(dialog_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(Number(a[1], "ms")), &r))
+      Fail("responsive: the dialog did not answer within " + a[1] + " ms");
+    if (IsHungAppWindow(dialog_)) Fail("responsive: the system takes the dialog for hung");
+    Print(std::string("responsive ok enabled=") + (IsWindowEnabled(dialog_) ? "1" : "0"));
+  }
+
+  void WaitVisible(const Args& a) {
+    Want(a, 2, "wait-visible <id> <seconds>");
+    const DWORD limit = static_cast<DWORD>(Number(a[2], "seconds")) * 1000, start = GetTickCount();
+    while (!IsWindowVisible(Control(a[1]))) {
+      if (GetTickCount() - start > limit) Fail("wait-visible " + a[1] + ": still hidden");
+      Sleep(20);
+    }
+    Print("visible " + a[1]);
   }
 
   void SetText(const Args& a) {

@@ -102,6 +102,34 @@ class InstallTest : public ::testing::Test {
   HeadlessDialog* window_ = nullptr;
 };
 
+// Copies that take their time (a slow share): the window repaints as they
+// run, and no key, click or close box reaches the dialog until the
+// completion view; Cancel is grey from the copy on.
+TEST_F(InstallTest, WhileTheInstallRunsTheWindowRepaintsAndTakesNoInput) {
+  Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
+    int copies = 0;
+    files.onCopy = [&](const std::string&) {
+      ++copies;
+      EXPECT_FALSE(window.IsEnabled(0));
+      EXPECT_FALSE(window.IsEnabled(SetupControl::CancelButton));
+      window.PressEscape();
+      window.PressCloseBox();
+      window.PressEnter(SetupControl::InstallButton);
+      EXPECT_FALSE(window.Click(SetupControl::CancelButton));
+    };
+    const int paintsBefore = window.pumps;
+    Install(window, "D:\\Tools");
+    files.onCopy = nullptr;
+    EXPECT_GT(copies, 3);
+    EXPECT_EQ(window.droppedInput, 4 * copies);
+    EXPECT_GE(window.pumps - paintsBefore, copies) << "a repaint at least once per copy";
+    EXPECT_FALSE(window.Ended());
+    EXPECT_TRUE(window.IsEnabled(0)) << "input comes back with the completion view";
+    EXPECT_TRUE(window.IsVisible(SetupControl::DoneMessage));
+    EXPECT_EQ(dlg.exitCode, SetupExit::Installed);
+  });
+}
+
 // A hidden file in the target folder, as a desktop.ini of the package
 // leaves it after the first install, does not block the next one.
 TEST_F(InstallTest, HiddenAndSystemDestinationsAreReplacedOnReinstall) {
