@@ -8,6 +8,7 @@
 #include "platform/processes.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
+#include "platform/text.h"
 #include "platform/window.h"
 
 // One translation unit, so they are made in this order and destroyed in
@@ -53,6 +54,9 @@ void __verbose_terminate_handler() { std::abort(); }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   RestrictDllSearch();
+  // Paths and registry texts come in the system's code page; so must the
+  // byte rules that cut and case them.
+  platform::SetCodePage(platform::SystemCodePage());
   AfxWinMain();
   // No exit code of the program's own.
   return 0;
