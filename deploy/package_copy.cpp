@@ -5,6 +5,7 @@
 
 #include "deploy/package_folder.h"
 #include "platform/files.h"
+#include "platform/message_text.h"
 #include "platform/text.h"
 #include "platform/window.h"
 
@@ -29,12 +30,12 @@ bool IsExcluded(const std::string& name) {
 
 std::string CopyFailureText(const std::string& destination) {
   // Joined rather than formatted: a path may hold a '%'.
-  return "拷贝文件 " + destination +
+  return "拷贝文件 " + platform::SystemText(destination) +
          " 失败，可能原因如下：\n\n1、AutoCAD未关闭\n\n2、系统权限未开放，请以管理者权限登陆系统";
 }
 
 std::string ListingFailureText(const std::string& packageFolder) {
-  return "读取安装文件夹 " + packageFolder + " 失败，其中的文件未能全部拷贝。\n\n选择“重试”将重新读取并拷贝。";
+  return "读取安装文件夹 " + platform::SystemText(packageFolder) + " 失败，其中的文件未能全部拷贝。\n\n选择“重试”将重新读取并拷贝。";
 }
 
 // Said below the failure text when the path can never fit: retrying cannot
@@ -43,6 +44,12 @@ const char kTooLongNote[] = "\n\n路径超过259个字符，无法拷贝：选�
 
 // Said below it when APPDATA is not set: the settings file has nowhere to
 // go, and any folder guessed instead would not be the user's.
+// Said below it for a package file whose name this system's code page
+// cannot carry: no narrow call can name it, so it can never be copied.
+const char kNameNotInCodePageNote[] =
+    "\n\n文件名含有本系统代码页无法表示的字符（显示为“?”），无法拷贝：请将其改名，"
+    "或在控制面板的“区域”设置中将非Unicode程序的语言设为该名称的语言。选择“重试”将跳过此文件。";
+
 const char kNoSettingsFolderNote[] = "\n\n未设置APPDATA，用户设置文件夹未知，无法拷贝：选择“重试”将跳过此文件。";
 
 }  // namespace
@@ -104,6 +111,14 @@ bool CPackageCopy::CopyDataFolder() {
         if (entry.name == "." || entry.name == ".." || (entry.attributes & platform::kAttrDirectory)) continue;
         if (platform::FindChar(entry.name, '.') == platform::npos) continue;
         if (IsExcluded(entry.name)) continue;
+        if (entry.nameError != 0) {
+          // Told, naming the file as best the code page can; never skipped
+          // in silence, which would install the package in part.
+          bool abort = false;
+          AskRetry(targetFolder + "\\" + entry.name, &abort, kNameNotInCodePageNote);
+          if (abort) return false;
+          continue;
+        }
         if (!CopyPackageFile(packageFolder, entry.name)) return false;
       }
     }

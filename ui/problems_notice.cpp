@@ -4,26 +4,37 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/message_text.h"
 
 namespace {
+
+// A place and its item as the user reads them: both in the system's code
+// page, so marked as such for the box.
+std::string Where(const SetupProblem& problem) {
+  return platform::SystemText(problem.place + (problem.item.empty() ? "" : "\\" + problem.item));
+}
 
 std::string Describe(const SetupProblem& problem) {
   std::string line = problem.year ? "[" + std::to_string(problem.year) + "] " : std::string();
   switch (problem.kind) {
     case SetupProblem::RegistryWrite:
-      line += "注册表未写入：" + problem.place + (problem.item.empty() ? "" : "\\" + problem.item);
+      line += "注册表未写入：" + Where(problem);
       break;
     case SetupProblem::FileCopy:
-      line += "文件未复制：" + problem.place;
+      line += "文件未复制：" + platform::SystemText(problem.place);
       break;
     case SetupProblem::RegistryRead:
-      line += "注册表未能读取，保持原样：" + problem.place + (problem.item.empty() ? "" : "\\" + problem.item);
+      line += "注册表未能读取，保持原样：" + Where(problem);
       break;
     case SetupProblem::ScanRead:
-      line += "注册表未能读取，其下的AutoCAD可能未被找到：" + problem.place + (problem.item.empty() ? "" : "\\" + problem.item);
+      line += "注册表未能读取，其下的AutoCAD可能未被找到：" + Where(problem);
       break;
     case SetupProblem::TextTooLong:
-      line += "路径过长，未写入：" + problem.place + (problem.item.empty() ? "" : "（" + problem.item + "）");
+      line += "路径过长，未写入：" + platform::SystemText(problem.place) +
+              (problem.item.empty() ? "" : "（" + platform::SystemText(problem.item) + "）");
+      break;
+    case SetupProblem::NameNotInCodePage:
+      line += "其下有名称无法以本系统代码页表示的项，未能处理：" + Where(problem);
       break;
   }
   if (problem.error != 0) line += "（错误 " + std::to_string(problem.error) + "）";
@@ -38,12 +49,13 @@ bool IsInUse(const SetupProblem& problem) { return problem.error == platform::Fi
 std::string DescribeProblems(const SetupProblems& problems) {
   if (problems.empty()) return std::string();
   std::string text = "安装已完成，但以下 " + std::to_string(problems.size()) + " 项未能完成：\n\n";
-  bool denied = false, inUse = false, tooLong = false;
+  bool denied = false, inUse = false, tooLong = false, foreignName = false;
   for (std::size_t i = 0; i < problems.size(); ++i) {
     const SetupProblem& problem = problems[i];
     denied = denied || IsAccessDenied(problem);
     inUse = inUse || IsInUse(problem);
     tooLong = tooLong || problem.kind == SetupProblem::TextTooLong;
+    foreignName = foreignName || problem.kind == SetupProblem::NameNotInCodePage;
     if (i < kProblemsListed) text += Describe(problem) + "\n";
   }
   if (problems.size() > kProblemsListed) {
@@ -56,5 +68,9 @@ std::string DescribeProblems(const SetupProblems& problems) {
   }
   if (inUse) text += "\n文件正被使用（错误 32）：请先关闭AutoCAD。";
   if (tooLong) text += "\n路径过长：请选择较短的安装路径。";
+  if (foreignName) {
+    text += "\n名称无法以本系统代码页表示（错误 1113）：请在控制面板的“区域”设置中，将非Unicode程序的语言"
+            "设为该名称的语言（如中文(简体)），或将其改名，然后重新运行SetUp.exe。";
+  }
   return text;
 }

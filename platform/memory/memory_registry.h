@@ -15,7 +15,11 @@
 //  - deleting a key that has sub-keys fails with AccessDenied;
 //  - a value read into a buffer that is too small gives MoreData and copies
 //    nothing;
-//  - handles of a deleted key fail further calls (ERROR_KEY_DELETED).
+//  - handles of a deleted key fail further calls (ERROR_KEY_DELETED);
+//  - a sub-key name the code page in force cannot carry enumerates as
+//    NoUnicodeTranslation: names are kept in the code page they were
+//    written in, and one beyond ASCII, read back under another, counts as
+//    such (platform/memory/foreign_names.h).
 // Chosen operations on chosen keys can be made to fail (FailOn), and a key
 // can be made a link to another (AddLink), so that a tree can loop.
 #pragma once

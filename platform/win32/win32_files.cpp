@@ -1,9 +1,12 @@
-// The system's file system through kernel32's narrow-character calls.
+// The system's file system through kernel32's narrow-character calls;
+// listings use the wide calls, so that a name the ANSI code page cannot
+// carry is told rather than given with '?' in it as if it named a file.
 #include <windows.h>
 
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/win32/win32_text.h"
 
 namespace platform {
 namespace {
@@ -12,9 +15,9 @@ FindHandle FromHandle(HANDLE handle) {
   return handle == INVALID_HANDLE_VALUE ? kNoFind : reinterpret_cast<FindHandle>(handle);
 }
 
-void Fill(const WIN32_FIND_DATAA& data, FindEntry* entry) {
+void Fill(const WIN32_FIND_DATAW& data, FindEntry* entry) {
   if (!entry) return;
-  entry->name = data.cFileName;
+  entry->nameError = NarrowName(data.cFileName, static_cast<int>(wcslen(data.cFileName)), &entry->name);
   entry->attributes = data.dwFileAttributes;
 }
 
@@ -30,15 +33,16 @@ class Win32FileSystem final : public FileSystem {
   }
 
   FindHandle FindFirst(const std::string& pattern, FindEntry* entry) override {
-    WIN32_FIND_DATAA data = {};
-    const HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    WIN32_FIND_DATAW data = {};
+    // The pattern converted as FindFirstFileA converts it.
+    const HANDLE find = FindFirstFileW(ToWide(pattern, CP_ACP).data(), &data);
     if (find != INVALID_HANDLE_VALUE) Fill(data, entry);
     return FromHandle(find);
   }
 
   bool FindNext(FindHandle find, FindEntry* entry) override {
-    WIN32_FIND_DATAA data = {};
-    if (!FindNextFileA(reinterpret_cast<HANDLE>(find), &data)) return false;
+    WIN32_FIND_DATAW data = {};
+    if (!FindNextFileW(reinterpret_cast<HANDLE>(find), &data)) return false;
     Fill(data, entry);
     return true;
   }
