@@ -4,6 +4,7 @@
 
 #include "deploy/package_folder.h"
 #include "platform/memory/memory_files.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/scripted_owner.h"
 
 using platform::MemoryFileSystem;
@@ -94,6 +95,15 @@ TEST_F(PackageFolderTest, ProgramPathIsCutAtItsLastRealBackslash) {
   files.SetModulePath("D:\\乗\\乗.exe");
   files.AddFolder("D:\\乗\\Data");
   EXPECT_EQ(Find(), "D:\\乗\\Data");
+
+  // On a UTF-8 system "D:\批打印\SetUp.exe": the last byte of "印" (0xB0)
+  // is no lead byte there, and the backslash after it is one.
+  testing_support::ScopedCodePage page(platform::CodePageId::Utf8);
+  const std::string folder = "D:\\\xE6\x89\xB9\xE6\x89\x93\xE5\x8D\xB0";
+  PlaceProgram(folder);
+  files.AddFolder(folder + "\\Data");
+  EXPECT_EQ(Find(), folder + "\\Data");
+  EXPECT_TRUE(owner.shown.empty()) << owner.shown[0].text;
 }
 
 TEST_F(PackageFolderTest, WithoutAProgramPathNothingIsGuessed) {
