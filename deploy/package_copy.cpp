@@ -42,14 +42,14 @@ std::string ListingFailureText(const std::string& packageFolder) {
 // help, so Retry goes on as Ignore does.
 const char kTooLongNote[] = "\n\n路径超过259个字符，无法拷贝：选择“重试”将跳过此文件。";
 
-// Said below it when APPDATA is not set: the settings file has nowhere to
-// go, and any folder guessed instead would not be the user's.
 // Said below it for a package file whose name this system's code page
 // cannot carry: no narrow call can name it, so it can never be copied.
 const char kNameNotInCodePageNote[] =
     "\n\n文件名含有本系统代码页无法表示的字符（显示为“?”），无法拷贝：请将其改名，"
     "或在控制面板的“区域”设置中将非Unicode程序的语言设为该名称的语言。选择“重试”将跳过此文件。";
 
+// Said below it when APPDATA is not set: the settings file has nowhere to
+// go, and any folder guessed instead would not be the user's.
 const char kNoSettingsFolderNote[] = "\n\n未设置APPDATA，用户设置文件夹未知，无法拷贝：选择“重试”将跳过此文件。";
 
 }  // namespace

@@ -22,5 +22,6 @@ int GetPathKind(platform::FileSystem& files, std::string path);
 // from the working directory: the program folder's "Data" sub-folder when
 // there is one, else the program folder itself when the sentinel module
 // lies in it. When neither is there, tells the user that the Data folder is
-// missing (OK box), and returns false; `folder` then holds nothing useful.
+// missing (OK box), or that the program's path is one the system's code
+// page cannot carry, and returns false; `folder` then holds nothing useful.
 bool FindPackageFolder(platform::FileSystem& files, platform::MessageOwner& owner, std::string& folder);

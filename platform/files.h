@@ -62,7 +62,8 @@ class FileSystem {
   virtual ~FileSystem() = default;
 
   // GetModuleFileNameA(null): the running program's full path; empty on
-  // failure or when the path does not fit 260 characters.
+  // failure or when the path does not fit 260 characters, and empty with
+  // LastError NoUnicodeTranslation when the ANSI code page cannot carry it.
   virtual std::string ModulePath() = 0;
 
   // FindFirstFileA / FindNextFileA / FindClose: `pattern` is a folder

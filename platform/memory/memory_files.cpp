@@ -259,6 +259,10 @@ bool MemoryFileSystem::Fails(Op op, const std::vector<std::string>& parts) {
 std::string MemoryFileSystem::ModulePath() {
   Count(Op::ModulePath);
   if (Fails(Op::ModulePath, {})) return std::string();
+  if (!CarriedByCodePage(modulePath_, modulePathCodePage_)) {
+    Fail(FileError::NoUnicodeTranslation);
+    return std::string();
+  }
   // As the system's implementation: a path longer than MAX_PATH characters
   // would come back cut, so it counts as none.
   if (modulePath_.size() > kModulePathLimit) {

@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace platform {
 
@@ -62,7 +63,11 @@ class MemoryFileSystem final : public FileSystem {
   // Setting the scene. Paths as for the operations; a malformed path or a
   // clash with an existing entry throws std::invalid_argument (a fault of
   // the test, not of the code under test).
-  void SetModulePath(const std::string& path) { modulePath_ = path; }
+  // The path is kept in the code page in force (foreign_names.h).
+  void SetModulePath(const std::string& path) {
+    modulePath_ = path;
+    modulePathCodePage_ = CurrentCodePage();
+  }
   void SetEnvironment(const std::string& name, const std::string& value);
   // Where relative paths start; "C:\" at first. The folder must exist.
   void SetCurrentFolder(const std::string& folder);
@@ -125,6 +130,7 @@ class MemoryFileSystem final : public FileSystem {
   std::map<std::string, std::unique_ptr<Node>> drives_;  // by upper-cased "X:"
   std::vector<std::string> current_;                      // current folder's parts, drive first
   std::string modulePath_;
+  unsigned int modulePathCodePage_ = 0;
   std::map<std::string, std::pair<std::string, std::string>> environment_;  // upper-cased name -> name, value
   std::map<FindHandle, Listing> finds_;
   FindHandle nextFind_ = 0x2000;

@@ -26,10 +26,19 @@ class Win32FileSystem final : public FileSystem {
   std::string ModulePath() override {
     // MAX_PATH characters and the zero; a longer path comes back cut and
     // without its zero on older systems, so it counts as no path at all.
-    char path[MAX_PATH + 1] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
-    if (length == 0 || length >= sizeof(path)) return std::string();
-    return std::string(path, length);
+    // Read wide: a folder name the code page cannot carry would come back
+    // with '?' in it, a path to nowhere.
+    wchar_t wide[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, wide, MAX_PATH + 1);
+    if (length == 0 || length >= MAX_PATH + 1) return std::string();
+    std::string path;
+    if (NarrowName(wide, static_cast<int>(length), &path) != 0) {
+      SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+      return std::string();
+    }
+    // No more bytes than GetModuleFileNameA would give.
+    if (path.size() >= MAX_PATH + 1) return std::string();
+    return path;
   }
 
   FindHandle FindFirst(const std::string& pattern, FindEntry* entry) override {

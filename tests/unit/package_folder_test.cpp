@@ -106,6 +106,19 @@ TEST_F(PackageFolderTest, ProgramPathIsCutAtItsLastRealBackslash) {
   EXPECT_TRUE(owner.shown.empty()) << owner.shown[0].text;
 }
 
+// A program folder whose name the code page cannot carry (Chinese, on a
+// code page 1252 system) is told as such, not as a missing Data folder.
+TEST_F(PackageFolderTest, AProgramFolderTheCodePageCannotCarryIsTold) {
+  PlaceProgram("D:\\批打印");  // written on a CP936 system
+  files.AddFolder("D:\\批打印\\Data");
+  testing_support::ScopedCodePage page(platform::CodePageId::Western);
+  EXPECT_EQ(Find(), "<none>");
+  ASSERT_EQ(owner.shown.size(), 1u);
+  EXPECT_EQ(owner.shown[0].text,
+            "SetUp.exe所在文件夹的名称含有本系统代码页无法表示的字符，无法读取安装所需的Data文件夹 !\n\n"
+            "请将安装文件解压到名称只含英文字母和数字的文件夹（如 D:\\Setup）后再执行SetUp.exe !");
+}
+
 TEST_F(PackageFolderTest, WithoutAProgramPathNothingIsGuessed) {
   files.AddFolder("C:\\Data");  // what "\Data" would reach from the current drive
   files.FailOn(MemoryFileSystem::Op::ModulePath, "");
