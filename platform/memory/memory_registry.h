@@ -5,7 +5,7 @@
 //  - key and value names compare ignoring case and keep their case;
 //  - sub-keys enumerate sorted by their lower-cased names, as the system
 //    registry under Wine does ("_x" before "A"); double-byte names sort by
-//    their CP936 bytes where the system sorts by UTF-16, so tests keep
+//    their bytes where the system sorts by UTF-16, so tests keep
 //    Chinese names out of questions of order;
 //  - a key opened for reading takes no values (Wine, unlike Windows, lets
 //    it take new sub-keys; the setup never asks for that);
