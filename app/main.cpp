@@ -8,6 +8,7 @@
 #include "platform/processes.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
+#include "platform/text.h"
 #include "platform/window.h"
 
 // One translation unit, so they are made in this order and destroyed in
@@ -65,6 +66,9 @@ void __throw_bad_array_new_length() { std::abort(); }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   RestrictDllSearch();
+  // Paths and registry texts come in the system's code page; so must the
+  // byte rules that cut and case them.
+  platform::SetCodePage(platform::SystemCodePage());
   // How the run ended (engine/exit_codes.h), for a program that started it.
   return AfxWinMain();
 }

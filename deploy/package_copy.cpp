@@ -6,6 +6,7 @@
 
 #include "deploy/package_folder.h"
 #include "platform/files.h"
+#include "platform/message_text.h"
 #include "platform/text.h"
 #include "platform/window.h"
 
@@ -37,17 +38,23 @@ bool IsCopied(const platform::FindEntry& entry) {
 
 std::string CopyFailureText(const std::string& destination) {
   // Joined rather than formatted: a path may hold a '%'.
-  return "拷贝文件 " + destination +
+  return "拷贝文件 " + platform::SystemText(destination) +
          " 失败，可能原因如下：\n\n1、AutoCAD未关闭\n\n2、系统权限未开放，请以管理者权限登陆系统";
 }
 
 std::string ListingFailureText(const std::string& packageFolder) {
-  return "读取安装文件夹 " + packageFolder + " 失败，其中的文件未能全部拷贝。\n\n选择“重试”将重新读取并拷贝。";
+  return "读取安装文件夹 " + platform::SystemText(packageFolder) + " 失败，其中的文件未能全部拷贝。\n\n选择“重试”将重新读取并拷贝。";
 }
 
 // Said below the failure text when the path can never fit: retrying cannot
 // help, so Retry goes on as Ignore does.
 const char kTooLongNote[] = "\n\n路径超过259个字符，无法拷贝：选择“重试”将跳过此文件。";
+
+// Said below it for a package file whose name this system's code page
+// cannot carry: no narrow call can name it, so it can never be copied.
+const char kNameNotInCodePageNote[] =
+    "\n\n文件名含有本系统代码页无法表示的字符（显示为“?”），无法拷贝：请将其改名，"
+    "或在控制面板的“区域”设置中将非Unicode程序的语言设为该名称的语言。选择“重试”将跳过此文件。";
 
 // Said below it when APPDATA is not set: the settings file has nowhere to
 // go, and any folder guessed instead would not be the user's.
@@ -131,6 +138,16 @@ bool CPackageCopy::CopyDataFolder() {
           break;
         }
         if (!IsCopied(entry)) continue;
+        if (entry.nameError != 0) {
+          // Told, naming the file as best the code page can; never skipped
+          // in silence, which would install the package in part.
+          bool abort = false;
+          const std::string destination = targetFolder + "\\" + entry.name;
+          AskRetry(destination, &abort, kNameNotInCodePageNote);
+          if (abort) return false;
+          skippedFiles.push_back({SetupProblem::NameNotInCodePage, 0, destination, std::string(), entry.nameError});
+          continue;
+        }
         if (!CopyPackageFile(packageFolder, entry.name)) return false;
       }
     }

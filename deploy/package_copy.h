@@ -50,8 +50,9 @@ class CPackageCopy {
   // path buffer, which is never copied under a cut name, and the settings
   // file when APPDATA is not set, which is put nowhere else. Its box says
   // why, and Retry there skips the file as Ignore does, since retrying
-  // cannot help. False when the package folder is missing or the user
-  // aborted; true otherwise.
+  // cannot help. A file whose name the system's code page cannot carry is
+  // told the same way (no narrow call can name it). False when the package
+  // folder is missing or the user aborted; true otherwise.
   bool CopyDataFolder();
 
   std::string targetFolder;

@@ -10,6 +10,12 @@ namespace {
 const char kMissingDataText[] =
     "未找到安装所需的Data文件夹 !\n\n可能安装文件下载后没有解压，\n\n请解压后再执行SetUp.exe !";
 
+// The program's own folder has a name the system's code page cannot carry
+// (a Chinese folder on a Western system): no narrow call reaches its Data.
+const char kForeignProgramFolderText[] =
+    "SetUp.exe所在文件夹的名称含有本系统代码页无法表示的字符，无法读取安装所需的Data文件夹 !\n\n"
+    "请将安装文件解压到名称只含英文字母和数字的文件夹（如 D:\\Setup）后再执行SetUp.exe !";
+
 }  // namespace
 
 int GetPathKind(platform::FileSystem& files, std::string path) {
@@ -20,13 +26,15 @@ int GetPathKind(platform::FileSystem& files, std::string path) {
 }
 
 bool FindPackageFolder(platform::FileSystem& files, platform::MessageOwner& owner, std::string& folder) {
-  if (LocatePackageFolder(files, folder)) return true;
-  owner.ShowMessage(kMissingDataText, kSetupCaption, platform::kMbOk);
+  bool foreign = false;
+  if (LocatePackageFolder(files, folder, &foreign)) return true;
+  owner.ShowMessage(foreign ? kForeignProgramFolderText : kMissingDataText, kSetupCaption, platform::kMbOk);
   return false;
 }
 
-bool LocatePackageFolder(platform::FileSystem& files, std::string& folder) {
+bool LocatePackageFolder(platform::FileSystem& files, std::string& folder, bool* foreign) {
   const std::string program = files.ModulePath();
+  if (foreign) *foreign = program.empty() && files.LastError() == platform::FileError::NoUnicodeTranslation;
   // By characters: a Chinese folder name may end in a trail byte 0x5C.
   const std::size_t cut = platform::ReverseFindChar(program, '\\');
   // Without a full program path there is nothing to anchor on; looking

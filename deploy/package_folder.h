@@ -22,7 +22,9 @@ int GetPathKind(platform::FileSystem& files, std::string path);
 // from the working directory: the program folder's "Data" sub-folder when
 // there is one, else the program folder itself when the sentinel module
 // lies in it. When neither is there, tells the user that the Data folder is
-// missing (OK box), and returns false; `folder` then holds nothing useful.
+// missing (OK box), or that the program's path is one the system's code
+// page cannot carry, and returns false; `folder` then holds nothing useful.
 bool FindPackageFolder(platform::FileSystem& files, platform::MessageOwner& owner, std::string& folder);
-// The same without telling anybody.
-bool LocatePackageFolder(platform::FileSystem& files, std::string& folder);
+// The same without telling anybody; `*foreign` (when given) is set when the
+// program's own path is one the code page cannot carry.
+bool LocatePackageFolder(platform::FileSystem& files, std::string& folder, bool* foreign = nullptr);

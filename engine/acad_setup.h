@@ -46,6 +46,9 @@ struct SetupProblem {
     RegistryRead,   // a value that could not be read; left as it was
     ScanRead,       // a key or value the scan could not read: installations
                     // below it may be missing from the catalogue
+    NameNotInCodePage,  // a sub-key of `place` whose name the system's code
+                        // page cannot carry (NoUnicodeTranslation): what lies
+                        // below it was not handled
   };
   Kind kind;
   int year;             // release year, 0 when the problem belongs to none

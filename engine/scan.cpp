@@ -38,7 +38,11 @@ void NoteUnreadable(SetupProblems& problems, std::string keyPath, const std::str
   for (const SetupProblem& problem : problems) {
     if (problem.place == place && problem.item == item && problem.error == status) return;
   }
-  problems.push_back({SetupProblem::ScanRead, 0, place, item, status});
+  // A release or product key whose name the code page cannot carry.
+  const SetupProblem::Kind kind = status == platform::RegResult::NoUnicodeTranslation
+                                      ? SetupProblem::NameNotInCodePage
+                                      : SetupProblem::ScanRead;
+  problems.push_back({kind, 0, place, item, status});
 }
 
 }  // namespace

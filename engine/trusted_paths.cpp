@@ -68,11 +68,15 @@ std::string JoinKeyPath(const std::string& base, const std::string& name) {
 
 // The profiles below a key that cannot be opened, counted or listed would
 // silently not trust the folder: every such failure is reported, naming the
-// key. A key that is not there is no failure.
+// key. A key that is not there is no failure. A profile whose name this
+// system's code page cannot carry is reported under its parent, as a name
+// of its own kind: it can be neither named nor opened.
 void ReportUnreadable(const std::string& path, long status, SetupProblems* problems) {
   if (status == RegResult::Success || status == RegResult::FileNotFound || !problems) return;
   const std::string place = path.empty() ? "HKEY_CURRENT_USER" : "HKEY_CURRENT_USER\\" + path;
-  problems->push_back({SetupProblem::RegistryRead, 0, place, std::string(), status});
+  const SetupProblem::Kind kind =
+      status == RegResult::NoUnicodeTranslation ? SetupProblem::NameNotInCodePage : SetupProblem::RegistryRead;
+  problems->push_back({kind, 0, place, std::string(), status});
 }
 
 // ListSubkeys, reporting what it cannot read below `path` (the key's path

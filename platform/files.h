@@ -1,6 +1,7 @@
 // The file family: the file-system operations the package copy and the
 // support-file step need, shaped like the kernel32 / C run-time calls they
-// stand for. Paths are CP936 byte strings with backslashes.
+// stand for. Paths are byte strings in the system's ANSI code page
+// (platform/text.h) with backslashes.
 //
 // Two implementations: the system's (platform/win32) and an in-memory file
 // system (platform/memory) that keeps Windows' rules for tests.
@@ -43,12 +44,18 @@ constexpr long FileExists = 80;       // ERROR_FILE_EXISTS
 constexpr long InvalidName = 123;     // ERROR_INVALID_NAME
 constexpr long AlreadyExists = 183;   // ERROR_ALREADY_EXISTS
 constexpr long EnvVarNotFound = 203;  // ERROR_ENVVAR_NOT_FOUND
+constexpr long NoUnicodeTranslation = 1113;  // ERROR_NO_UNICODE_TRANSLATION
 }  // namespace FileError
 
-// One entry of a listing: the bare name and the attribute word.
+// One entry of a listing: the bare name and the attribute word. A name the
+// ANSI code page cannot carry (a Chinese file name on a code page 1252
+// system) comes with nameError NoUnicodeTranslation, and `name` as the
+// narrow call gives it, '?' for each character the code page lacks: it
+// names no file, and is for telling the user only.
 struct FindEntry {
   std::string name;
   unsigned long attributes = 0;
+  long nameError = 0;
 };
 
 using FindHandle = std::uintptr_t;
@@ -59,7 +66,8 @@ class FileSystem {
   virtual ~FileSystem() = default;
 
   // GetModuleFileNameA(null): the running program's full path; empty on
-  // failure or when the path does not fit 260 characters.
+  // failure or when the path does not fit 260 characters, and empty with
+  // LastError NoUnicodeTranslation when the ANSI code page cannot carry it.
   virtual std::string ModulePath() = 0;
 
   // FindFirstFileA / FindNextFileA / FindClose: `pattern` is a folder

@@ -8,7 +8,7 @@
 // Contract shared by every implementation:
 //  - a snapshot is a copy taken at one moment; processes that start or end
 //    later are not seen;
-//  - names are bare executable file names (no folder), CP936 bytes;
+//  - names are bare executable file names (no folder), in the ANSI code page;
 //  - every snapshot TakeSnapshot returns must be given to ReleaseSnapshot.
 #pragma once
 

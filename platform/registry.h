@@ -9,7 +9,8 @@
 //  - Results are Win32 error codes (RegResult::Success is 0).
 //  - Out-parameters are left untouched when a call fails.
 //  - Key and value names compare case-insensitively and keep their case.
-//  - Paths separate keys with a backslash; all text is CP936 bytes.
+//  - Paths separate keys with a backslash; all text is in the system's ANSI
+//    code page (platform/text.h).
 //  - Every handle an operation returns must be given back to CloseKey.
 #pragma once
 
@@ -35,6 +36,7 @@ constexpr long InvalidData = 13;      // ERROR_INVALID_DATA
 constexpr long InvalidParameter = 87; // ERROR_INVALID_PARAMETER
 constexpr long MoreData = 234;        // ERROR_MORE_DATA
 constexpr long NoMoreItems = 259;     // ERROR_NO_MORE_ITEMS
+constexpr long NoUnicodeTranslation = 1113;  // ERROR_NO_UNICODE_TRANSLATION
 }  // namespace RegResult
 
 // Value types, with the Win32 numbers.
@@ -89,7 +91,9 @@ class Registry {
   // order the registry enumerates (by name, ignoring case). `*nameLength`
   // is the buffer's capacity in bytes on entry and the name's length on
   // success. A name that does not fit gives MoreData; an index past the
-  // end NoMoreItems.
+  // end NoMoreItems. A name the ANSI code page cannot carry (a Chinese name
+  // on a code page 1252 system), which the narrow call would give with '?'
+  // in it and so name no key, gives NoUnicodeTranslation.
   virtual long EnumKey(RegKey key, unsigned long index, char* name,
                        unsigned long* nameLength) = 0;
 

@@ -10,7 +10,7 @@
 //  - the callback is called with kBffmInitialized once the browser's window
 //    exists and before the user can act; what it sends to that window is
 //    what the browser does (kBffmSetSelection selects a folder by path);
-//  - paths are CP936 (system code page) byte strings.
+//  - paths are byte strings in the system's ANSI code page.
 #pragma once
 
 #include <cstdint>

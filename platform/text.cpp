@@ -1,4 +1,4 @@
-// CP936 string operations; see text.h.
+// String operations by the ANSI code page's rules; see text.h.
 #include "platform/text.h"
 
 #include <cstdarg>
@@ -7,6 +7,10 @@
 
 namespace platform {
 namespace {
+
+unsigned int codePage_ = CodePageId::Chinese;
+
+bool IsContinuation(unsigned char byte) { return byte >= 0x80 && byte <= 0xBF; }
 
 // Double-byte letters of CP936 that have a partner of the other case in the
 // code page: [upperFirst, upperFirst + count) <-> [lowerFirst, ...).
@@ -33,13 +37,15 @@ void Store(std::string& text, std::size_t pos, unsigned short code) {
 }
 
 void ChangeCase(std::string& text, bool upper) {
+  // Only 936 has a table; elsewhere a character of more than one byte stays.
+  const bool doubleByteCase = codePage_ == CodePageId::Chinese;
   for (std::size_t pos = 0; pos < text.size();) {
     const std::size_t length = CharLength(text, pos);
     if (length == 1) {
       char& c = text[pos];
       if (upper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
       if (!upper && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    } else {
+    } else if (length == 2 && doubleByteCase) {
       const unsigned short code = Pair(text, pos);
       for (const CaseRange& range : kCaseRanges) {
         const unsigned short from = upper ? range.lowerFirst : range.upperFirst;
@@ -56,12 +62,41 @@ void ChangeCase(std::string& text, bool upper) {
 
 }  // namespace
 
-bool IsLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+void SetCodePage(unsigned int codePage) { codePage_ = codePage; }
+unsigned int CurrentCodePage() { return codePage_; }
 
-std::size_t CharLength(const std::string& text, std::size_t pos) {
-  if (IsLeadByte(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size()) return 2;
-  return 1;
+bool IsLeadByte(unsigned int codePage, unsigned char byte) {
+  switch (codePage) {
+    case CodePageId::Chinese:
+    case CodePageId::TraditionalChinese:
+    case CodePageId::Korean:
+      return byte >= 0x81 && byte <= 0xFE;
+    case CodePageId::Japanese:
+      return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    case CodePageId::Utf8:
+      return byte >= 0xC2 && byte <= 0xF4;
+    default:
+      return false;
+  }
 }
+
+bool IsLeadByte(unsigned char byte) { return IsLeadByte(codePage_, byte); }
+
+std::size_t CharLength(unsigned int codePage, const std::string& text, std::size_t pos) {
+  const unsigned char first = static_cast<unsigned char>(text[pos]);
+  if (!IsLeadByte(codePage, first)) return 1;
+  if (codePage != CodePageId::Utf8) return pos + 1 < text.size() ? 2 : 1;
+  // A sequence counts whole only with all its continuation bytes; a byte
+  // that starts none is one character, so no byte is ever skipped.
+  const std::size_t length = first < 0xE0 ? 2 : first < 0xF0 ? 3 : 4;
+  if (pos + length > text.size()) return 1;
+  for (std::size_t i = 1; i < length; ++i) {
+    if (!IsContinuation(static_cast<unsigned char>(text[pos + i]))) return 1;
+  }
+  return length;
+}
+
+std::size_t CharLength(const std::string& text, std::size_t pos) { return CharLength(codePage_, text, pos); }
 
 std::size_t FindChar(const std::string& text, char ch, std::size_t from) {
   for (std::size_t pos = from; pos < text.size(); pos += CharLength(text, pos)) {

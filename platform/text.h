@@ -1,11 +1,20 @@
-// The text family: operations on code-page-936 byte strings.
+// The text family: operations on byte strings of the system's ANSI code page.
 //
-// Every string of the program is a std::string of CP936 bytes. Positions and
-// lengths count bytes. Searches walk the string by characters, so the trail
-// byte of a double-byte character (which may be 0x5C, a backslash, or an
-// ASCII letter) is never taken for a character of its own. Case changes work
-// on characters too. The rules come from one table of the code page, which a
-// contract test holds against the system's own under Wine.
+// Every path and registry text the program handles is a std::string of bytes
+// in the ANSI code page the system has; the program's own texts are CP936.
+// Positions and lengths count bytes. Searches walk the string by characters,
+// so the trail byte of a double-byte character (which may be 0x5C, a
+// backslash, or an ASCII letter) is never taken for a character of its own.
+// Case changes work on characters too.
+//
+// The rules follow one code page, set once at start (SetCodePage; 936 until
+// then, the Win32 entry sets the system's): the double-byte pages 936, 950,
+// 932 and 949 with their lead-byte ranges, 65001 (UTF-8, whose multi-byte
+// sequences hold no byte below 0x80), and every other page as single-byte.
+// Only 936 cases double-byte letters, from a table of the code page; the
+// others change ASCII letters alone, so no other byte of a user's text is
+// ever changed. A contract test holds the rules against the system's own
+// under Wine, for 936 and 1252.
 #pragma once
 
 #include <cstddef>
@@ -15,12 +24,35 @@ namespace platform {
 
 constexpr std::size_t npos = std::string::npos;
 
-// True when `byte` starts a double-byte character in CP936 (0x81..0xFE).
-bool IsLeadByte(unsigned char byte);
+// Code pages with rules of their own.
+namespace CodePageId {
+constexpr unsigned int Chinese = 936;          // GBK, simplified Chinese
+constexpr unsigned int TraditionalChinese = 950;
+constexpr unsigned int Japanese = 932;
+constexpr unsigned int Korean = 949;
+constexpr unsigned int Western = 1252;         // a single-byte page
+constexpr unsigned int Utf8 = 65001;
+}  // namespace CodePageId
 
-// Length in bytes of the character that starts at `pos` (1 or 2; 1 for a
-// lead byte at the very end of the string).
+// The code page the rules below follow. Set once at start, before any text
+// is handled; tests set it around a case and put it back.
+void SetCodePage(unsigned int codePage);
+unsigned int CurrentCodePage();
+// The system's ANSI code page (GetACP), on Windows: what the entry sets.
+unsigned int SystemCodePage();
+
+// True when `byte` starts a character of more than one byte: in a
+// double-byte page a lead byte (936, 950, 949: 0x81..0xFE; 932: 0x81..0x9F
+// and 0xE0..0xFC), in UTF-8 the first byte of a multi-byte sequence
+// (0xC2..0xF4); never in a single-byte page.
+bool IsLeadByte(unsigned char byte);
+bool IsLeadByte(unsigned int codePage, unsigned char byte);
+
+// Length in bytes of the character that starts at `pos`: 1 or 2 in a
+// double-byte page (1 for a lead byte at the very end of the string), 1 to
+// 4 in UTF-8 (1 for a byte that starts no whole sequence), 1 otherwise.
 std::size_t CharLength(const std::string& text, std::size_t pos);
+std::size_t CharLength(unsigned int codePage, const std::string& text, std::size_t pos);
 
 // First / last position of the single-byte character `ch` at a character
 // boundary, or npos. `from` (Find) must be a character boundary.
@@ -33,9 +65,10 @@ std::size_t FindText(const std::string& text, const std::string& needle,
                      std::size_t from = 0);
 std::size_t ReverseFindText(const std::string& text, const std::string& needle);
 
-// Upper- / lower-casing by characters: ASCII letters and the code page's
-// double-byte letters (full-width Latin, Greek, Cyrillic, Roman numerals)
-// change case; every other character, Chinese ones included, stays.
+// Upper- / lower-casing by characters: ASCII letters, and in 936 the code
+// page's double-byte letters (full-width Latin, Greek, Cyrillic, Roman
+// numerals), change case; every other character, Chinese ones included,
+// stays, and so does every byte of 0x80 and above in the other pages.
 void MakeUpper(std::string& text);
 void MakeLower(std::string& text);
 std::string ToUpper(std::string text);

@@ -156,8 +156,10 @@ class DialogWindow {
   // dialog's small icon; false when it does not load.
   virtual bool SetSmallIcon(int iconId) = 0;
   // A modal message box owned by the dialog: the button pressed, 0 when it
-  // could not be shown. Keys and clicks still queued from before the box
-  // are dropped first: they were not meant for it.
+  // could not be shown. The text is the program's, with paths and names
+  // marked as system text (platform/message_text.h); the caption the
+  // program's. Keys and clicks still queued from before the box are
+  // dropped first: they were not meant for it.
   virtual int MessageBox(const std::string& text, const std::string& caption, unsigned type) = 0;
   // EndDialog: the modal run ends with `result` once the handler returns.
   virtual void End(int result) = 0;

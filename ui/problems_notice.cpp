@@ -6,36 +6,44 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/message_text.h"
 #include "platform/text.h"
 
 namespace {
 
-// A key path and a value or entry name below it, with one backslash
-// between them: the catalogue's key paths end in one already.
-std::string Place(const SetupProblem& problem) {
-  if (problem.item.empty()) return problem.place;
-  const bool separated = !problem.place.empty() &&
-                         platform::ReverseFindChar(problem.place, '\\') == problem.place.size() - 1;
-  return problem.place + (separated ? "" : "\\") + problem.item;
+// A place and its item as the user reads them, with one backslash between
+// them (the catalogue's key paths end in one already); both in the
+// system's code page, so marked as such for the box.
+std::string Where(const SetupProblem& problem) {
+  std::string where = problem.place;
+  if (!problem.item.empty()) {
+    const bool separated = !where.empty() && platform::ReverseFindChar(where, '\\') == where.size() - 1;
+    where += (separated ? "" : "\\") + problem.item;
+  }
+  return platform::SystemText(where);
 }
 
 std::string Describe(const SetupProblem& problem) {
   std::string line = problem.year ? "[" + std::to_string(problem.year) + "] " : std::string();
   switch (problem.kind) {
     case SetupProblem::RegistryWrite:
-      line += "注册表未写入：" + Place(problem);
+      line += "注册表未写入：" + Where(problem);
       break;
     case SetupProblem::FileCopy:
-      line += "文件未复制：" + problem.place;
+      line += "文件未复制：" + platform::SystemText(problem.place);
       break;
     case SetupProblem::RegistryRead:
-      line += "注册表未能读取，保持原样：" + Place(problem);
+      line += "注册表未能读取，保持原样：" + Where(problem);
       break;
     case SetupProblem::ScanRead:
-      line += "注册表未能读取，其下的AutoCAD可能未被找到：" + Place(problem);
+      line += "注册表未能读取，其下的AutoCAD可能未被找到：" + Where(problem);
       break;
     case SetupProblem::TextTooLong:
-      line += "路径过长，未写入：" + problem.place + (problem.item.empty() ? "" : "（" + problem.item + "）");
+      line += "路径过长，未写入：" + platform::SystemText(problem.place) +
+              (problem.item.empty() ? "" : "（" + platform::SystemText(problem.item) + "）");
+      break;
+    case SetupProblem::NameNotInCodePage:
+      line += "其下有名称无法以本系统代码页表示的项，未能处理：" + Where(problem);
       break;
   }
   if (problem.error != 0) line += "（错误 " + std::to_string(problem.error) + "）";
@@ -53,11 +61,12 @@ std::string DescribeProblems(const SetupProblems& problems) {
   // scan passes both reach (the 32-bit view gives them one key) is served
   // twice and fails twice the same way.
   std::vector<std::string> lines;
-  bool denied = false, inUse = false, tooLong = false;
+  bool denied = false, inUse = false, tooLong = false, foreignName = false;
   for (const SetupProblem& problem : problems) {
     denied = denied || IsAccessDenied(problem);
     inUse = inUse || IsInUse(problem);
     tooLong = tooLong || problem.kind == SetupProblem::TextTooLong;
+    foreignName = foreignName || problem.kind == SetupProblem::NameNotInCodePage;
     std::string line = Describe(problem);
     if (std::find(lines.begin(), lines.end(), line) == lines.end()) lines.push_back(std::move(line));
   }
@@ -73,5 +82,9 @@ std::string DescribeProblems(const SetupProblems& problems) {
   }
   if (inUse) text += "\n文件正被使用（错误 32）：请先关闭AutoCAD。";
   if (tooLong) text += "\n路径过长：请选择较短的安装路径。";
+  if (foreignName) {
+    text += "\n名称无法以本系统代码页表示（错误 1113）：请在控制面板的“区域”设置中，将非Unicode程序的语言"
+            "设为该名称的语言（如中文(简体)），或将其改名，然后重新运行SetUp.exe。";
+  }
   return text;
 }

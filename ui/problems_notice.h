@@ -10,6 +10,7 @@
 // twice the same way is one line.
 constexpr std::size_t kProblemsListed = 12;
 
-// The notice's text (CP936; the places in it are in the system code page).
+// The notice's text: CP936, the places in it in the system code page and
+// marked so (platform/message_text.h).
 // Empty when there are no problems.
 std::string DescribeProblems(const SetupProblems& problems);

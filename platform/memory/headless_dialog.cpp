@@ -1,6 +1,8 @@
 // The headless dialog; see headless_dialog.h.
 #include "platform/memory/headless_dialog.h"
 
+#include "platform/message_text.h"
+
 namespace platform {
 namespace {
 
@@ -225,7 +227,7 @@ bool HeadlessDialog::SetSmallIcon(int iconId) {
 }
 
 int HeadlessDialog::MessageBox(const std::string& text, const std::string& caption, unsigned type) {
-  boxes.push_back({text, caption, type});
+  boxes.push_back({PlainMessageText(text), caption, type, text});
   if (onBox) onBox(boxes.back());
   if (answers.empty()) return fallback;
   const int answer = answers.front();

@@ -61,9 +61,12 @@ struct SentMessage {
   std::intptr_t lParam;
 };
 
+// A message box as the user reads it (`text`), and as the program marked
+// its parts by code page (`marked`, platform/message_text.h).
 struct ShownBox {
   std::string text, caption;
   unsigned type;
+  std::string marked;
 };
 
 class HeadlessDialog final : public DialogWindow {

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/memory/foreign_names.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -22,7 +23,7 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-// The characters of a CP936 string, each as its one or two bytes.
+// The characters of a string, each as its bytes.
 std::vector<std::string> Characters(const std::string& text) {
   std::vector<std::string> characters;
   for (std::size_t pos = 0; pos < text.size();) {
@@ -106,6 +107,7 @@ struct MemoryFileSystem::Node {
   std::map<std::string, std::pair<std::string, std::string>> streams;  // upper-cased name -> name, content
   std::map<std::string, std::unique_ptr<Node>> children;               // by upper-cased name
   bool heldOpen = false;
+  unsigned int codePage = CurrentCodePage();  // the one `name` was written in
 };
 
 struct MemoryFileSystem::Parsed {
@@ -257,6 +259,10 @@ bool MemoryFileSystem::Fails(Op op, const std::vector<std::string>& parts) {
 std::string MemoryFileSystem::ModulePath() {
   Count(Op::ModulePath);
   if (Fails(Op::ModulePath, {})) return std::string();
+  if (!CarriedByCodePage(modulePath_, modulePathCodePage_)) {
+    Fail(FileError::NoUnicodeTranslation);
+    return std::string();
+  }
   // As the system's implementation: a path longer than MAX_PATH characters
   // would come back cut, so it counts as none.
   if (modulePath_.size() > kModulePathLimit) {
@@ -290,7 +296,14 @@ FindHandle MemoryFileSystem::FindFirst(const std::string& pattern, FindEntry* en
     }
   }
   for (const auto& child : folder->children) {
-    if (Matches(name, child.second->name)) listing.entries.push_back({child.second->name, child.second->attributes});
+    const Node& found = *child.second;
+    if (!Matches(name, found.name)) continue;
+    if (CarriedByCodePage(found.name, found.codePage)) {
+      listing.entries.push_back({found.name, found.attributes});
+    } else {
+      listing.entries.push_back(
+          {NarrowCallName(found.name, found.codePage), found.attributes, FileError::NoUnicodeTranslation});
+    }
   }
   if (listing.entries.empty()) return FailFind(FileError::FileNotFound);
 

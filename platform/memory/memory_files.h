@@ -4,8 +4,8 @@
 // Rules kept (the contract suite checks each against Win32):
 //  - paths are "X:\a\b" (drives appear as they are used), "\a" on the
 //    current folder's drive, or relative to the current folder; "/" also
-//    separates, "." and ".." are resolved; a trail byte 0x5C of a CP936
-//    character is part of its name, not a separator;
+//    separates, "." and ".." are resolved; a trail byte 0x5C of a
+//    double-byte character is part of its name, not a separator;
 //  - names compare ignoring case and keep their case; overwriting a file
 //    keeps the name it had;
 //  - a listing gives "." and ".." first (every folder but a drive root),
@@ -22,7 +22,11 @@
 //  - deleting refuses folders, read-only and held-open files;
 //  - the program's path comes back empty when it is longer than 260
 //    characters, as the system implementation gives it;
-//  - failures set LastError to the Win32 code Windows gives.
+//  - failures set LastError to the Win32 code Windows gives;
+//  - a name the code page in force cannot carry is listed with nameError
+//    NoUnicodeTranslation and '?' for each character beyond ASCII: names
+//    are kept in the code page they were written in, and one beyond ASCII,
+//    listed under another, counts as such (platform/memory/foreign_names.h).
 // Chosen operations on chosen paths can be made to fail (FailOn).
 #pragma once
 
@@ -33,6 +37,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace platform {
 
@@ -58,7 +63,11 @@ class MemoryFileSystem final : public FileSystem {
   // Setting the scene. Paths as for the operations; a malformed path or a
   // clash with an existing entry throws std::invalid_argument (a fault of
   // the test, not of the code under test).
-  void SetModulePath(const std::string& path) { modulePath_ = path; }
+  // The path is kept in the code page in force (foreign_names.h).
+  void SetModulePath(const std::string& path) {
+    modulePath_ = path;
+    modulePathCodePage_ = CurrentCodePage();
+  }
   void SetEnvironment(const std::string& name, const std::string& value);
   // Where relative paths start; "C:\" at first. The folder must exist.
   void SetCurrentFolder(const std::string& folder);
@@ -125,6 +134,7 @@ class MemoryFileSystem final : public FileSystem {
   std::map<std::string, std::unique_ptr<Node>> drives_;  // by upper-cased "X:"
   std::vector<std::string> current_;                      // current folder's parts, drive first
   std::string modulePath_;
+  unsigned int modulePathCodePage_ = 0;
   std::map<std::string, std::pair<std::string, std::string>> environment_;  // upper-cased name -> name, value
   std::map<FindHandle, Listing> finds_;
   FindHandle nextFind_ = 0x2000;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/memory/foreign_names.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -54,6 +55,7 @@ struct MemoryRegistry::Node : std::enable_shared_from_this<Node> {
   std::vector<Value> values;
   bool deleted = false;
   std::string link;  // a link's target path, as AddLink was given it; empty for a key
+  unsigned int codePage = CurrentCodePage();  // the one `name` was written in
 
   Value* FindValue(const char* valueName) {
     const std::string wanted = ToUpper(valueName ? valueName : "");
@@ -279,6 +281,7 @@ long MemoryRegistry::EnumKey(RegKey key, unsigned long index, char* name, unsign
   auto it = node->children.begin();
   std::advance(it, index);
   const std::string& childName = it->second->name;
+  if (!CarriedByCodePage(childName, it->second->codePage)) return RegResult::NoUnicodeTranslation;
   if (childName.size() + 1 > *nameLength) return RegResult::MoreData;
   std::memcpy(name, childName.c_str(), childName.size() + 1);
   *nameLength = static_cast<unsigned long>(childName.size());

@@ -5,7 +5,7 @@
 //  - key and value names compare ignoring case and keep their case;
 //  - sub-keys enumerate sorted by their lower-cased names, as the system
 //    registry under Wine does ("_x" before "A"); double-byte names sort by
-//    their CP936 bytes where the system sorts by UTF-16, so tests keep
+//    their bytes where the system sorts by UTF-16, so tests keep
 //    Chinese names out of questions of order;
 //  - a key opened for reading takes no values (Wine, unlike Windows, lets
 //    it take new sub-keys; the setup never asks for that);
@@ -15,7 +15,11 @@
 //  - deleting a key that has sub-keys fails with AccessDenied;
 //  - a value read into a buffer that is too small gives MoreData and copies
 //    nothing;
-//  - handles of a deleted key fail further calls (ERROR_KEY_DELETED).
+//  - handles of a deleted key fail further calls (ERROR_KEY_DELETED);
+//  - a sub-key name the code page in force cannot carry enumerates as
+//    NoUnicodeTranslation: names are kept in the code page they were
+//    written in, and one beyond ASCII, read back under another, counts as
+//    such (platform/memory/foreign_names.h).
 //
 // Registry views (WOW64), the basic documented rules only. The registry is
 // seen from one kind of process, chosen at construction or by SetView:

@@ -11,7 +11,7 @@
 // Windows are Unicode windows. The program's own texts are converted from
 // code page 936 explicitly, so they show right on a system whose ANSI code
 // page is another; system texts (paths) go through the ANSI code page, as
-// the narrow calls would take them.
+// the narrow calls would take them, in a message box part by part.
 #include <windows.h>
 // commctrl.h needs the types of windows.h first; only its declarations are
 // used: comctl32 itself is loaded at run time.
@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/packed_artwork.h"
+#include "platform/win32/win32_text.h"
 #include "platform/window.h"
 
 namespace platform {
@@ -194,7 +195,8 @@ class Win32DialogWindow final : public DialogWindow {
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
     DropQueuedInput();
-    return MessageBoxW(dialog_, Widen(text, kProgramCodePage).data(), Widen(caption, kProgramCodePage).data(), type);
+    // Each part from its own code page: the program's words, the paths.
+    return MessageBoxW(dialog_, WidenMessageText(text, CP_ACP).data(), Widen(caption, kProgramCodePage).data(), type);
   }
 
   void End(int result) override { EndDialog(dialog_, result); }

@@ -1,9 +1,12 @@
-// The system's file system through kernel32's narrow-character calls.
+// The system's file system through kernel32's narrow-character calls;
+// listings use the wide calls, so that a name the ANSI code page cannot
+// carry is told rather than given with '?' in it as if it named a file.
 #include <windows.h>
 
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/win32/win32_text.h"
 
 namespace platform {
 namespace {
@@ -12,9 +15,9 @@ FindHandle FromHandle(HANDLE handle) {
   return handle == INVALID_HANDLE_VALUE ? kNoFind : reinterpret_cast<FindHandle>(handle);
 }
 
-void Fill(const WIN32_FIND_DATAA& data, FindEntry* entry) {
+void Fill(const WIN32_FIND_DATAW& data, FindEntry* entry) {
   if (!entry) return;
-  entry->name = data.cFileName;
+  entry->nameError = NarrowName(data.cFileName, static_cast<int>(wcslen(data.cFileName)), &entry->name);
   entry->attributes = data.dwFileAttributes;
 }
 
@@ -39,22 +42,32 @@ class Win32FileSystem final : public FileSystem {
   std::string ModulePath() override {
     // MAX_PATH characters and the zero; a longer path comes back cut and
     // without its zero on older systems, so it counts as no path at all.
-    char path[MAX_PATH + 1] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
-    if (length == 0 || length >= sizeof(path)) return std::string();
-    return std::string(path, length);
+    // Read wide: a folder name the code page cannot carry would come back
+    // with '?' in it, a path to nowhere.
+    wchar_t wide[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, wide, MAX_PATH + 1);
+    if (length == 0 || length >= MAX_PATH + 1) return std::string();
+    std::string path;
+    if (NarrowName(wide, static_cast<int>(length), &path) != 0) {
+      SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+      return std::string();
+    }
+    // No more bytes than GetModuleFileNameA would give.
+    if (path.size() >= MAX_PATH + 1) return std::string();
+    return path;
   }
 
   FindHandle FindFirst(const std::string& pattern, FindEntry* entry) override {
-    WIN32_FIND_DATAA data = {};
-    const HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    WIN32_FIND_DATAW data = {};
+    // The pattern converted as FindFirstFileA converts it.
+    const HANDLE find = FindFirstFileW(ToWide(pattern, CP_ACP).data(), &data);
     if (find != INVALID_HANDLE_VALUE) Fill(data, entry);
     return FromHandle(find);
   }
 
   bool FindNext(FindHandle find, FindEntry* entry) override {
-    WIN32_FIND_DATAA data = {};
-    if (!FindNextFileA(reinterpret_cast<HANDLE>(find), &data)) return false;
+    WIN32_FIND_DATAW data = {};
+    if (!FindNextFileW(reinterpret_cast<HANDLE>(find), &data)) return false;
     Fill(data, entry);
     return true;
   }

@@ -1,7 +1,12 @@
-// The system registry through advapi32's narrow-character calls.
+// The system registry through advapi32's narrow-character calls; sub-key
+// names are read with the wide call, so that a name the ANSI code page
+// cannot carry is told rather than given with '?' in it.
 #include <windows.h>
 
+#include <cstring>
+
 #include "platform/registry.h"
+#include "platform/win32/win32_text.h"
 
 namespace platform {
 namespace {
@@ -60,11 +65,18 @@ class Win32Registry final : public Registry {
   }
 
   long EnumKey(RegKey key, unsigned long index, char* name, unsigned long* nameLength) override {
-    if (!nameLength) return ERROR_INVALID_PARAMETER;
-    DWORD length = *nameLength;
-    const LONG status = RegEnumKeyExA(ToHkey(key), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (status == ERROR_SUCCESS) *nameLength = length;
-    return status;
+    if (!name || !nameLength) return ERROR_INVALID_PARAMETER;
+    wchar_t wide[kMaxKeyNameLength + 1];
+    DWORD units = kMaxKeyNameLength + 1;
+    const LONG status = RegEnumKeyExW(ToHkey(key), index, wide, &units, nullptr, nullptr, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) return status;
+    std::string narrow;
+    if (const long error = NarrowName(wide, static_cast<int>(units), &narrow)) return error;
+    // As RegEnumKeyExA: the name and its zero must fit.
+    if (narrow.size() + 1 > *nameLength) return ERROR_MORE_DATA;
+    std::memcpy(name, narrow.c_str(), narrow.size() + 1);
+    *nameLength = static_cast<unsigned long>(narrow.size());
+    return ERROR_SUCCESS;
   }
 
   long QueryValue(RegKey key, const char* valueName, unsigned long* type, unsigned char* data,

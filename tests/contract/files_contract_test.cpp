@@ -11,7 +11,12 @@
 
 #include "platform/files.h"
 #include "platform/memory/memory_files.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/real_files.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 using namespace platform;
 
@@ -33,6 +38,9 @@ class FilesWorld {
   virtual void HoldOpen(const std::string& path) = 0;
   virtual void Release(const std::string& path) = 0;
   virtual void SetVariable(const std::string& name, const std::string& value) = 0;
+  // Makes (true) or deletes (false) the file "한.dll" in `folder`, a name
+  // code page 936 cannot carry, as a Korean program would write it.
+  virtual void ForeignFile(const std::string& folder, bool make) = 0;
   // Real files under Wine, which differs from Windows in places.
   virtual bool IsWine() { return false; }
 };
@@ -58,6 +66,15 @@ class MemoryWorld : public FilesWorld {
   void Release(const std::string& path) override { files_.Release(path); }
   void SetVariable(const std::string& name, const std::string& value) override {
     files_.SetEnvironment(name, value);
+  }
+  void ForeignFile(const std::string& folder, bool make) override {
+    // The double keeps the name as written under UTF-8.
+    testing_support::ScopedCodePage page(CodePageId::Utf8);
+    if (make) {
+      files_.AddFile(folder + "\\\xED\x95\x9C.dll", "k");
+    } else {
+      EXPECT_TRUE(files_.Remove(folder + "\\\xED\x95\x9C.dll"));
+    }
   }
 
  private:
@@ -88,6 +105,19 @@ class Win32World : public FilesWorld {
   void Release(const std::string& path) override { holders_.erase(path); }
   void SetVariable(const std::string& name, const std::string& value) override {
     testing_support::SetRealEnvironment(name, value);
+  }
+  void ForeignFile(const std::string& folder, bool make) override {
+    std::vector<wchar_t> path(folder.begin(), folder.end());  // an ASCII folder
+    for (const wchar_t c : std::wstring(L"\\\uD55C.dll")) path.push_back(c);
+    path.push_back(L'\0');
+    if (make) {
+      const HANDLE file = CreateFileW(path.data(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr);
+      ASSERT_NE(file, INVALID_HANDLE_VALUE);
+      CloseHandle(file);
+    } else {
+      EXPECT_TRUE(DeleteFileW(path.data()));
+    }
   }
   bool IsWine() override { return testing_support::RunningUnderWine(); }
 
@@ -186,6 +216,23 @@ TEST_P(FilesContract, ListingGivesDotEntriesFirstThenEveryEntryOnce) {
   FindEntry entry;
   EXPECT_EQ(fs().FindFirst(At("missing\\*.*"), &entry), kNoFind);
   EXPECT_EQ(fs().LastError(), FileError::PathNotFound);
+}
+
+// A name the code page cannot carry is listed as the narrow call gives it,
+// '?' for the character it lacks, and told: it names no file.
+TEST_P(FilesContract, ANameTheCodePageCannotCarryIsTold) {
+  ASSERT_EQ(CurrentCodePage(), CodePageId::Chinese);
+  ASSERT_TRUE(fs().MakeFolder(At("pkg")));
+  world().PutFile(At("pkg\\a.dll"), "a");
+  world().PutFile(At("pkg\\\xC8\xED.dll"), "b");  // "软", which 936 carries
+  world().ForeignFile(At("pkg"), true);
+  const Listing listing = List(At("pkg\\*.*"));
+  std::map<std::string, long> errors;
+  for (const FindEntry& entry : listing.entries) errors[entry.name] = entry.nameError;
+  EXPECT_EQ(errors, (std::map<std::string, long>{
+                        {".", 0}, {"..", 0}, {"a.dll", 0}, {"\xC8\xED.dll", 0}, {"?.dll", FileError::NoUnicodeTranslation}}));
+  EXPECT_EQ(Attributes(At("pkg\\?.dll")), kInvalidAttributes) << "the narrow name names no file";
+  world().ForeignFile(At("pkg"), false);
 }
 
 TEST_P(FilesContract, FindingAPathFindsThatEntryAlone) {

@@ -9,9 +9,11 @@
 
 #include "platform/memory/memory_registry.h"
 #include "platform/reg_file.h"
+#include "tests/support/fixtures.h"
 
 #ifdef _WIN32
 #include <process.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -49,6 +51,9 @@ class Sandbox {
 struct World {
   const char* name;
   std::function<Registry&()> registry;
+  // Makes (true) or deletes (false) sub-key "한" of `key`, a name code page
+  // 936 cannot carry, as a Korean program would write it.
+  std::function<void(Registry&, RegKey, bool)> foreignKey;
 };
 
 std::vector<World> Worlds() {
@@ -58,9 +63,32 @@ std::vector<World> Worlds() {
                       delete registry;
                       registry = new MemoryRegistry();
                       return *registry;
+                    },
+                    [](Registry& registry, RegKey key, bool make) {
+                      // The double keeps the name as written under UTF-8.
+                      testing_support::ScopedCodePage page(CodePageId::Utf8);
+                      RegKey made = kNoKey;
+                      if (make) {
+                        EXPECT_EQ(registry.CreateKey(key, "\xED\x95\x9C", &made), RegResult::Success);
+                        registry.CloseKey(made);
+                      } else {
+                        EXPECT_EQ(registry.DeleteKey(key, "\xED\x95\x9C"), RegResult::Success);
+                      }
                     }});
 #ifdef _WIN32
-  worlds.push_back({"Win32", [] () -> Registry& { return SystemRegistry(); }});
+  worlds.push_back({"Win32", [] () -> Registry& { return SystemRegistry(); },
+                    [](Registry&, RegKey key, bool make) {
+                      const HKEY parent = reinterpret_cast<HKEY>(key);
+                      if (make) {
+                        HKEY made = nullptr;
+                        ASSERT_EQ(RegCreateKeyExW(parent, L"\uD55C", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made,
+                                                  nullptr),
+                                  ERROR_SUCCESS);
+                        RegCloseKey(made);
+                      } else {
+                        EXPECT_EQ(RegDeleteKeyW(parent, L"\uD55C"), ERROR_SUCCESS);
+                      }
+                    }});
 #endif
   return worlds;
 }
@@ -229,6 +257,26 @@ TEST_P(RegistryContract, ChineseKeyNamesStayWhole) {
   RegKey key = kNoKey;
   EXPECT_EQ(reg().OpenKeyRead(base(), name.c_str(), &key), RegResult::Success);
   reg().CloseKey(key);
+}
+
+// A name the code page cannot carry is told, not given with '?' in it:
+// the name and its length are left as they were, and the keys around it
+// still enumerate.
+TEST_P(RegistryContract, ANameTheCodePageCannotCarryIsTold) {
+  ASSERT_EQ(CurrentCodePage(), CodePageId::Chinese);
+  for (const char* name : {"a", "b"}) reg().CloseKey(Create(name));
+  GetParam().foreignKey(reg(), base(), true);
+  unsigned long count = 0;
+  ASSERT_EQ(reg().QuerySubKeyCount(base(), &count), RegResult::Success);
+  EXPECT_EQ(count, 3u);
+  char name[256] = "untouched";
+  unsigned long length = sizeof(name);
+  EXPECT_EQ(reg().EnumKey(base(), 2, name, &length), RegResult::NoUnicodeTranslation);
+  EXPECT_STREQ(name, "untouched");
+  EXPECT_EQ(length, sizeof(name));
+  EXPECT_EQ(Names(base()), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(reg().EnumKey(base(), 3, name, &length), RegResult::NoMoreItems);
+  GetParam().foreignKey(reg(), base(), false);
 }
 
 TEST_P(RegistryContract, HandleOfADeletedKeyFails) {

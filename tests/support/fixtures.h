@@ -4,8 +4,24 @@
 #include <string>
 
 #include "platform/registry.h"
+#include "platform/text.h"
 
 namespace testing_support {
+
+// The text family's code page for one scope, as a system with that ANSI
+// code page sets it at start; the previous one comes back at the end.
+class ScopedCodePage {
+ public:
+  explicit ScopedCodePage(unsigned int codePage) : previous_(platform::CurrentCodePage()) {
+    platform::SetCodePage(codePage);
+  }
+  ~ScopedCodePage() { platform::SetCodePage(previous_); }
+  ScopedCodePage(const ScopedCodePage&) = delete;
+  ScopedCodePage& operator=(const ScopedCodePage&) = delete;
+
+ private:
+  unsigned int previous_;
+};
 
 // Full path of a file in tests/fixtures, in the running world's form
 // (a Z:\ path under Wine).

@@ -7,14 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "platform/message_text.h"
 #include "platform/window.h"
 
 namespace testing_support {
 
+// As the user reads it; `marked` with the parts marked by code page.
 struct ShownMessage {
   std::string text;
   std::string caption;
   unsigned type;
+  std::string marked;
 };
 
 class ScriptedOwner : public platform::MessageOwner {
@@ -29,7 +32,7 @@ class ScriptedOwner : public platform::MessageOwner {
   std::function<void()> onShow;
 
   int ShowMessage(const std::string& text, const std::string& caption, unsigned type) override {
-    shown.push_back({text, caption, type});
+    shown.push_back({platform::PlainMessageText(text), caption, type, text});
     if (onShow) onShow();
     if (answers.empty()) return fallback;
     const int answer = answers.front();

@@ -16,6 +16,7 @@
 #include "deploy/package_folder.h"
 #include "engine/acad_setup.h"
 #include "platform/memory/headless_dialog.h"
+#include "platform/message_text.h"
 #include "platform/memory/memory_files.h"
 #include "platform/memory/memory_processes.h"
 #include "platform/memory/memory_registry.h"
@@ -571,7 +572,7 @@ TEST(ProblemsNotice, ListsAScreenfulAndCountsTheRest) {
   const SetupProblem copy{SetupProblem::FileCopy, 2010, "C:\\CAD\\a.dll", "src", 5};
   SetupProblem other = copy;
   other.error = 32;
-  const std::string twice = DescribeProblems({copy, copy, other});
+  const std::string twice = platform::PlainMessageText(DescribeProblems({copy, copy, other}));
   EXPECT_NE(twice.find("以下 2 项"), std::string::npos) << twice;
   EXPECT_EQ(twice.find("a.dll"), twice.rfind("a.dll（错误 5）")) << twice;
   EXPECT_NE(tooLong.find("路径过长"), std::string::npos);

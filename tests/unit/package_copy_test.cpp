@@ -6,6 +6,8 @@
 
 #include "deploy/package_copy.h"
 #include "platform/memory/memory_files.h"
+#include "platform/message_text.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/scripted_owner.h"
 
 using platform::MemoryFileSystem;
@@ -259,6 +261,36 @@ TEST_F(PackageCopyTest, ChineseTargetFolderReceivesTheFiles) {
   EXPECT_TRUE(Run("E:\\Tools\\乗"));
   EXPECT_EQ(Content("E:\\Tools\\乗\\a.dll"), "A");
   EXPECT_EQ(files.Names("E:\\Tools"), (Names{"乗"}));
+}
+
+// A package file whose name this system's code page cannot carry (a Chinese
+// name on code page 1252) is told, named as the narrow calls give it, and
+// the copy goes on: Retry cannot help, so it skips the file as Ignore does.
+TEST_F(PackageCopyTest, AFileNameTheCodePageCannotCarryIsTold) {
+  Package("a.dll", "A");
+  Package("\xC5\xFA\xB4\xF2.dll", "Z");  // "批打" in CP936, written there
+  Package("b.dll", "B");
+  testing_support::ScopedCodePage page(platform::CodePageId::Western);
+  owner.answers = {platform::kIdRetry};
+  EXPECT_TRUE(Run());
+  ASSERT_EQ(owner.shown.size(), 1u);
+  const std::string destination = In(kTarget, "??.dll");
+  EXPECT_EQ(owner.shown[0].text, FailureText(destination) +
+                                     "\n\n文件名含有本系统代码页无法表示的字符（显示为“?”），无法拷贝：请将其改名，"
+                                     "或在控制面板的“区域”设置中将非Unicode程序的语言设为该名称的语言。"
+                                     "选择“重试”将跳过此文件。");
+  EXPECT_EQ(owner.shown[0].type, platform::kMbAbortRetryIgnore);
+  // The path is the system's text in the box, the rest the program's.
+  const std::vector<platform::MessagePart> parts = platform::SplitMessageText(owner.shown[0].marked);
+  ASSERT_EQ(parts.size(), 3u);
+  EXPECT_TRUE(parts[1].system);
+  EXPECT_EQ(parts[1].text, destination);
+  EXPECT_EQ(files.Names(kTarget), (Names{"a.dll", "b.dll"}));
+
+  owner.shown.clear();
+  owner.answers = {platform::kIdAbort};
+  EXPECT_FALSE(Run()) << "Abort stops the copy";
+  EXPECT_EQ(files.OpenFindCount(), 0u);
 }
 
 // Paths that would not fit a 260-character buffer are never used cut: the

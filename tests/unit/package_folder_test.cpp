@@ -4,6 +4,7 @@
 
 #include "deploy/package_folder.h"
 #include "platform/memory/memory_files.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/scripted_owner.h"
 
 using platform::MemoryFileSystem;
@@ -94,6 +95,28 @@ TEST_F(PackageFolderTest, ProgramPathIsCutAtItsLastRealBackslash) {
   files.SetModulePath("D:\\乗\\乗.exe");
   files.AddFolder("D:\\乗\\Data");
   EXPECT_EQ(Find(), "D:\\乗\\Data");
+
+  // On a UTF-8 system "D:\批打印\SetUp.exe": the last byte of "印" (0xB0)
+  // is no lead byte there, and the backslash after it is one.
+  testing_support::ScopedCodePage page(platform::CodePageId::Utf8);
+  const std::string folder = "D:\\\xE6\x89\xB9\xE6\x89\x93\xE5\x8D\xB0";
+  PlaceProgram(folder);
+  files.AddFolder(folder + "\\Data");
+  EXPECT_EQ(Find(), folder + "\\Data");
+  EXPECT_TRUE(owner.shown.empty()) << owner.shown[0].text;
+}
+
+// A program folder whose name the code page cannot carry (Chinese, on a
+// code page 1252 system) is told as such, not as a missing Data folder.
+TEST_F(PackageFolderTest, AProgramFolderTheCodePageCannotCarryIsTold) {
+  PlaceProgram("D:\\批打印");  // written on a CP936 system
+  files.AddFolder("D:\\批打印\\Data");
+  testing_support::ScopedCodePage page(platform::CodePageId::Western);
+  EXPECT_EQ(Find(), "<none>");
+  ASSERT_EQ(owner.shown.size(), 1u);
+  EXPECT_EQ(owner.shown[0].text,
+            "SetUp.exe所在文件夹的名称含有本系统代码页无法表示的字符，无法读取安装所需的Data文件夹 !\n\n"
+            "请将安装文件解压到名称只含英文字母和数字的文件夹（如 D:\\Setup）后再执行SetUp.exe !");
 }
 
 TEST_F(PackageFolderTest, WithoutAProgramPathNothingIsGuessed) {

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/memory/memory_registry.h"
+#include "platform/message_text.h"
 #include "platform/reg_file.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/registration_cases.h"
+#include "ui/problems_notice.h"
 
 namespace testing_support {
 namespace {
@@ -20,6 +22,7 @@ struct MemoryWorld {
 INSTANTIATE_TYPED_TEST_SUITE_P(Memory, RegistrationCases, MemoryWorld);
 
 using Op = platform::MemoryRegistry::Op;
+using testing_support::ScopedCodePage;
 
 class RegistrationMemory : public RegistrationCases<MemoryWorld> {};
 
@@ -126,6 +129,69 @@ TEST_F(RegistrationMemory, TrustedPathsOfOtherTypesAreLeftAsTheyWere) {
     EXPECT_EQ(problem.kind, SetupProblem::RegistryRead);
     EXPECT_EQ(problem.error, platform::RegResult::InvalidData);
   }
+  EXPECT_EQ(world.registry.OpenHandleCount(), 0u);
+}
+
+// On a system whose code page is UTF-8 or a single-byte page, no byte of a
+// user's list changes but ASCII letters, upper-cased: bytes that as CP936
+// would be letters of their own ("\xA7\xE7" in the UTF-8 of "大的", "£á"
+// in 1252) stay, and a UTF-8 name's last byte takes no backslash along.
+TEST_F(RegistrationMemory, TrustedPathsKeepEveryByteBeyondAsciiUnderOtherCodePages) {
+  // Every byte from 0x80 on, each after 0xA3: as CP936 a run of full-width
+  // letters among them.
+  std::string everyHighByte;
+  for (int byte = 0x80; byte <= 0xFF; ++byte) everyHighByte += std::string("\xA3") + static_cast<char>(byte);
+  const struct {
+    unsigned int codePage;
+    std::string list;
+  } rows[] = {
+      {platform::CodePageId::Utf8, "D:\\\xE5\xA4\xA7\xE7\x9A\x84\\Lisp;c:\\\xE6\x89\xB9\\a"},
+      {platform::CodePageId::Utf8, "c:\\x" + everyHighByte + "y"},
+      {platform::CodePageId::Western, "c:\\\xA3\xE1\\caf\xE9;d:\\\xFF\x9A"},
+      {platform::CodePageId::Western, "c:\\x" + everyHighByte + "y"},
+  };
+  for (const auto& row : rows) {
+    ScopedCodePage page(row.codePage);
+    platform::MemoryRegistry registry;
+    CAcadSetup engine(registry, files, owner);
+    const std::string profile = "HKEY_CURRENT_USER\\" + Variables(kZh2010, "Mine");
+    ASSERT_TRUE(platform::ImportRegText(registry, "REGEDIT4\n[" + profile + "]\n"));
+    platform::ScopedRegKey key(registry);
+    ASSERT_EQ(registry.OpenKey(platform::kCurrentUser, Variables(kZh2010, "Mine").c_str(), key.Receive()), 0);
+    ASSERT_EQ(registry.SetValue(key.Get(), "TRUSTEDPATHS", platform::RegType::String,
+                                reinterpret_cast<const unsigned char*>(row.list.c_str()),
+                                static_cast<unsigned long>(row.list.size() + 1)),
+              0);
+    engine.SetInstallFolder(kFolder);
+    SetupProblems problems;
+    engine.AddTrustedPaths(&problems);
+    EXPECT_EQ(Describe(problems), "");
+    std::string expected = row.list;
+    for (char& c : expected) {
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    std::string stored;
+    ASSERT_TRUE(registry.GetValue(profile, "TRUSTEDPATHS", nullptr, &stored));
+    EXPECT_EQ(stored, expected + ";" + kFolderUpper + std::string(1, '\0')) << row.codePage;
+  }
+}
+
+// On a code page 1252 system a Chinese profile name cannot be named: it is
+// told in the notice, under its Profiles key, and every other profile is
+// served.
+TEST_F(RegistrationMemory, AProfileNameTheCodePageCannotCarryIsReported) {
+  world.Load("registration_profiles.reg");  // written on a CP936 system
+  ScopedCodePage page(platform::CodePageId::Western);
+  setup.SetInstallFolder(kFolder);
+  SetupProblems problems;
+  setup.AddTrustedPaths(&problems);
+  const std::string profiles = "HKEY_CURRENT_USER\\" + kAcadKey + kZh2010 + "\\Profiles";
+  EXPECT_EQ(Describe(problems), std::to_string(SetupProblem::NameNotInCodePage) + " 0 " + profiles + "  1113\n");
+  EXPECT_EQ(User(kZh2010, "Tools"), "C:\\TOOLS;" + kFolderUpper);
+  const std::string notice = platform::PlainMessageText(DescribeProblems(problems));
+  EXPECT_NE(notice.find("其下有名称无法以本系统代码页表示的项，未能处理：" + profiles + "（错误 1113）"), std::string::npos)
+      << notice;
+  EXPECT_NE(notice.find("非Unicode程序的语言"), std::string::npos) << notice;
   EXPECT_EQ(world.registry.OpenHandleCount(), 0u);
 }
 

@@ -107,6 +107,23 @@ TEST_F(ScanTest, KeysThatCannotBeOpenedContributeNothing) {
   EXPECT_EQ(registry.OpenHandleCount(), 0u);
 }
 
+// On a code page 1252 system a product key with a Chinese name cannot be
+// named: the scan says so, once, with the key above it, and files the rest.
+TEST_F(ScanTest, AKeyNameTheCodePageCannotCarryIsNoted) {
+  AddProduct(kNative, "R18.0", "C:\\A2010", "AutoCAD 2010");
+  Load(std::string("[") + kNative + "\\R17.0\\\xD6\xD0\xCE\xC4]\n\"AcadLocation\"=\"C:\\\\A2007\"\n"
+       "\"ProductName\"=\"AutoCAD 2007\"\n");  // "中文", written on a CP936 system
+  testing_support::ScopedCodePage page(platform::CodePageId::Western);
+  setup.ScanReleases();
+  EXPECT_TRUE(setup.acadFolders[0].empty());
+  EXPECT_EQ(setup.acadFolders[3], CStringList{"C:\\A2010"});
+  ASSERT_EQ(setup.scanProblems.size(), 1u);
+  EXPECT_EQ(setup.scanProblems[0].kind, SetupProblem::NameNotInCodePage);
+  EXPECT_EQ(setup.scanProblems[0].place, std::string(kNative) + "\\R17.0");
+  EXPECT_EQ(setup.scanProblems[0].error, platform::RegResult::NoUnicodeTranslation);
+  EXPECT_EQ(registry.OpenHandleCount(), 0u);
+}
+
 TEST_F(ScanTest, UnreadableSubKeyNamesAreNotSearchedAgain) {
   // With every enumeration failing, each key below the root keeps an empty
   // name; reopening "" would search the same key forever or twice.

@@ -1,8 +1,9 @@
-// CP936 string operations: character-aware search, case changes and the
-// bounded formatters.
+// String operations by the code page's rules: character-aware search, case
+// changes and the bounded formatters.
 #include <gtest/gtest.h>
 
 #include "platform/text.h"
+#include "tests/support/fixtures.h"
 
 using namespace platform;
 
@@ -68,4 +69,54 @@ TEST(Text, FormattersReportWhatDoesNotFit) {
   EXPECT_TRUE(FormatLong(longBuffer, "%s", big.c_str()));
   EXPECT_FALSE(FormatLong(longBuffer, "%s;%s", big.c_str(), "D:\\X"));
   EXPECT_STREQ(longBuffer, "");
+}
+
+// The same operations under the other code pages a system may have.
+TEST(Text, RulesFollowTheCodePage) {
+  using testing_support::ScopedCodePage;
+  // "D:\批打印\SetUp.exe" in UTF-8: read as CP936, the last byte of "印"
+  // (0xB0) would take the backslash after it as its trail byte.
+  const std::string utf8Program = "D:\\\xE6\x89\xB9\xE6\x89\x93\xE5\x8D\xB0\\SetUp.exe";
+  // "D:\大的\Lisp" in UTF-8: read as CP936, "\xA7\xE7" would be a Cyrillic
+  // letter and be upper-cased.
+  const std::string utf8Lisp = "D:\\\xE5\xA4\xA7\xE7\x9A\x84\\Lisp";
+  const struct {
+    unsigned int codePage;
+    std::string text;
+    std::size_t lastBackslash;
+    std::string upper;
+  } rows[] = {
+      {CodePageId::Utf8, utf8Program, 12, "D:\\\xE6\x89\xB9\xE6\x89\x93\xE5\x8D\xB0\\SETUP.EXE"},
+      {CodePageId::Utf8, utf8Lisp, 9, "D:\\\xE5\xA4\xA7\xE7\x9A\x84\\LISP"},
+      // A sequence cut short is bytes of their own: no byte is skipped.
+      {CodePageId::Utf8, "a\xE6\x89\\b", 3, "A\xE6\x89\\B"},
+      // 1252: every byte a character; "é", "ÿ" and "š" keep their case.
+      {CodePageId::Western, "C:\\Caf\xE9\\\xFF\x9A" "a", 7, "C:\\CAF\xE9\\\xFF\x9A" "A"},
+      {CodePageId::Western, "D:\\\x81\\", 4, "D:\\\x81\\"},
+      // 932: "表" (0x95 0x5C) ends in a backslash; half-width katakana
+      // (0xA1..0xDF) are single bytes; full-width "ａ" (0x82 0x81) and the
+      // trail byte "a" of 0x83 0x61 keep their case.
+      {CodePageId::Japanese, "D:\\\x95\x5C", 2, "D:\\\x95\x5C"},
+      {CodePageId::Japanese, "D:\\\xB1\\", 4, "D:\\\xB1\\"},
+      {CodePageId::Japanese, "x\x82\x81\x83" "a", npos, "X\x82\x81\x83" "a"},
+  };
+  for (const auto& row : rows) {
+    ScopedCodePage page(row.codePage);
+    SCOPED_TRACE(std::to_string(row.codePage) + " " + row.text);
+    EXPECT_EQ(ReverseFindChar(row.text, '\\'), row.lastBackslash);
+    EXPECT_EQ(ToUpper(row.text), row.upper);
+    EXPECT_TRUE(EqualsNoCase(row.text, row.upper));
+    std::string stripped = row.text;
+    StripTrailingBackslash(stripped);
+    const bool endsInBackslash = row.lastBackslash == row.text.size() - 1;
+    EXPECT_EQ(stripped, endsInBackslash ? row.text.substr(0, row.lastBackslash) : row.text);
+  }
+  // The default stays 936; lead bytes by page are held under Wine.
+  EXPECT_EQ(CurrentCodePage(), CodePageId::Chinese);
+  EXPECT_EQ(CharLength(CodePageId::Utf8, "\xF0\x9F\x98\x80", 0), 4u);
+  // 950 and 949 case ASCII alone: full-width "ａ" of CP936 (0xA3 0xE1).
+  for (const unsigned int page : {CodePageId::TraditionalChinese, CodePageId::Korean}) {
+    ScopedCodePage scoped(page);
+    EXPECT_EQ(ToUpper("a\xA3\xE1"), "A\xA3\xE1") << page;
+  }
 }
