@@ -149,9 +149,14 @@ bool FormatBounded(char* buffer, std::size_t capacity, const char* format, ...) 
   std::va_list args;
   va_start(args, format);
 #if defined(__MINGW32__)
-  // The C99 formatter: msvcrt's own returns -1 on overflow and may leave
-  // the buffer unterminated.
-  const int length = __mingw_vsnprintf(buffer, capacity, format, args);
+  // msvcrt's own formatter: the program formats only %s and %d, and
+  // MinGW's C99 one would bring its floating-point code (some 20 KB). It
+  // gives -1 when the text does not fit and leaves no zero when the text
+  // fills the buffer exactly; both count as not fitting below.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  const int length = _vsnprintf(buffer, capacity, format, args);
+#pragma GCC diagnostic pop
 #else
   const int length = std::vsnprintf(buffer, capacity, format, args);
 #endif

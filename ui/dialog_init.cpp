@@ -1,9 +1,10 @@
 // The selection view: OnInitDialog, UpdateInstallButton, OnReleaseCheck,
 // and the notice when it has nothing to offer.
-#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "deploy/package_folder.h"
+#include "platform/text.h"
 #include "res/setup_resources.h"
 #include "ui/dlg_setup.h"
 
@@ -19,7 +20,7 @@ std::string NothingToOfferText(int bits, const std::vector<int>& otherYears) {
   std::string years;
   for (const int year : otherYears) years += (years.empty() ? "" : "、") + std::to_string(year);
   char text[512];
-  std::snprintf(text, sizeof(text), "本程序（%d位 AutoCAD版）不能为本机的AutoCAD %s安装。\n\n请改用%d位 AutoCAD版的SetUp.exe。\n（%s）",
+  platform::FormatBounded(text, sizeof(text), "本程序（%d位 AutoCAD版）不能为本机的AutoCAD %s安装。\n\n请改用%d位 AutoCAD版的SetUp.exe。\n（%s）",
                 bits, years.c_str(), bits == 32 ? 64 : 32, kEditionsText);
   return text;
 }
@@ -30,9 +31,9 @@ std::string TitleFor(int version) {
   const int minor = version % 10000 / 100;
   const int patch = version % 100;
   char first[64];
-  std::snprintf(first, sizeof(first), minor >= 10 ? "批打印软件 V%d.%d" : "批打印软件 V%d.0%d", major, minor);
+  platform::FormatBounded(first, sizeof(first), minor >= 10 ? "批打印软件 V%d.%d" : "批打印软件 V%d.0%d", major, minor);
   char title[96];
-  std::snprintf(title, sizeof(title), patch >= 10 ? "%s.%d" : "%s.0%d", first, patch);
+  platform::FormatBounded(title, sizeof(title), patch >= 10 ? "%s.%d" : "%s.0%d", first, patch);
   return title;
 }
 
@@ -44,7 +45,7 @@ bool Dlg_Setup::OnInitDialog() {
 
   titleText = TitleFor(version_);
   char edition[64];
-  std::snprintf(edition, sizeof(edition), "( %d位 AutoCAD版 )", setup_.EditionBits());
+  platform::FormatBounded(edition, sizeof(edition), "( %d位 AutoCAD版 )", setup_.EditionBits());
   editionText = edition;
   Window()->SetSmallIcon(IDI_SETUP);
 
