@@ -519,11 +519,16 @@ class Driver {
   void Settle(const std::vector<HWND>& before, const std::string& what) {
     DWORD start = GetTickCount();
     std::set<HWND> known(before.begin(), before.end());
+    // A box that closes and opens again may come back under the same handle
+    // (Wine reuses them): a known window that went away counts as new.
+    std::set<HWND> gone;
     int answered = 0;
     while (GetTickCount() - start < 30000) {
       if (!IsWindow(dialog_) || !IsWindowVisible(dialog_)) return;
+      for (HWND h : known)
+        if (!IsWindow(h) || !IsWindowVisible(h)) gone.insert(h);
       for (HWND h : VisibleWindowsOf(pid_))
-        if (!known.count(h)) return;
+        if (!known.count(h) || gone.count(h)) return;
       DWORD_PTR r = 0;
       // A dialog that answers while disabled is still running a command
       // (the install handles its messages as it goes).
