@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/globals.h"
+#include "platform/accounts.h"
 #include "platform/files.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
@@ -39,7 +40,8 @@ void RestrictDllSearch() {
 bool CWizardApp::InitInstance() {
   AfxEnableControlContainer();
   RunWizard(WizardWorld{theSetup, platform::SystemFileSystem(), platform::SystemProcessList(), platform::SystemShell(),
-                        platform::SystemDialogRunner(), lastBrowseFolder, warnHostRunning});
+                        platform::SystemAccounts(), platform::SystemDialogRunner(), lastBrowseFolder,
+                        warnHostRunning});
   // False: the program ends without a message loop.
   return false;
 }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "engine/user_places.h"
+
 namespace platform {
 class FileSystem;
 class MessageOwner;
@@ -42,6 +44,9 @@ class CPackageCopy {
 
   std::string targetFolder;
   platform::ProgressStepper& progress;
+  // Whose application-data folder the settings file goes to: the running
+  // account's unless the install command chose the desktop user's.
+  UserPlaces userPlaces;
 
  private:
   // Copies one package file; false when the user chose Abort.

@@ -23,6 +23,7 @@
 #include "app/wizard_app.h"
 #include "engine/acad_setup.h"
 #include "platform/memory/headless_dialog.h"
+#include "platform/memory/memory_accounts.h"
 #include "platform/memory/memory_files.h"
 #include "platform/memory/memory_processes.h"
 #include "platform/memory/memory_registry.h"
@@ -100,6 +101,7 @@ struct Machine {
   platform::MemoryFileSystem files;
   platform::MemoryProcessList processes;
   platform::MemoryShell shell;
+  platform::MemoryAccounts accounts;
 
   Machine() {
     std::string error;
@@ -203,7 +205,8 @@ RunResult RunOnce(long failAt, int answer, std::size_t limit = 1000000) {
     platform::HeadlessDialogRunner runner;
     CAcadSetup setup(registry, files, owner, 64);
     setup.ScanReleases();
-    Dlg_Setup dialog(SetupContext{setup, files, processes, machine.shell, lastBrowse, warnHostRunning});
+    Dlg_Setup dialog(
+        SetupContext{setup, files, processes, machine.shell, machine.accounts, lastBrowse, warnHostRunning});
     owner.target = &dialog;
     dialog.UseRunner(runner);
     runner.user = [&](HeadlessDialog& window) {
