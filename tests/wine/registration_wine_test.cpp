@@ -41,7 +41,9 @@ TEST(WineAccounts, TheProgramsAccountIsTheDesktopsOwn) {
   EXPECT_FALSE(process.name.empty());
   const platform::DesktopLookup lookup = accounts.DesktopUser(&desktop);
   EXPECT_NE(lookup, platform::DesktopLookup::Unreadable);
-  if (lookup == platform::DesktopLookup::Found) EXPECT_TRUE(platform::EqualsNoCase(desktop.sid, process.sid));
+  if (lookup == platform::DesktopLookup::Found) {
+    EXPECT_TRUE(platform::EqualsNoCase(desktop.sid, process.sid)) << desktop.sid << " " << process.sid;
+  }
   // The running account's hive is loaded below HKEY_USERS under its SID.
   platform::ScopedRegKey hive(platform::SystemRegistry());
   EXPECT_EQ(platform::SystemRegistry().OpenKeyRead(platform::kUsers, process.sid.c_str(), hive.Receive()), 0)
