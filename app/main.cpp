@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/globals.h"
+#include "platform/accounts.h"
 #include "platform/files.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
@@ -39,8 +40,9 @@ void RestrictDllSearch() {
 
 bool CWizardApp::InitInstance() {
   AfxEnableControlContainer();
-  theApp.exitCode = RunWizard(WizardWorld{theSetup, platform::SystemFileSystem(), platform::SystemProcessList(), platform::SystemShell(),
-                        platform::SystemDialogRunner(), lastBrowseFolder, warnHostRunning});
+  theApp.exitCode = RunWizard(WizardWorld{theSetup, platform::SystemFileSystem(), platform::SystemProcessList(),
+                                          platform::SystemShell(), platform::SystemAccounts(),
+                                          platform::SystemDialogRunner(), lastBrowseFolder, warnHostRunning});
   // False: the program ends without a message loop.
   return false;
 }

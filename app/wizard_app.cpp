@@ -15,8 +15,8 @@ END_MESSAGE_MAP()
 int RunWizard(const WizardWorld& world) {
   // The catalogue is complete before the dialog exists.
   world.setup.ScanReleases();
-  Dlg_Setup dialog(SetupContext{world.setup, world.files, world.processes, world.shell, world.lastBrowseFolder,
-                               world.warnHostRunning});
+  Dlg_Setup dialog(SetupContext{world.setup, world.files, world.processes, world.shell, world.accounts,
+                               world.lastBrowseFolder, world.warnHostRunning});
   dialog.UseRunner(world.dialogs);
   // Boxes the engine's steps show are owned by the dialog while it runs.
   SetupMessageOwner().target = &dialog;

@@ -12,6 +12,7 @@ class CAcadSetup;
 class CDialog;
 
 namespace platform {
+class Accounts;
 class DialogRunner;
 class FileSystem;
 class ProcessList;
@@ -25,6 +26,7 @@ struct WizardWorld {
   platform::FileSystem& files;
   platform::ProcessList& processes;
   platform::Shell& shell;
+  platform::Accounts& accounts;
   platform::DialogRunner& dialogs;
   std::string& lastBrowseFolder;
   bool& warnHostRunning;

@@ -168,7 +168,7 @@ bool CPackageCopy::CopyPackageFile(const std::string& packageFolder, const std::
   std::string destinationPath;  // in full, for the message, even when it does not fit
   const char* hopeless = kTooLongNote;  // why a copy cannot be made, when it cannot
   if (platform::EqualsNoCase(name, kSettingsFile)) {
-    const std::string appData = files_.Environment("APPDATA");
+    const std::string appData = userPlaces.AppDataFolder(files_);
     char settingsFolder[kPathBufferSize];
     // Unset, it would make "\Velkor" on the current drive's root.
     const bool settingsFit = !appData.empty() && FormatPath(settingsFolder, "%s\\Velkor", appData.c_str());

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/acad_setup.h"
+#include "engine/user_places.h"
 
 namespace platform {
 class FileSystem;
@@ -63,6 +64,9 @@ class CPackageCopy {
   // failure, or skipped because their path can never fit. The install
   // reports them with the other problems.
   SetupProblems skippedFiles;
+  // Whose application-data folder the settings file goes to: the running
+  // account's unless the install command chose the desktop user's.
+  UserPlaces userPlaces;
 
  private:
   // Copies one package file; false when the user chose Abort.

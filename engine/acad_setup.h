@@ -14,6 +14,7 @@
 //   demand_load.cpp    RegisterWithHosts, RegisterDemandLoad
 //   support_files.cpp  InstallSupportFiles, CopySupportFiles
 //   other_edition.cpp  ReleasesForOtherEdition
+//   user_places.cpp    ChooseUserPlaces
 #pragma once
 
 #include <array>
@@ -21,9 +22,11 @@
 #include <vector>
 
 #include "engine/build_constants.h"
+#include "engine/user_places.h"
 #include "platform/registry.h"
 
 namespace platform {
+class Accounts;
 class FileSystem;
 class MessageOwner;
 }  // namespace platform
@@ -100,8 +103,9 @@ class CAcadSetup {
   // ones). Reads only: the catalogue stays as the scan left it.
   std::vector<int> ReleasesForOtherEdition();
 
-  // Appends installFolder to "TRUSTEDPATHS" of every AutoCAD profile of the
-  // current user; problems it meets are appended to `problems`.
+  // Appends installFolder to "TRUSTEDPATHS" of every AutoCAD profile in the
+  // hive of userPlaces (the current user's by default); problems it meets
+  // are appended to `problems`.
   void AddTrustedPaths(SetupProblems* problems = nullptr);
 
   // Writes the demand-load entries of each selected release (flags in
@@ -117,6 +121,17 @@ class CAcadSetup {
                                     int f2014, int f2015, int f2016, int f2017, int f2018, int f2019, int f2020,
                                     int f2021, int f2022, int f2023, int f2024, int f2025, int f2026, int f2027);
   void CopySupportFiles(std::string acadFolder, bool withDriver, SetupProblems* problems = nullptr);
+
+  // Sets userPlaces for an install: the desktop user's hive and
+  // application-data folder when the program runs raised as another
+  // account, the running account's own otherwise. Unreachable (userPlaces
+  // then the running account's) when the desktop user's cannot be found or
+  // opened: installing would serve the wrong account.
+  UserChoice ChooseUserPlaces(platform::Accounts& accounts);
+
+  // Where the per-user parts of the install go; the running account's
+  // until ChooseUserPlaces says otherwise.
+  UserPlaces userPlaces;
 
   // The catalogue, read in place by the dialog and the install steps.
   std::string installFolder;

@@ -1,6 +1,6 @@
-// Trusted paths: every AutoCAD profile of the current user gets the install
-// folder appended to its "TRUSTEDPATHS", so AutoCAD loads the add-on without
-// asking.
+// Trusted paths: every AutoCAD profile of the user the install is for (the
+// hive of userPlaces) gets the install folder appended to its
+// "TRUSTEDPATHS", so AutoCAD loads the add-on without asking.
 #include <cstring>
 #include <vector>
 
@@ -68,25 +68,26 @@ std::string JoinKeyPath(const std::string& base, const std::string& name) {
 
 // The profiles below a key that cannot be opened, counted or listed would
 // silently not trust the folder: every such failure is reported, naming the
-// key. A key that is not there is no failure. A profile whose name this
-// system's code page cannot carry is reported under its parent, as a name
-// of its own kind: it can be neither named nor opened.
-void ReportUnreadable(const std::string& path, long status, SetupProblems* problems) {
+// key. A key that is not there is no failure. `hive` names the hive the
+// path lies in. A profile whose name this system's code page cannot carry
+// is reported under its parent, as a name of its own kind: it can be
+// neither named nor opened.
+void ReportUnreadable(const std::string& hive, const std::string& path, long status, SetupProblems* problems) {
   if (status == RegResult::Success || status == RegResult::FileNotFound || !problems) return;
-  const std::string place = path.empty() ? "HKEY_CURRENT_USER" : "HKEY_CURRENT_USER\\" + path;
+  const std::string place = path.empty() ? hive : hive + "\\" + path;
   const SetupProblem::Kind kind =
       status == RegResult::NoUnicodeTranslation ? SetupProblem::NameNotInCodePage : SetupProblem::RegistryRead;
   problems->push_back({kind, 0, place, std::string(), status});
 }
 
 // ListSubkeys, reporting what it cannot read below `path` (the key's path
-// below HKEY_CURRENT_USER).
-void ListReadableSubkeys(platform::Registry& registry, RegKey key, const std::string& path, CStringList& names,
-                         SetupProblems* problems) {
+// below the hive `hive`).
+void ListReadableSubkeys(platform::Registry& registry, RegKey key, const std::string& hive, const std::string& path,
+                         CStringList& names, SetupProblems* problems) {
   unsigned long count = 0;
   long status = registry.QuerySubKeyCount(key, &count);
   if (status != RegResult::Success) {
-    ReportUnreadable(path, status, problems);
+    ReportUnreadable(hive, path, status, problems);
     return;
   }
   for (unsigned long i = 0; i < count; ++i) {
@@ -94,7 +95,7 @@ void ListReadableSubkeys(platform::Registry& registry, RegKey key, const std::st
     // An unreadable name (the registry changed meanwhile) would open this
     // very key again and list it as its own child.
     if (status != RegResult::Success || name.empty()) {
-      if (status != RegResult::NoMoreItems) ReportUnreadable(path, status, problems);
+      if (status != RegResult::NoMoreItems) ReportUnreadable(hive, path, status, problems);
       continue;
     }
     ScopedRegKey subKey(registry);
@@ -102,7 +103,7 @@ void ListReadableSubkeys(platform::Registry& registry, RegKey key, const std::st
     if (status == RegResult::Success) {
       names.push_back(name);
     } else {
-      ReportUnreadable(JoinKeyPath(path, name), status, problems);
+      ReportUnreadable(hive, JoinKeyPath(path, name), status, problems);
     }
   }
 }
@@ -110,31 +111,32 @@ void ListReadableSubkeys(platform::Registry& registry, RegKey key, const std::st
 }  // namespace
 
 void ListSubkeys(platform::Registry& registry, RegKey key, CStringList& names) {
-  ListReadableSubkeys(registry, key, std::string(), names, nullptr);
+  ListReadableSubkeys(registry, key, std::string(), std::string(), names, nullptr);
 }
 
 void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
   // Both lists are complete before anything is written, so the writes
   // cannot change what is enumerated.
   const std::string acadPath = "SOFTWARE\\Autodesk\\AutoCAD";
+  const std::string hive = userPlaces.HiveName();
   CStringList profileRoots;
   {
     ScopedRegKey user(registry_);
     ScopedRegKey acad(registry_);
-    long status = registry_.OpenKey(platform::kCurrentUser, nullptr, user.Receive());
+    long status = registry_.OpenKey(userPlaces.root, userPlaces.HiveKey(), user.Receive());
     if (status == RegResult::Success) status = registry_.OpenKeyRead(user.Get(), acadPath.c_str(), acad.Receive());
-    ReportUnreadable(acadPath, status, problems);
+    ReportUnreadable(hive, acadPath, status, problems);
     if (status == RegResult::Success) {
       CStringList releases;
-      ListReadableSubkeys(registry_, acad.Get(), acadPath, releases, problems);
+      ListReadableSubkeys(registry_, acad.Get(), hive, acadPath, releases, problems);
       for (const std::string& release : releases) {
         ScopedRegKey releaseKey(registry_);
         const std::string releasePath = JoinKeyPath(acadPath, release);
         status = registry_.OpenKeyRead(acad.Get(), release.c_str(), releaseKey.Receive());
-        ReportUnreadable(releasePath, status, problems);
+        ReportUnreadable(hive, releasePath, status, problems);
         if (status != RegResult::Success) continue;
         CStringList products;
-        ListReadableSubkeys(registry_, releaseKey.Get(), releasePath, products, problems);
+        ListReadableSubkeys(registry_, releaseKey.Get(), hive, releasePath, products, problems);
         for (const std::string& product : products) {
           profileRoots.push_back(JoinKeyPath(acadPath + "\\" + release, product) + "\\Profiles");
         }
@@ -145,17 +147,17 @@ void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
   CStringList variablesKeys;
   {
     ScopedRegKey user(registry_);
-    const long opened = registry_.OpenKey(platform::kCurrentUser, nullptr, user.Receive());
-    ReportUnreadable(std::string(), opened, problems);
+    const long opened = registry_.OpenKey(userPlaces.root, userPlaces.HiveKey(), user.Receive());
+    ReportUnreadable(hive, std::string(), opened, problems);
     if (opened == RegResult::Success) {
       for (const std::string& root : profileRoots) {
         ScopedRegKey rootKey(registry_);
         // A product without profiles has no Profiles key: not a failure.
         const long status = registry_.OpenKeyRead(user.Get(), root.c_str(), rootKey.Receive());
-        ReportUnreadable(root, status, problems);
+        ReportUnreadable(hive, root, status, problems);
         if (status != RegResult::Success) continue;
         CStringList profiles;
-        ListReadableSubkeys(registry_, rootKey.Get(), root, profiles, problems);
+        ListReadableSubkeys(registry_, rootKey.Get(), hive, root, profiles, problems);
         for (const std::string& profile : profiles) variablesKeys.push_back(JoinKeyPath(root, profile) + "\\Variables");
       }
     }
@@ -170,11 +172,11 @@ void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
     unsigned long type = platform::RegType::String;
     {
       ScopedRegKey key(registry_);
-      long status = registry_.OpenKey(platform::kCurrentUser, path.c_str(), key.Receive());
+      long status = registry_.OpenKey(userPlaces.root, userPlaces.KeyPath(path).c_str(), key.Receive());
       if (status == RegResult::Success) status = ReadTrustedPaths(registry_, key.Get(), &existing, &type);
       if (status != RegResult::Success && status != RegResult::FileNotFound) {
         if (problems) {
-          problems->push_back({SetupProblem::RegistryRead, 0, "HKEY_CURRENT_USER\\" + path, kTrustedPaths, status});
+          problems->push_back({SetupProblem::RegistryRead, 0, hive + "\\" + path, kTrustedPaths, status});
         }
         continue;
       }
@@ -194,7 +196,7 @@ void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
     }
 
     ScopedRegKey key(registry_);
-    long status = registry_.CreateKey(platform::kCurrentUser, path.c_str(), key.Receive());
+    long status = registry_.CreateKey(userPlaces.root, userPlaces.KeyPath(path).c_str(), key.Receive());
     if (status == RegResult::Success) {
       status = registry_.SetValue(key.Get(), kTrustedPaths, type,
                                   reinterpret_cast<const unsigned char*>(value.c_str()),
@@ -202,7 +204,7 @@ void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
     }
     if (status != RegResult::Success && problems) {
       problems->push_back(
-          {SetupProblem::RegistryWrite, 0, "HKEY_CURRENT_USER\\" + path, kTrustedPaths, status});
+          {SetupProblem::RegistryWrite, 0, hive + "\\" + path, kTrustedPaths, status});
     }
   }
 }

@@ -18,6 +18,7 @@ bool SplitRoot(const std::string& path, RegKey* root, std::string* rest) {
   *rest = slash == npos ? std::string() : path.substr(slash + 1);
   if (head == "HKEY_LOCAL_MACHINE" || head == "HKLM") *root = kLocalMachine;
   else if (head == "HKEY_CURRENT_USER" || head == "HKCU") *root = kCurrentUser;
+  else if (head == "HKEY_USERS" || head == "HKU") *root = kUsers;
   else return false;
   return true;
 }

@@ -2,8 +2,8 @@
 // in-memory registry and, through regedit /S, for the real one under Wine.
 //
 // Understood: the "REGEDIT4" header; [ROOT\path] (created) and [-ROOT\path]
-// (deleted with everything below it) for HKEY_LOCAL_MACHINE and
-// HKEY_CURRENT_USER; "name"="text" and @="text" with \\ and \" escapes;
+// (deleted with everything below it) for HKEY_LOCAL_MACHINE,
+// HKEY_CURRENT_USER and HKEY_USERS; "name"="text" and @="text" with \\ and \" escapes;
 // dword:xxxxxxxx; hex:..., hex(n):... with line continuations; comments
 // starting with ';'. Text is CP936 and is read by characters, so a trail
 // byte 0x5C or 0x5D is never an escape or a closing bracket.

@@ -19,12 +19,14 @@
 
 namespace platform {
 
-// An open key. The two predefined roots are constants and need no closing
+// An open key. The predefined roots are constants and need no closing
 // (closing them is harmless, as on Windows).
 using RegKey = std::uintptr_t;
 constexpr RegKey kNoKey = 0;
 constexpr RegKey kCurrentUser = 0x80000001u;   // HKEY_CURRENT_USER
 constexpr RegKey kLocalMachine = 0x80000002u;  // HKEY_LOCAL_MACHINE
+// HKEY_USERS: one key per loaded user hive, named by the user's SID.
+constexpr RegKey kUsers = 0x80000003u;
 
 // The Win32 error codes the setup meets.
 namespace RegResult {

@@ -9,6 +9,7 @@ Dlg_Setup::Dlg_Setup(const SetupContext& context, CWnd* parent)
       files_(context.files),
       processes_(context.processes),
       shell_(context.shell),
+      accounts_(context.accounts),
       lastBrowseFolder_(context.lastBrowseFolder),
       warnHostRunning_(context.warnHostRunning),
       version_(context.version) {

@@ -25,6 +25,7 @@
 #include "ui/framework.h"
 
 namespace platform {
+class Accounts;
 class FileSystem;
 class ProcessList;
 class Shell;
@@ -37,6 +38,7 @@ struct SetupContext {
   platform::FileSystem& files;
   platform::ProcessList& processes;
   platform::Shell& shell;
+  platform::Accounts& accounts;   // who runs the program, who owns the desktop
   std::string& lastBrowseFolder;  // the folder browser's remembered folder
   bool& warnHostRunning;          // set at start; cleared once AutoCAD was reported
   int version = ::versionNumber;  // yyyymmdd, shown in the title
@@ -134,6 +136,7 @@ class Dlg_Setup : public CDialog {
   platform::FileSystem& files_;
   platform::ProcessList& processes_;
   platform::Shell& shell_;
+  platform::Accounts& accounts_;
   std::string& lastBrowseFolder_;
   bool& warnHostRunning_;
   int version_;

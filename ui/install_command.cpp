@@ -38,6 +38,19 @@ bool IsAbsoluteFolder(const std::string& folder) {
   return share != platform::npos && share > 2 && share + 1 < folder.size() && folder[share + 1] != '\\';
 }
 
+// Said instead of installing when the program was raised to run as another
+// account than the desktop's, and that user's registry or settings folder
+// cannot be reached: the trusted paths and the settings file would go to
+// the wrong account.
+std::string OtherAccountText(const UserChoice& user) {
+  const bool known = !user.desktopAccount.empty();
+  return "SetUp.exe 正以帐户 " + user.processAccount + " 运行，而当前桌面的帐户是 " +
+         (known ? user.desktopAccount : "（无法确定）") + "。\n\n" +
+         (known ? "无法打开桌面帐户的注册表或应用程序数据文件夹" : "无法确定当前桌面属于哪个帐户") +
+         "，AutoCAD的受信任路径和设置文件无法写给该帐户，因此未安装任何内容。\n\n"
+         "请让桌面帐户暂时获得管理员权限，再在该帐户中右键单击SetUp.exe，选择“以管理员身份运行”。";
+}
+
 }  // namespace
 
 bool Dlg_Setup::AcceptFolder(const std::string& folder) {
@@ -81,6 +94,13 @@ void Dlg_Setup::OnInstall() {
   }
   UpdateData(true);
   if (!AcceptFolder(folderPath)) return;
+  // Before anything is made: whose registry and settings folder the
+  // per-user parts go to.
+  const UserChoice user = setup_.ChooseUserPlaces(accounts_);
+  if (user.outcome == UserChoice::Unreachable) {
+    MessageBox(OtherAccountText(user), kSetupCaption, platform::kMbOk);
+    return;
+  }
   // The last character, not the last byte: a Chinese folder name may end in
   // a trail byte 0x5C. One backslash only; a second one before it stays.
   if (platform::ReverseFindChar(folderPath, '\\') == folderPath.size() - 1) folderPath.pop_back();
@@ -137,6 +157,7 @@ bool Dlg_Setup::RunInstall() {
   progressBar.SetPos(0);
 
   CPackageCopy copy(folderPath, progressBar, files_, *this);
+  copy.userPlaces = setup_.userPlaces;
   if (!copy.CopyDataFolder()) {
     // Nothing already copied is undone.
     exitCode = copy.packageMissing ? SetupExit::PackageMissing : SetupExit::CopyAborted;

@@ -77,8 +77,12 @@ std::string DescribeProblems(const SetupProblems& problems) {
   }
   text += "\n请关闭AutoCAD后重新运行SetUp.exe。";
   if (denied) {
-    text += "\n拒绝访问（错误 5）：HKEY_LOCAL_MACHINE 或 Program Files 需要管理员权限，"
-            "请右键单击SetUp.exe，选择“以管理员身份运行”。";
+    // Right for both kinds of account: an administrator raises the program
+    // itself; a standard user cannot, and needs an administrator.
+    text += "\n拒绝访问（错误 5）：HKEY_LOCAL_MACHINE 或 Program Files 需要管理员权限。"
+            "管理员帐户：请右键单击SetUp.exe，选择“以管理员身份运行”。"
+            "标准用户帐户：同样选择“以管理员身份运行”，并请管理员输入管理员帐户的密码；"
+            "或请管理员授予这些位置的写入权限。";
   }
   if (inUse) text += "\n文件正被使用（错误 32）：请先关闭AutoCAD。";
   if (tooLong) text += "\n路径过长：请选择较短的安装路径。";

@@ -33,7 +33,7 @@ std::vector<std::string> SplitPath(const char* path) {
 // Sub-keys are kept and enumerated by their lower-cased names.
 std::string Fold(const std::string& name) { return ToLower(name); }
 
-bool IsPredefined(RegKey key) { return key == kLocalMachine || key == kCurrentUser; }
+bool IsPredefined(RegKey key) { return key == kLocalMachine || key == kCurrentUser || key == kUsers; }
 
 // `path` equals `prefix` or lies below it (both upper-cased).
 bool Within(const std::string& path, const std::string& prefix) {
@@ -67,9 +67,12 @@ struct MemoryRegistry::Node : std::enable_shared_from_this<Node> {
 };
 
 MemoryRegistry::MemoryRegistry(View view)
-    : localMachine_(std::make_shared<Node>()), currentUser_(std::make_shared<Node>()) {
+    : localMachine_(std::make_shared<Node>()),
+      currentUser_(std::make_shared<Node>()),
+      users_(std::make_shared<Node>()) {
   localMachine_->name = "HKEY_LOCAL_MACHINE";
   currentUser_->name = "HKEY_CURRENT_USER";
+  users_->name = "HKEY_USERS";
   if (view != View::Native64) SetView(view);
 }
 
@@ -108,11 +111,23 @@ std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::Redirected(const std::shar
   return key ? key->shared_from_this() : nullptr;
 }
 
+std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::Root(RegKey key) const {
+  return key == kLocalMachine ? localMachine_ : key == kCurrentUser ? currentUser_ : key == kUsers ? users_ : nullptr;
+}
+
+std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::RootNamed(const std::string& name) const {
+  const std::string root = ToUpper(name);
+  return root == "HKEY_LOCAL_MACHINE" ? localMachine_
+         : root == "HKEY_CURRENT_USER" ? currentUser_
+         : root == "HKEY_USERS"        ? users_
+                                       : nullptr;
+}
+
 MemoryRegistry::~MemoryRegistry() {
   // Taken apart one key at a time: a tree thousands of levels deep would
   // otherwise be destroyed by as many nested calls.
   handles_.clear();
-  std::vector<std::shared_ptr<Node>> pending{std::move(localMachine_), std::move(currentUser_)};
+  std::vector<std::shared_ptr<Node>> pending{std::move(localMachine_), std::move(currentUser_), std::move(users_)};
   while (!pending.empty()) {
     const std::shared_ptr<Node> node = std::move(pending.back());
     pending.pop_back();
@@ -132,10 +147,7 @@ MemoryRegistry::Node* MemoryRegistry::Resolve(Node* node, int hops) const {
 MemoryRegistry::Node* MemoryRegistry::Walk(const std::string& keyPath, int hops) const {
   const std::vector<std::string> parts = SplitPath(keyPath.c_str());
   if (parts.empty()) return nullptr;
-  const std::string root = ToUpper(parts[0]);
-  Node* node = root == "HKEY_LOCAL_MACHINE" ? localMachine_.get()
-               : root == "HKEY_CURRENT_USER" ? currentUser_.get()
-                                             : nullptr;
+  Node* node = RootNamed(parts[0]).get();
   for (std::size_t i = 1; node && i < parts.size(); ++i) {
     const auto it = node->children.find(Fold(parts[i]));
     node = it == node->children.end() ? nullptr : Resolve(it->second.get(), hops);
@@ -144,8 +156,7 @@ MemoryRegistry::Node* MemoryRegistry::Walk(const std::string& keyPath, int hops)
 }
 
 MemoryRegistry::Node* MemoryRegistry::NodeOf(RegKey key) const {
-  if (key == kLocalMachine) return localMachine_.get();
-  if (key == kCurrentUser) return currentUser_.get();
+  if (IsPredefined(key)) return Root(key).get();
   const auto it = handles_.find(key);
   return it == handles_.end() ? nullptr : it->second.node.get();
 }
@@ -198,8 +209,7 @@ long MemoryRegistry::Open(Op op, RegKey parent, const char* subKey, bool create,
 
   // Find the path first, so a failed open creates nothing (but the 32-bit
   // view's own key, which every 64-bit Windows has).
-  std::shared_ptr<Node> node = IsPredefined(parent) ? (parent == kLocalMachine ? localMachine_ : currentUser_)
-                                                    : handles_.at(parent).node;
+  std::shared_ptr<Node> node = IsPredefined(parent) ? Root(parent) : handles_.at(parent).node;
   if (redirect && !(node = Redirected(node, create))) return RegResult::FileNotFound;
   std::size_t found = 0;
   for (; found < parts.size(); ++found) {
@@ -398,10 +408,7 @@ const MemoryRegistry::Node* MemoryRegistry::Find(const std::string& keyPath) con
 
 void MemoryRegistry::AddLink(const std::string& linkPath, const std::string& targetPath) {
   const std::vector<std::string> parts = SplitPath(linkPath.c_str());
-  const std::string root = parts.empty() ? std::string() : ToUpper(parts[0]);
-  std::shared_ptr<Node> node = root == "HKEY_LOCAL_MACHINE" ? localMachine_
-                               : root == "HKEY_CURRENT_USER" ? currentUser_
-                                                             : nullptr;
+  std::shared_ptr<Node> node = parts.empty() ? nullptr : RootNamed(parts[0]);
   if (!node || parts.size() < 2) throw std::invalid_argument("no key below a root: " + linkPath);
   for (std::size_t i = 1; i < parts.size(); ++i) {
     if (parts[i].size() > kMaxKeyNameLength) throw std::invalid_argument("key name too long: " + parts[i]);

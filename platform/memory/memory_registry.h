@@ -83,7 +83,8 @@ class MemoryRegistry final : public Registry {
   long CloseKey(RegKey key) override;
 
   // Makes `op` fail with `error` on the key at `keyPath` and every key below
-  // it. keyPath starts with the root's name: "HKEY_LOCAL_MACHINE\SOFTWARE".
+  // it. keyPath starts with the root's name: "HKEY_LOCAL_MACHINE\SOFTWARE"
+  // (HKEY_CURRENT_USER and HKEY_USERS are separate trees here).
   // For the open and create operations the key is the one being opened or
   // created; for the others the key the handle names (for DeleteKey, the
   // key being deleted).
@@ -169,8 +170,14 @@ class MemoryRegistry final : public Registry {
   Node* Walk(const std::string& keyPath, int hops) const;
   void Count(Op op) { ++calls_[static_cast<int>(op)]; }
 
+  // The predefined root `key` stands for / named `name` (any case); null
+  // for anything else.
+  std::shared_ptr<Node> Root(RegKey key) const;
+  std::shared_ptr<Node> RootNamed(const std::string& name) const;
+
   std::shared_ptr<Node> localMachine_;
   std::shared_ptr<Node> currentUser_;
+  std::shared_ptr<Node> users_;  // HKEY_USERS: the hives, by SID, apart from the current user's
   std::map<RegKey, Handle> handles_;
   RegKey nextHandle_ = 0x1000;
   std::vector<Fault> faults_;

@@ -14,12 +14,14 @@ namespace {
 HKEY ToHkey(RegKey key) {
   if (key == kLocalMachine) return HKEY_LOCAL_MACHINE;
   if (key == kCurrentUser) return HKEY_CURRENT_USER;
+  if (key == kUsers) return HKEY_USERS;
   return reinterpret_cast<HKEY>(key);
 }
 
 RegKey FromHkey(HKEY key) {
   if (key == HKEY_LOCAL_MACHINE) return kLocalMachine;
   if (key == HKEY_CURRENT_USER) return kCurrentUser;
+  if (key == HKEY_USERS) return kUsers;
   return reinterpret_cast<RegKey>(key);
 }
 

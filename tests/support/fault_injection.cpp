@@ -18,6 +18,7 @@ bool FaultPlan::Next(const char* op, std::string target) {
 std::string FaultyRegistry::PathOf(RegKey key) const {
   if (key == platform::kCurrentUser) return "HKEY_CURRENT_USER";
   if (key == platform::kLocalMachine) return "HKEY_LOCAL_MACHINE";
+  if (key == platform::kUsers) return "HKEY_USERS";
   const auto found = paths_.find(key);
   return found == paths_.end() ? "<unknown key>" : found->second;
 }
@@ -29,7 +30,8 @@ std::string FaultyRegistry::Join(RegKey key, const char* subKey) const {
 }
 
 long FaultyRegistry::Opened(long status, RegKey* result, const std::string& path) {
-  if (status == RegResult::Success && *result != platform::kCurrentUser && *result != platform::kLocalMachine) {
+  if (status == RegResult::Success && *result != platform::kCurrentUser && *result != platform::kLocalMachine &&
+      *result != platform::kUsers) {
     paths_[*result] = path;
   }
   return status;

@@ -23,6 +23,11 @@ class ScopedCodePage {
   unsigned int previous_;
 };
 
+// The desktop user of desktop_user.reg, whose hive is not the running
+// account's.
+constexpr char kDesktopUserSid[] = "S-1-5-21-1004336348-1177238915-682003330-1107";
+constexpr char kDesktopUserFolder[] = "C:\\Users\\bob\\AppData\\Roaming";
+
 // Full path of a file in tests/fixtures, in the running world's form
 // (a Z:\ path under Wine).
 std::string FixturePath(const std::string& name);

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "engine/acad_setup.h"
+#include "platform/reg_file.h"
 #include "platform/registry.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/null_files.h"
 #include "tests/support/scripted_owner.h"
 
@@ -234,9 +236,36 @@ TYPED_TEST_P(RegistrationCases, EntriesThatCannotBeWrittenAreReported) {
   EXPECT_EQ(this->User(kZh2010, "<<Unnamed Profile>>"), "C:\\TOOLS;D:\\" + std::string(250, 'L'));
 }
 
+// Raised as another account than the desktop's: the profiles in the desktop
+// user's hive are the ones trusted, the running account's own stay as they
+// were, and the demand-load entries go where they always go.
+TYPED_TEST_P(RegistrationCases, TrustedPathsGoToTheDesktopUsersHive) {
+  this->world.Load("registration_hosts.reg");
+  this->world.Load("desktop_user.reg");
+  this->setup.SetInstallFolder(kFolder);
+  this->setup.userPlaces.root = platform::kUsers;
+  this->setup.userPlaces.hive = kDesktopUserSid;
+  this->AddInstall(this->setup, 2010, kZh2010, "C:\\CAD2010");
+  const SetupProblems problems =
+      this->setup.RegisterWithHosts(0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  EXPECT_EQ(this->Describe(problems), "");
+  const std::string hive = std::string(kDesktopUserSid) + "\\";
+  platform::Registry& registry = this->world.Registry();
+  EXPECT_EQ(
+      ReadValue(registry, platform::kUsers, hive + this->Variables(kZh2010, "<<Unnamed Profile>>"), "TRUSTEDPATHS"),
+      "E:\\BOB\\LISP;" + kFolderUpper);
+  EXPECT_EQ(ReadValue(registry, platform::kUsers, hive + this->Variables(kZh2010, "Plot"), "TRUSTEDPATHS"), kFolder);
+  EXPECT_EQ(this->User(kZh2010, "<<Unnamed Profile>>"), "c:\\tools") << "the running account's own";
+  EXPECT_EQ(this->Entry(kZh2010, "Velkor2010DLLP", "LOADER"), "C:\\CAD2010\\ACAD2010P.dll");
+  platform::DeleteKeyTree(registry, platform::kUsers, kDesktopUserSid);
+  platform::DeleteKeyTree(
+      registry, platform::kLocalMachine,
+      std::string("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\") + kDesktopUserSid);
+}
+
 REGISTER_TYPED_TEST_SUITE_P(RegistrationCases, TrustedPathsOfEveryProfile,
                             TrustedPathsLongerThanTheReadLimitKeepEveryByte, EntriesPerReleaseAndProduct,
                             NoReleaseTickedStillTrustsTheFolder, EditionBitsDecideTheExtraModules,
-                            EntriesThatCannotBeWrittenAreReported);
+                            EntriesThatCannotBeWrittenAreReported, TrustedPathsGoToTheDesktopUsersHive);
 
 }  // namespace testing_support

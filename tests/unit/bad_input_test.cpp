@@ -14,9 +14,11 @@
 #include "deploy/package_copy.h"
 #include "deploy/package_folder.h"
 #include "engine/acad_setup.h"
+#include "platform/memory/memory_accounts.h"
 #include "platform/memory/memory_files.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/text.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/null_files.h"
 #include "tests/support/scripted_owner.h"
 
@@ -813,6 +815,159 @@ TEST(SettingsFolderUnknown, TheSettingsFileIsToldAndPutNowhere) {
       EXPECT_FALSE(m.files.Exists("D:\\Velkor"));
       EXPECT_FALSE(m.files.Exists("C:\\Velkor"));
       EXPECT_EQ(m.files.CallCount(MemoryFileSystem::Op::MakeFolder), 1u) << "only the target folder";
+    }
+  }
+}
+
+// ---- Another account than the desktop's ---------------------------------------
+//
+// "Run as administrator" on a standard account: the desktop user's folder
+// is read from that user's hive, never from the running account's
+// variables; a value that cannot be made that user's refuses the install.
+
+const platform::Account kAdministrator{"S-1-5-21-1004336348-1177238915-682003330-500", "CAD-PC\\Administrator"};
+const platform::Account kDesktopUser{testing_support::kDesktopUserSid, "CAD-PC\\bob"};
+const std::string kUserShell = std::string(testing_support::kDesktopUserSid) +
+                               "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const std::string kShell = std::string(testing_support::kDesktopUserSid) +
+                           "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const std::string kProfileList = std::string("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\") +
+                                 testing_support::kDesktopUserSid;
+
+void SetText(MemoryRegistry& registry, platform::RegKey root, const std::string& path, const char* name,
+             unsigned long type, const std::string& text) {
+  if (type == RegType::None) return;
+  platform::ScopedRegKey key(registry);
+  ASSERT_EQ(registry.CreateKey(root, path.c_str(), key.Receive()), 0);
+  ASSERT_EQ(registry.SetValue(key.Get(), name, type, reinterpret_cast<const unsigned char*>(text.c_str()),
+                              static_cast<unsigned long>(text.size() + 1)),
+            0);
+}
+
+TEST(DesktopUser, TheSettingsFolderIsTheDesktopUsersOrNone) {
+  const unsigned long kNone = RegType::None, kSz = RegType::String, kExpand = RegType::ExpandString;
+  const std::string bob = testing_support::kDesktopUserFolder;
+  const struct {
+    const char* what;
+    unsigned long userShellType;
+    std::string userShell;  // "User Shell Folders" AppData
+    std::string shell;      // "Shell Folders" AppData (REG_SZ); empty: none
+    unsigned long profileType;
+    std::string profile;  // ProfileImagePath
+    std::string expected;  // the folder; empty: refused
+  } cases[] = {
+      {"as the shell keeps it", kExpand, "%USERPROFILE%\\AppData\\Roaming", "", kExpand,
+       "%SystemDrive%\\Users\\bob", bob},
+      {"names in any case", kExpand, "%userprofile%\\AppData\\Roaming", "", kExpand,
+       "%systemdrive%\\Users\\bob", bob},
+      {"a plain profile path", kExpand, "%USERPROFILE%\\AppData\\Roaming", "", kSz, "C:\\Users\\bob", bob},
+      {"redirected, plain", kSz, "D:\\Roaming\\bob\\", "", kNone, "", "D:\\Roaming\\bob"},
+      {"a lone percent sign", kExpand, "D:\\100%\\bob", "", kNone, "", "D:\\100%\\bob"},
+      // The running account's variables are never the desktop user's.
+      {"the running account's HOMEDRIVE", kExpand, "%HOMEDRIVE%\\bob", bob, kNone, "", bob},
+      {"the running account's APPDATA", kExpand, "%APPDATA%", "", kNone, "", ""},
+      {"no profile path", kExpand, "%USERPROFILE%\\AppData\\Roaming", "", kNone, "", ""},
+      {"a profile path by a user's variable", kExpand, "%USERPROFILE%\\AppData\\Roaming", "", kExpand,
+       "%HOMEDRIVE%\\Users\\bob", ""},
+      {"an unset machine variable", kExpand, "%ProgramData%\\bob", "", kNone, "", ""},
+      // What the shell's value cannot give, its copy may.
+      {"not text", RegType::Dword, "1234", bob, kNone, "", bob},
+      {"a folder that is not there", kSz, "D:\\Gone", bob, kNone, "", bob},
+      {"a folder that is not there, no copy", kSz, "D:\\Gone", "", kNone, "", ""},
+      {"a file", kSz, "D:\\file", "", kNone, "", ""},
+      {"relative", kSz, "AppData\\Roaming", "", kNone, "", ""},
+      {"drive-relative", kSz, "C:AppData", "", kNone, "", ""},
+      {"no value", kNone, "", "", kNone, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Machine m;
+    m.files.AddFolder(bob);
+    m.files.AddFolder("D:\\Roaming\\bob");
+    m.files.AddFolder("D:\\100%\\bob");
+    m.files.AddFile("D:\\file", "x");
+    m.files.AddFolder("H:\\bob");
+    m.files.SetEnvironment("SystemDrive", "C:");
+    m.files.SetEnvironment("HOMEDRIVE", "H:");
+    SetText(m.registry, platform::kUsers, kUserShell, "AppData", c.userShellType, c.userShell);
+    if (!c.shell.empty()) SetText(m.registry, platform::kUsers, kShell, "AppData", kSz, c.shell);
+    SetText(m.registry, platform::kLocalMachine, kProfileList, "ProfileImagePath", c.profileType, c.profile);
+    platform::MemoryAccounts accounts;
+    accounts.RunAsAdministrator(kAdministrator, kDesktopUser);
+    m.registry.writes.clear();
+
+    const UserChoice choice = m.setup.ChooseUserPlaces(accounts);
+    EXPECT_EQ(choice.processAccount, "CAD-PC\\Administrator");
+    EXPECT_EQ(choice.desktopAccount, "CAD-PC\\bob");
+    if (c.expected.empty()) {
+      EXPECT_EQ(choice.outcome, UserChoice::Unreachable);
+      EXPECT_EQ(m.setup.userPlaces.root, platform::kCurrentUser) << "nothing of the other account kept";
+      EXPECT_EQ(m.setup.userPlaces.appData, "");
+    } else {
+      EXPECT_EQ(choice.outcome, UserChoice::DesktopAccount);
+      EXPECT_EQ(m.setup.userPlaces.appData, c.expected);
+      EXPECT_EQ(m.setup.userPlaces.root, platform::kUsers);
+      EXPECT_EQ(m.setup.userPlaces.hive, testing_support::kDesktopUserSid);
+    }
+    EXPECT_EQ(m.registry.OpenHandleCount(), 0u);
+    EXPECT_TRUE(m.registry.writes.empty());
+  }
+}
+
+// Whose places an install takes, by what the accounts say. Only a raised
+// program on another account's desktop serves that account; an owner that
+// cannot be read while raised refuses, since it may be another account.
+TEST(DesktopUser, OnlyARaisedProgramOnAnotherAccountsDesktopServesThatAccount) {
+  using platform::DesktopLookup;
+  platform::Account sameInOtherCase = kAdministrator;
+  sameInOtherCase.sid = platform::ToLower(sameInOtherCase.sid);
+  const struct {
+    const char* what;
+    bool elevated;
+    bool processReadable;
+    DesktopLookup lookup;
+    platform::Account desktop;
+    bool hive;
+    UserChoice::Outcome expected;
+  } cases[] = {
+      {"raised, another desktop", true, true, DesktopLookup::Found, kDesktopUser, true, UserChoice::DesktopAccount},
+      {"not raised (a deliberate run as)", false, true, DesktopLookup::Found, kDesktopUser, true,
+       UserChoice::OwnAccount},
+      {"raised, its own desktop", true, true, DesktopLookup::Found, sameInOtherCase, true, UserChoice::OwnAccount},
+      {"raised, no desktop shell", true, true, DesktopLookup::NoShell, kDesktopUser, true, UserChoice::OwnAccount},
+      {"raised, its own token unreadable", true, false, DesktopLookup::Found, kDesktopUser, true,
+       UserChoice::OwnAccount},
+      {"raised, the desktop's owner unreadable", true, true, DesktopLookup::Unreadable, kDesktopUser, true,
+       UserChoice::Unreachable},
+      {"raised, the desktop user's hive not loaded", true, true, DesktopLookup::Found, kDesktopUser, false,
+       UserChoice::Unreachable},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Machine m;
+    m.files.AddFolder(testing_support::kDesktopUserFolder);
+    if (c.hive) {
+      SetText(m.registry, platform::kUsers, kShell, "AppData", RegType::String, testing_support::kDesktopUserFolder);
+    }
+    platform::MemoryAccounts accounts;
+    accounts.RunAsAdministrator(kAdministrator, c.desktop);
+    accounts.elevated = c.elevated;
+    accounts.processReadable = c.processReadable;
+    accounts.desktopLookup = c.lookup;
+    // What an earlier press chose never lingers.
+    m.setup.userPlaces.root = platform::kUsers;
+    m.setup.userPlaces.hive = "S-1-5-21-1-2-3-4";
+    m.setup.userPlaces.appData = "C:\\Elsewhere";
+
+    const UserChoice choice = m.setup.ChooseUserPlaces(accounts);
+    EXPECT_EQ(choice.outcome, c.expected);
+    const bool desktop = c.expected == UserChoice::DesktopAccount;
+    EXPECT_EQ(m.setup.userPlaces.HiveName(),
+              desktop ? "HKEY_USERS\\" + std::string(testing_support::kDesktopUserSid) : "HKEY_CURRENT_USER");
+    EXPECT_EQ(m.setup.userPlaces.AppDataFolder(m.files), desktop ? testing_support::kDesktopUserFolder : kAppData);
+    if (c.expected == UserChoice::Unreachable) {
+      EXPECT_EQ(choice.processAccount, "CAD-PC\\Administrator");
+      EXPECT_EQ(choice.desktopAccount, c.lookup == DesktopLookup::Found ? "CAD-PC\\bob" : "");
     }
   }
 }

@@ -23,6 +23,7 @@
 #include "app/wizard_app.h"
 #include "engine/acad_setup.h"
 #include "platform/memory/headless_dialog.h"
+#include "platform/memory/memory_accounts.h"
 #include "platform/memory/memory_files.h"
 #include "platform/memory/memory_processes.h"
 #include "platform/memory/memory_registry.h"
@@ -94,16 +95,52 @@ const char* const kPackageFiles[] = {
     "Velkor.prt5",          "Velkor.Ini",           "批打印说明.txt",       "Plot.cuix",
     "SetUp.exe"};
 
-// A machine as the sweep finds it, built afresh for every run.
+// The same profiles in the hive of a desktop user the program does not run
+// as ("Run as administrator" on a standard account), and the folders the
+// shell keeps for that user.
+const char kDesktopSid[] = "S-1-5-21-1004336348-1177238915-682003330-1107";
+const char kDesktopAppData[] = "C:\\Users\\bob\\AppData\\Roaming";
+std::string DesktopHive() {
+  std::string text = "REGEDIT4\n", line;
+  bool user = false;
+  for (const char c : std::string(kMachine)) {
+    if (c != '\n') {
+      line += c;
+      continue;
+    }
+    if (line.rfind("[", 0) == 0) user = line.rfind("[HKEY_CURRENT_USER\\", 0) == 0;
+    if (user) text += line.rfind("[", 0) == 0 ? "[HKEY_USERS\\" + std::string(kDesktopSid) + line.substr(18) + "\n"
+                                              : line + "\n";
+    line.clear();
+  }
+  const std::string shell = "[HKEY_USERS\\" + std::string(kDesktopSid) + "\\Software\\Microsoft\\Windows\\"
+                            "CurrentVersion\\Explorer\\";
+  return text + shell + "User Shell Folders]\n\"AppData\"=hex(2):25,55,53,45,52,50,52,4f,46,49,4c,45,25,5c,41,70,70,"
+                        "44,61,74,61,5c,52,6f,61,6d,69,6e,67,00\n" +  // %USERPROFILE%\AppData\Roaming
+         shell + "Shell Folders]\n\"AppData\"=" + platform::QuoteRegString(kDesktopAppData) + "\n" +
+         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + kDesktopSid +
+         "]\n\"ProfileImagePath\"=\"C:\\\\Users\\\\bob\"\n";
+}
+
+// A machine as the sweep finds it, built afresh for every run; with
+// `otherAccount`, the program runs raised as the administrator on the
+// desktop of the user of DesktopHive.
 struct Machine {
   platform::MemoryRegistry registry;
   platform::MemoryFileSystem files;
   platform::MemoryProcessList processes;
   platform::MemoryShell shell;
+  platform::MemoryAccounts accounts;
 
-  Machine() {
+  explicit Machine(bool otherAccount = false) {
     std::string error;
     if (!platform::ImportRegText(registry, kMachine, &error)) throw std::runtime_error("machine: " + error);
+    if (otherAccount) {
+      if (!platform::ImportRegText(registry, DesktopHive(), &error)) throw std::runtime_error("hive: " + error);
+      accounts.RunAsAdministrator({"S-1-5-21-1004336348-1177238915-682003330-500", "CAD-PC\\Administrator"},
+                                  {kDesktopSid, "CAD-PC\\bob"});
+      files.AddFolder(kDesktopAppData);
+    }
     files.SetModulePath(kProgram);
     files.AddFile(kProgram, "exe");
     for (const char* name : kPackageFiles) files.AddFile(std::string(kPackage) + "\\" + name, name);
@@ -151,6 +188,7 @@ std::string Dump(Machine& machine) {
   std::string out;
   DumpKeys(machine.registry, "HKEY_LOCAL_MACHINE", &out);
   DumpKeys(machine.registry, "HKEY_CURRENT_USER", &out);
+  DumpKeys(machine.registry, "HKEY_USERS", &out);
   for (const char* drive : {"C:", "D:", "E:"}) DumpFiles(machine.files, drive, &out);
   return out;
 }
@@ -164,6 +202,7 @@ std::map<std::string, std::string> TrustedPaths(const platform::MemoryRegistry& 
     for (const std::string& sub : registry.SubKeyNames(path)) walk(path + "\\" + sub);
   };
   walk("HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD");
+  walk("HKEY_USERS");
   return lists;
 }
 
@@ -183,9 +222,9 @@ struct RunResult {
 // boxes are answered with `answer`, every other box with OK. A person who
 // retried and met the same box again gives up: later boxes after a Retry
 // are answered with Ignore.
-RunResult RunOnce(long failAt, int answer, std::size_t limit = 1000000) {
+RunResult RunOnce(long failAt, int answer, std::size_t limit = 1000000, bool otherAccount = false) {
   RunResult result;
-  Machine machine;
+  Machine machine(otherAccount);
   const std::map<std::string, std::string> trustedBefore = TrustedPaths(machine.registry);
   FaultPlan plan;
   plan.failAt = failAt;
@@ -203,7 +242,8 @@ RunResult RunOnce(long failAt, int answer, std::size_t limit = 1000000) {
     platform::HeadlessDialogRunner runner;
     CAcadSetup setup(registry, files, owner, 64);
     setup.ScanReleases();
-    Dlg_Setup dialog(SetupContext{setup, files, processes, machine.shell, lastBrowse, warnHostRunning});
+    Dlg_Setup dialog(
+        SetupContext{setup, files, processes, machine.shell, machine.accounts, lastBrowse, warnHostRunning});
     owner.target = &dialog;
     dialog.UseRunner(runner);
     runner.user = [&](HeadlessDialog& window) {
@@ -269,7 +309,9 @@ std::string Place(const FaultPlan::Call& call, bool atStart) {
   if (!target.empty() && target.back() == ']') target.erase(target.rfind('[')), value = "[i]";
 
   if (target.rfind("HKEY_", 0) == 0) {
-    std::string general = target.rfind("HKEY_CURRENT_USER", 0) == 0 ? "HKCU" : "HKLM";
+    std::string general = target.rfind("HKEY_CURRENT_USER", 0) == 0 ? "HKCU"
+                          : target.rfind("HKEY_USERS", 0) == 0      ? "HKU"
+                                                                    : "HKLM";
     const std::size_t acad = target.find("\\Autodesk\\AutoCAD");
     if (acad == std::string::npos) return (atStart ? "start   " : "install ") + call.op + " " + general + "\\" + value;
     general += "\\..\\AutoCAD";
@@ -355,13 +397,14 @@ const char* HarmlessReason(const std::string& place) {
 
 // What the user was shown: C copy failure, L package listing failed,
 // D no package, P problems
-// notice, A AutoCAD running, ? anything else.
+// notice, A AutoCAD running, U the desktop's account out of reach, ? anything else.
 char BoxKind(const platform::ShownBox& box) {
   if (box.text.find("拷贝文件") != std::string::npos) return 'C';
   if (box.text.find("Data文件夹") != std::string::npos) return 'D';
   if (box.text.find("未能完成") != std::string::npos) return 'P';
   if (box.text.find("请关闭AutoCAD") != std::string::npos) return 'A';
   if (box.text.find("读取安装文件夹") != std::string::npos) return 'L';
+  if (box.text.find("而当前桌面的帐户是") != std::string::npos) return 'U';
   return '?';
 }
 
@@ -392,14 +435,16 @@ TEST(FaultSweep, TheSweepMachineInstallsCleanlyWithoutFaults) {
   EXPECT_GT(run.calls.size(), 500u);
 }
 
-TEST(FaultSweep, EveryCallFailingInTurn) {
-  const RunResult baseline = RunOnce(-1, platform::kIdAbort);
+// Every call of a run failing in turn, each outcome counted by the call's
+// place; the table is printed.
+void SweepEveryCall(bool otherAccount) {
+  const RunResult baseline = RunOnce(-1, platform::kIdAbort, 1000000, otherAccount);
   ASSERT_TRUE(baseline.completed && baseline.boxes.empty());
   std::map<std::string, Row> table;
   std::size_t runs = 0;
   for (long failAt = 0; failAt < static_cast<long>(baseline.calls.size()); ++failAt) {
     for (const int answer : {platform::kIdAbort, platform::kIdRetry, platform::kIdIgnore}) {
-      const RunResult run = RunOnce(failAt, answer, 10 * baseline.calls.size());
+      const RunResult run = RunOnce(failAt, answer, 10 * baseline.calls.size(), otherAccount);
       ++runs;
       ASSERT_GT(run.calls.size(), static_cast<std::size_t>(failAt));
       const FaultPlan::Call& call = run.calls[failAt];
@@ -452,6 +497,19 @@ TEST(FaultSweep, EveryCallFailingInTurn) {
     EXPECT_EQ(row.counts[kSilent], 0u) << place << ": failed without a word, e.g. " << row.example;
   }
   std::printf("%zu calls, %zu runs, %zu silent\n", baseline.calls.size(), runs, silent);
+}
+
+TEST(FaultSweep, EveryCallFailingInTurn) { SweepEveryCall(false); }
+
+// Raised on another account's desktop: the reads that find that user's hive
+// and folder fail in turn too.
+TEST(FaultSweep, EveryCallFailingInTurnOnAnotherAccountsDesktop) {
+  const RunResult clean = RunOnce(-1, platform::kIdAbort, 1000000, true);
+  EXPECT_TRUE(clean.completed);
+  EXPECT_NE(clean.state.find(std::string(kDesktopAppData) + "\\Velkor\\Velkor.Ini"), std::string::npos);
+  EXPECT_EQ(clean.state.find("C:\\Users\\cad\\AppData\\Roaming\\Velkor"), std::string::npos);
+  EXPECT_NE(clean.state.find("D:\\TOOLS\\V-VIDUDOVEV;C:\\OTHER"), std::string::npos);
+  SweepEveryCall(true);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "engine/acad_setup.h"
 #include "platform/memory/headless_dialog.h"
 #include "platform/message_text.h"
+#include "platform/memory/memory_accounts.h"
 #include "platform/memory/memory_files.h"
 #include "platform/memory/memory_processes.h"
 #include "platform/memory/memory_registry.h"
@@ -62,7 +63,8 @@ class InstallTest : public ::testing::Test {
   int Run(const std::function<void(Dlg_Setup&, HeadlessDialog&)>& user, int bits = 32) {
     setup = std::make_unique<CAcadSetup>(registry, files, owner, bits);
     setup->ScanReleases();
-    dialog = std::make_unique<Dlg_Setup>(SetupContext{*setup, files, processes, shell, lastBrowse, warnHostRunning});
+    dialog = std::make_unique<Dlg_Setup>(
+        SetupContext{*setup, files, processes, shell, accounts, lastBrowse, warnHostRunning});
     owner.target = dialog.get();
     dialog->UseRunner(runner);
     runner.user = [&](HeadlessDialog& window) {
@@ -94,6 +96,7 @@ class InstallTest : public ::testing::Test {
   platform::MemoryFileSystem files;
   platform::MemoryProcessList processes;
   MemoryShell shell;
+  platform::MemoryAccounts accounts;
   ForwardingOwner owner;  // the engine's boxes go to the dialog, as in the program
   std::string lastBrowse;
   bool warnHostRunning = true;
@@ -553,6 +556,92 @@ TEST_F(InstallTest, AProblemMetTwiceIsToldOnce) {
   });
 }
 
+// "Run as administrator" on a standard account: the program runs as the
+// administrator, whose HKEY_CURRENT_USER and APPDATA these are. The desktop
+// user's AutoCAD gets the trusted paths and the settings file; the
+// machine-wide parts go where they always go.
+const platform::Account kAdministrator{"S-1-5-21-1004336348-1177238915-682003330-500", "CAD-PC\\Administrator"};
+const platform::Account kDesktopUser{testing_support::kDesktopUserSid, "CAD-PC\\bob"};
+const std::string kDesktopProfile = std::string("HKEY_USERS\\") + testing_support::kDesktopUserSid +
+                                    "\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\\Profiles\\";
+
+TEST_F(InstallTest, RaisedOnAnotherAccountsDesktopServesThatAccount) {
+  testing_support::LoadRegFixture(registry, "desktop_user.reg");
+  files.SetEnvironment("SystemDrive", "C:");
+  files.AddFolder(testing_support::kDesktopUserFolder);
+  accounts.RunAsAdministrator(kAdministrator, kDesktopUser);
+  registry.writes.clear();
+  Run([&](Dlg_Setup&, HeadlessDialog& window) {
+    Install(window, "D:\\Tools");
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_TRUE(window.IsVisible(SetupControl::DoneMessage));
+  });
+  EXPECT_EQ(Text(kDesktopProfile + "<<Unnamed Profile>>\\Variables", "TRUSTEDPATHS"),
+            "E:\\BOB\\LISP;D:\\TOOLS\\V-VIDUDOVEV");
+  EXPECT_EQ(Text(kDesktopProfile + "Plot\\Variables", "TRUSTEDPATHS"), "D:\\Tools\\V-VidudOvev");
+  EXPECT_TRUE(files.Exists(std::string(testing_support::kDesktopUserFolder) + "\\Velkor\\Velkor.Ini"));
+  // Nothing of it in the running account's own places.
+  EXPECT_EQ(Text(kProfile, "TRUSTEDPATHS"), "");
+  EXPECT_FALSE(files.Exists("C:\\Users\\cad\\AppData\\Roaming\\Velkor"));
+  for (const platform::MemoryRegistry::Write& write : registry.writes) {
+    EXPECT_NE(write.path.rfind("HKEY_CURRENT_USER", 0), 0u) << write.path;
+  }
+  EXPECT_EQ(Loader("VK_VidudOvev2010"), "D:\\Tools\\V-VidudOvev\\VK_VidudOvev2010.ARX");
+  EXPECT_TRUE(files.Exists("D:\\Tools\\V-VidudOvev\\VK_VidudOvev2010.ARX"));
+  EXPECT_TRUE(files.Exists(std::string(kAcad2010) + "\\Fonts\\Velkor_EN.shx"));
+  EXPECT_EQ(registry.OpenHandleCount(), 0u);
+}
+
+// The desktop user's hive is not there to write to, or the desktop's owner
+// cannot be read: said before anything is made, naming both accounts,
+// rather than served to the wrong one.
+TEST_F(InstallTest, AnotherAccountsDesktopThatCannotBeReachedIsToldAndNothingInstalled) {
+  accounts.RunAsAdministrator(kAdministrator, kDesktopUser);
+  registry.writes.clear();
+  for (const platform::DesktopLookup lookup : {platform::DesktopLookup::Found, platform::DesktopLookup::Unreadable}) {
+    accounts.desktopLookup = lookup;
+    Run([&](Dlg_Setup&, HeadlessDialog& window) {
+      Install(window, "D:\\Tools");
+      ASSERT_EQ(window.boxes.size(), 1u);
+      const std::string& text = window.boxes[0].text;
+      EXPECT_EQ(window.boxes[0].caption, "V-软件安装");
+      EXPECT_EQ(window.boxes[0].type, platform::kMbOk);
+      EXPECT_NE(text.find("正以帐户 CAD-PC\\Administrator 运行"), std::string::npos) << text;
+      const bool known = lookup == platform::DesktopLookup::Found;
+      EXPECT_NE(text.find(known ? "桌面的帐户是 CAD-PC\\bob。" : "桌面的帐户是 （无法确定）。"), std::string::npos)
+          << text;
+      EXPECT_NE(text.find("未安装任何内容"), std::string::npos);
+      EXPECT_TRUE(window.IsVisible(SetupControl::InstallButton)) << "the selection view stays";
+      EXPECT_FALSE(window.Ended());
+      window.PressEscape();
+    });
+  }
+  EXPECT_EQ(files.CallCount(platform::MemoryFileSystem::Op::MakeFolder), 0u);
+  EXPECT_EQ(files.CallCount(platform::MemoryFileSystem::Op::Copy), 0u);
+  EXPECT_TRUE(registry.writes.empty());
+  EXPECT_EQ(setup->installFolder, "");
+}
+
+// Raised on its own desktop (an administrator's "Run as administrator"), or
+// with no desktop shell at all: the running account's places, as ever.
+TEST_F(InstallTest, RaisedOnItsOwnDesktopServesItsOwnAccount) {
+  testing_support::LoadRegFixture(registry, "desktop_user.reg");
+  for (const platform::DesktopLookup lookup : {platform::DesktopLookup::Found, platform::DesktopLookup::NoShell}) {
+    accounts.elevated = true;
+    accounts.desktopLookup = lookup;
+    Run([&](Dlg_Setup&, HeadlessDialog& window) {
+      Install(window, "D:\\Tools");
+      EXPECT_TRUE(window.boxes.empty());
+    });
+    // The second install finds the folder listed and upper-cases the list.
+    EXPECT_EQ(Text(kProfile, "TRUSTEDPATHS"), lookup == platform::DesktopLookup::Found ? "D:\\Tools\\V-VidudOvev"
+                                                                                      : "D:\\TOOLS\\V-VIDUDOVEV");
+    EXPECT_TRUE(files.Exists("C:\\Users\\cad\\AppData\\Roaming\\Velkor\\Velkor.Ini"));
+    EXPECT_EQ(Text(kDesktopProfile + "<<Unnamed Profile>>\\Variables", "TRUSTEDPATHS"), "e:\\bob\\lisp");
+    EXPECT_FALSE(files.Exists(std::string(testing_support::kDesktopUserFolder) + "\\Velkor"));
+  }
+}
+
 TEST(ProblemsNotice, ListsAScreenfulAndCountsTheRest) {
   EXPECT_EQ(DescribeProblems({}), "");
   SetupProblems problems;
@@ -566,6 +655,10 @@ TEST(ProblemsNotice, ListsAScreenfulAndCountsTheRest) {
   EXPECT_NE(text.find("另有 8 项"), std::string::npos);
   EXPECT_NE(text.find("请先关闭AutoCAD"), std::string::npos) << "in use: close AutoCAD";
   EXPECT_EQ(text.find("管理员"), std::string::npos) << "no access was denied";
+  // Denied access: advice for an administrator's account and a standard one.
+  const std::string denied = DescribeProblems({{SetupProblem::RegistryWrite, 2010, "HKEY_LOCAL_MACHINE\\X", "", 5}});
+  EXPECT_NE(denied.find("管理员帐户：请右键单击SetUp.exe，选择“以管理员身份运行”"), std::string::npos) << denied;
+  EXPECT_NE(denied.find("标准用户帐户："), std::string::npos) << denied;
   const std::string tooLong = DescribeProblems({{SetupProblem::TextTooLong, 0, "C:\\x", "", 0}});
   // The same problem twice is one line and one item; the same place with
   // another error is another.

@@ -54,8 +54,12 @@ TEST(RegFile, SaysWhichLineItCannotRead) {
   EXPECT_EQ(error, "line 1: expected REGEDIT4");
   EXPECT_FALSE(platform::ImportRegText(registry, "REGEDIT4\n\"Orphan\"=\"x\"\n", &error));
   EXPECT_EQ(error, "line 2: value outside a key");
-  EXPECT_FALSE(platform::ImportRegText(registry, "REGEDIT4\n[HKEY_USERS\\X]\n", &error));
+  EXPECT_FALSE(platform::ImportRegText(registry, "REGEDIT4\n[HKEY_CLASSES_ROOT\\X]\n", &error));
   EXPECT_EQ(error, "line 2: unknown root key");
+  // HKEY_USERS is a tree of its own, apart from HKEY_CURRENT_USER.
+  EXPECT_TRUE(platform::ImportRegText(registry, "REGEDIT4\n[HKU\\S-1-5-21-7\\X]\n\"V\"=\"u\"\n", &error)) << error;
+  EXPECT_TRUE(registry.KeyExists("HKEY_USERS\\S-1-5-21-7\\X"));
+  EXPECT_FALSE(registry.KeyExists("HKEY_CURRENT_USER\\S-1-5-21-7"));
   EXPECT_FALSE(platform::ImportRegText(registry, "REGEDIT4\n[HKEY_CURRENT_USER\\X]\n\"V\"=bogus\n", &error));
   EXPECT_EQ(error, "line 3: cannot read or set value");
 }

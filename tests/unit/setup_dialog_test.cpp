@@ -12,6 +12,7 @@
 #include "app/wizard_app.h"
 #include "engine/acad_setup.h"
 #include "platform/memory/headless_dialog.h"
+#include "platform/memory/memory_accounts.h"
 #include "platform/memory/memory_processes.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/memory/memory_shell.h"
@@ -48,7 +49,8 @@ class SetupDialogTest : public ::testing::Test {
   int Run(int bits, const std::function<void(Dlg_Setup&, HeadlessDialog&)>& user, int version = ::versionNumber) {
     setup = std::make_unique<CAcadSetup>(registry, files, owner, bits);
     setup->ScanReleases();
-    dialog = std::make_unique<Dlg_Setup>(SetupContext{*setup, files, processes, shell, lastBrowse, warnHostRunning, version});
+    dialog = std::make_unique<Dlg_Setup>(
+        SetupContext{*setup, files, processes, shell, accounts, lastBrowse, warnHostRunning, version});
     dialog->UseRunner(runner);
     runner.user = [&](HeadlessDialog& window) { user(*dialog, window); };
     return dialog->DoModal();
@@ -59,6 +61,7 @@ class SetupDialogTest : public ::testing::Test {
   platform::MemoryProcessList processes;
   testing_support::ScriptedOwner owner;
   platform::MemoryShell shell;
+  platform::MemoryAccounts accounts;
   std::string lastBrowse;
   bool warnHostRunning = true;
   platform::HeadlessDialogRunner runner;
@@ -474,7 +477,7 @@ TEST_F(SetupDialogTest, TheRunScansBeforeTheDialogAndShowsItOnce) {
     EXPECT_EQ(window.boxes.size(), 1u) << "the engine's box is owned by the dialog";
     window.PressCloseBox();
   };
-  EXPECT_EQ(RunWizard(WizardWorld{engine, files, processes, shell, runner, lastBrowse, warnHostRunning}),
+  EXPECT_EQ(RunWizard(WizardWorld{engine, files, processes, shell, accounts, runner, lastBrowse, warnHostRunning}),
             SetupExit::Cancelled);
   EXPECT_EQ(dialogs, 1);
   EXPECT_EQ(SetupMessageOwner().target, nullptr);
@@ -484,7 +487,7 @@ TEST_F(SetupDialogTest, TheRunScansBeforeTheDialogAndShowsItOnce) {
   struct NoWindow final : platform::DialogRunner {
     int RunModal(const platform::DialogTemplate&, platform::DialogHandler&) override { return -1; }
   } noWindow;
-  EXPECT_EQ(RunWizard(WizardWorld{engine, files, processes, shell, noWindow, lastBrowse, warnHostRunning}),
+  EXPECT_EQ(RunWizard(WizardWorld{engine, files, processes, shell, accounts, noWindow, lastBrowse, warnHostRunning}),
             SetupExit::NoDialog);
 }
 
