@@ -474,4 +474,40 @@ wait-exit 30
 CMDS
 wait_app 30 || true
 exited 0
+# ---- 10. A large package: the window repaints and answers while it copies -----
+# Three thousand files: the install takes seconds, in which the dialog must
+# keep handling its messages (its progress bar is read from here), take no
+# input (Cancel grey), and come back to the completion view.
+set_dpi 96
+big=$art/big
+rm -rf "$big" "$WINEPREFIX/drive_d/Big"
+mkdir -p "$big"
+cp -r "$package/." "$big/"
+head -c $((3000 * 32768)) /dev/zero | split -b 32768 -a 4 -d --additional-suffix=.dat - "$big/Data/Velkor_Part"
+start_app "$big/SetUp.exe"
+out=$(drive <<'CMDS'
+wait-dialog "V-批打印软件安装" 60
+settext 1000 D:\Big
+post-click 1022
+wait-progress 1014 60
+responsive 2000
+expect 2 visible=1 enabled=0
+rect 0
+CMDS
+)
+screenshot "$art/install_progress_screen.png"
+grep -q '^responsive ok enabled=0$' <<<"$out" || fail "mid-copy: the dialog did not answer, or took input"
+crop "$art/install_progress_screen.png" "$(sed -n 's/^0 rect=//p' <<<"$out")" "$art/install_progress.png"
+drive <<'CMDS'
+wait-dialog "V-批打印软件安装" 10
+wait-visible 1023 300
+click 1
+wait-exit 30
+CMDS
+wait_app 30 || true
+exited 0
+[ "$(find "$WINEPREFIX/drive_d/Big/V-VidudOvev" -name 'Velkor_Part*.dat' | wc -l)" = 3000 ] ||
+  fail "the large package was not copied whole"
+echo "large package: the dialog answered mid-copy with its bar advanced, and took no input"
+
 echo "install: all checks passed"
