@@ -195,8 +195,14 @@ class Win32DialogWindow final : public DialogWindow {
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
     DropQueuedInput();
+    // A dialog disabled while a command runs stays so after the box, which
+    // would otherwise enable its owner again on the way out.
+    const bool enabled = IsWindowEnabled(dialog_) != FALSE;
     // Each part from its own code page: the program's words, the paths.
-    return MessageBoxW(dialog_, WidenMessageText(text, CP_ACP).data(), Widen(caption, kProgramCodePage).data(), type);
+    const int answer =
+        MessageBoxW(dialog_, WidenMessageText(text, CP_ACP).data(), Widen(caption, kProgramCodePage).data(), type);
+    if (!enabled) EnableWindow(dialog_, FALSE);
+    return answer;
   }
 
   void End(int result) override { EndDialog(dialog_, result); }

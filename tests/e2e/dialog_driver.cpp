@@ -527,8 +527,14 @@ class Driver {
       if (!IsWindow(dialog_) || !IsWindowVisible(dialog_)) return;
       for (HWND h : known)
         if (!IsWindow(h) || !IsWindowVisible(h)) gone.insert(h);
-      for (HWND h : VisibleWindowsOf(pid_))
+      for (HWND h : VisibleWindowsOf(pid_)) {
         if (!known.count(h) || gone.count(h)) return;
+        // A box of the program is up over the disabled dialog: it waits for
+        // an answer.
+        if (h != dialog_ && GetWindow(h, GW_OWNER) == dialog_ && _wcsicmp(ClassOf(h).c_str(), L"#32770") == 0 &&
+            IsWindowEnabled(h) && !IsWindowEnabled(dialog_))
+          return;
+      }
       DWORD_PTR r = 0;
       // A dialog that answers while disabled is still running a command
       // (the install handles its messages as it goes).

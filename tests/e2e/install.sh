@@ -491,6 +491,7 @@ settext 1000 D:\Big
 post-click 1022
 wait-progress 1014 60
 responsive 2000
+sleep 300
 expect 2 visible=1 enabled=0
 rect 0
 CMDS
