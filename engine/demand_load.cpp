@@ -153,7 +153,11 @@ void CAcadSetup::RegisterDemandLoad(int year, SetupProblems* problems) {
         bool created = false;
         const long error = WriteEntry(registry_, product.Get(), entry, &created);
         // An entry made in part is still this install's to take away.
-        if (created && record) record->NoteLoader("HKEY_LOCAL_MACHINE\\" + productPath, entry.subKey, entry.loader);
+        if (created && record) {
+          std::string productKey = "HKEY_LOCAL_MACHINE\\" + productPath;
+          platform::StripTrailingBackslash(productKey);
+          record->NoteLoader(productKey, entry.subKey, entry.loader);
+        }
         if (error) report(SetupProblem::RegistryWrite, entry, error);
       }
     }
