@@ -21,6 +21,10 @@
 // where <before> is "value" or "absent" (then type and data are empty). A
 // line the reader does not know is kept as it is.
 //
+// Originals are kept for the files the support-file step places in
+// AutoCAD's folders; the install folder and the settings file are the
+// add-on's own, and what was there is not kept.
+//
 // A record that cannot be written (or read back, or a text that no UTF-8
 // can carry) never stops or fails the install: the install goes on as
 // before, and the record is told once among the install's problems
