@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "deploy/package_folder.h"
+#include "engine/install_record.h"
 #include "platform/files.h"
 #include "platform/message_text.h"
 #include "platform/text.h"
@@ -209,6 +210,7 @@ bool CPackageCopy::CopyPackageFile(const std::string& packageFolder, const std::
   if (fits) {
     ClearBlockingAttributes(files_, destination);
     DeleteZoneIdentifier(files_, destination);
+    if (record) record->NoteFile(destination);
   }
   return true;
 }

@@ -8,6 +8,8 @@
 #include "engine/acad_setup.h"
 #include "engine/user_places.h"
 
+class CInstallRecord;
+
 namespace platform {
 class FileSystem;
 class MessageOwner;
@@ -64,6 +66,8 @@ class CPackageCopy {
   // failure, or skipped because their path can never fit. The install
   // reports them with the other problems.
   SetupProblems skippedFiles;
+  // Where each file copied is noted; none unless the install command sets one.
+  CInstallRecord* record = nullptr;
   // Whose application-data folder the settings file goes to: the running
   // account's unless the install command chose the desktop user's.
   UserPlaces userPlaces;

@@ -15,6 +15,8 @@
 //   support_files.cpp  InstallSupportFiles, CopySupportFiles
 //   other_edition.cpp  ReleasesForOtherEdition
 //   user_places.cpp    ChooseUserPlaces
+// The steps report what they write to `record` when one is set
+// (engine/install_record.h).
 #pragma once
 
 #include <array>
@@ -24,6 +26,8 @@
 #include "engine/build_constants.h"
 #include "engine/user_places.h"
 #include "platform/registry.h"
+
+class CInstallRecord;
 
 namespace platform {
 class Accounts;
@@ -52,6 +56,10 @@ struct SetupProblem {
     NameNotInCodePage,  // a sub-key of `place` whose name the system's code
                         // page cannot carry (NoUnicodeTranslation): what lies
                         // below it was not handled
+    RecordWrite,    // the install record (`place`) could not be kept whole:
+                    // what the install did may not all be undone later
+    BackupCopy,     // a file not ours (`place`) was replaced without a kept
+                    // copy of the original, which could not be made
   };
   Kind kind;
   int year;             // release year, 0 when the problem belongs to none
@@ -128,6 +136,10 @@ class CAcadSetup {
   // then the running account's) when the desktop user's cannot be found or
   // opened: installing would serve the wrong account.
   UserChoice ChooseUserPlaces(platform::Accounts& accounts);
+
+  // Where the install notes what it writes and keeps the originals it
+  // replaces; none (nothing is noted) unless the install command sets one.
+  CInstallRecord* record = nullptr;
 
   // Where the per-user parts of the install go; the running account's
   // until ChooseUserPlaces says otherwise.

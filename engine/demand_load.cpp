@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/acad_setup.h"
+#include "engine/install_record.h"
 #include "platform/text.h"
 
 using platform::RegKey;
@@ -86,12 +87,13 @@ long SetDword(platform::Registry& registry, RegKey key, const char* name, unsign
 // install or something else left in it. The delete fails harmlessly when
 // the entry is missing or has sub-keys of its own (then only the values
 // named here are overwritten). Gives the first error met, having still
-// tried every value.
-long WriteEntry(platform::Registry& registry, RegKey product, const AppEntry& entry) {
+// tried every value. `*created` tells whether the entry's key was made.
+long WriteEntry(platform::Registry& registry, RegKey product, const AppEntry& entry, bool* created) {
   registry.DeleteKey(product, entry.subKey);
   ScopedRegKey key(registry);
-  const long created = registry.CreateKey(product, entry.subKey, key.Receive());
-  if (created != RegResult::Success) return created;
+  const long made = registry.CreateKey(product, entry.subKey, key.Receive());
+  *created = made == RegResult::Success;
+  if (made != RegResult::Success) return made;
 
   long first = RegResult::Success;
   auto note = [&first](long status) {
@@ -147,8 +149,16 @@ void CAcadSetup::RegisterDemandLoad(int year, SetupProblems* problems) {
         report(SetupProblem::TextTooLong, entry, 0);
       } else if (opened != RegResult::Success) {
         report(SetupProblem::RegistryWrite, entry, opened);
-      } else if (const long error = WriteEntry(registry_, product.Get(), entry)) {
-        report(SetupProblem::RegistryWrite, entry, error);
+      } else {
+        bool created = false;
+        const long error = WriteEntry(registry_, product.Get(), entry, &created);
+        // An entry made in part is still this install's to take away.
+        if (created && record) {
+          std::string productKey = "HKEY_LOCAL_MACHINE\\" + productPath;
+          platform::StripTrailingBackslash(productKey);
+          record->NoteLoader(productKey, entry.subKey, entry.loader);
+        }
+        if (error) report(SetupProblem::RegistryWrite, entry, error);
       }
     }
   }

@@ -5,6 +5,7 @@
 #include "deploy/package_copy.h"
 #include "deploy/package_folder.h"
 #include "engine/acad_setup.h"
+#include "engine/install_record.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -18,9 +19,12 @@ constexpr int kLastDllYear = 2050;
 // Copies sourceFolder\sourceName over destinationFolder\destinationName.
 // A source the package does not hold is passed over in silence; any other
 // failure, and a path that would not fit its buffer, becomes a problem.
-void PlaceSupportFile(platform::FileSystem& files, const std::string& sourceFolder, const std::string& sourceName,
-                      const std::string& destinationFolder, const std::string& destinationName,
-                      SetupProblems* problems) {
+// With a record, a file found there that is not ours is kept first (a copy
+// that cannot be kept is a problem, and the file is still replaced), and
+// the file placed is noted.
+void PlaceSupportFile(platform::FileSystem& files, CInstallRecord* record, const std::string& sourceFolder,
+                      const std::string& sourceName, const std::string& destinationFolder,
+                      const std::string& destinationName, SetupProblems* problems) {
   char source[platform::kPathBufferSize];
   char destination[platform::kPathBufferSize];
   const bool sourceFits = platform::FormatPath(source, "%s\\%s", sourceFolder.c_str(), sourceName.c_str());
@@ -35,10 +39,16 @@ void PlaceSupportFile(platform::FileSystem& files, const std::string& sourceFold
     }
     return;
   }
+  // Only what a copy will replace is kept: most of the DLL names are not
+  // in the package, and another add-on's file of such a name stays as it is.
+  if (record && files.GetAttributes(source) != platform::kInvalidAttributes && !record->KeepOriginal(destination)) {
+    if (problems) problems->push_back({SetupProblem::BackupCopy, 0, destinationPath, sourcePath, files.LastError()});
+  }
   // The package's files may carry the download mark of the archive they
   // came in; AutoCAD will not load a managed DLL that carries one.
   if (files.Copy(source, destination, false)) {
     DeleteZoneIdentifier(files, destination);
+    if (record) record->NoteFile(destination);
     return;
   }
   const long error = files.LastError();
@@ -77,14 +87,14 @@ void CAcadSetup::CopySupportFiles(std::string acadFolder, bool withDriver, Setup
 
   // No folder is created: Fonts and Drv belong to AutoCAD's installation.
   const std::string fonts = acadFolder + "\\Fonts";
-  PlaceSupportFile(files_, package, "Velkor_EN.shx", fonts, "Velkor_EN.shx", problems);
-  PlaceSupportFile(files_, package, "Velkor_HZ.shx", fonts, "Velkor_HZ.shx", problems);
-  PlaceSupportFile(files_, package, "itextsharp.dll", acadFolder, "itextsharp.dll", problems);
+  PlaceSupportFile(files_, record, package, "Velkor_EN.shx", fonts, "Velkor_EN.shx", problems);
+  PlaceSupportFile(files_, record, package, "Velkor_HZ.shx", fonts, "Velkor_HZ.shx", problems);
+  PlaceSupportFile(files_, record, package, "itextsharp.dll", acadFolder, "itextsharp.dll", problems);
   for (int year = kFirstDllYear; year <= kLastDllYear; ++year) {
     const std::string dll = "ACAD" + std::to_string(year) + "P.dll";
-    PlaceSupportFile(files_, package, dll, acadFolder, dll, problems);
+    PlaceSupportFile(files_, record, package, dll, acadFolder, dll, problems);
   }
   if (withDriver) {
-    PlaceSupportFile(files_, package, "Velkor.prt5", acadFolder + "\\Drv", "pdfplot9.hdi", problems);
+    PlaceSupportFile(files_, record, package, "Velkor.prt5", acadFolder + "\\Drv", "pdfplot9.hdi", problems);
   }
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/acad_setup.h"
+#include "engine/install_record.h"
 #include "platform/text.h"
 
 using platform::RegKey;
@@ -23,14 +24,18 @@ constexpr char kTrustedPaths[] = "TRUSTEDPATHS";
 // caller leaves the user's list as it is: a refused read, a value that keeps
 // growing past the retries, and a value that is not a single string (binary
 // data, a number, or a multi-string whose later strings a rewrite as REG_SZ
-// would drop).
-long ReadTrustedPaths(platform::Registry& registry, RegKey key, std::string* text, unsigned long* type) {
+// would drop). `*raw` gets the value's exact bytes, and `*absent` whether
+// it was missing, for the install record.
+long ReadTrustedPaths(platform::Registry& registry, RegKey key, std::string* text, unsigned long* type,
+                      std::string* raw, bool* absent) {
   unsigned long size = 0;
   unsigned long found = platform::RegType::None;
+  *absent = false;
   long status = registry.QueryValue(key, kTrustedPaths, &found, nullptr, &size);
   if (status == RegResult::FileNotFound) {
     text->clear();
     *type = platform::RegType::String;
+    *absent = true;
     return RegResult::Success;
   }
   if (status != RegResult::Success) return status;
@@ -46,12 +51,14 @@ long ReadTrustedPaths(platform::Registry& registry, RegKey key, std::string* tex
     if (status == RegResult::FileNotFound) {
       text->clear();
       *type = platform::RegType::String;
+      *absent = true;
       return RegResult::Success;
     }
     if (status != RegResult::Success) return status;
     if (found != platform::RegType::String && found != platform::RegType::ExpandString) return RegResult::InvalidData;
     const char* bytes = reinterpret_cast<const char*>(buffer.data());
     text->assign(bytes, strnlen(bytes, length));
+    raw->assign(bytes, length);
     *type = found;
     return RegResult::Success;
   }
@@ -170,10 +177,15 @@ void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
     // every folder the user had trusted.
     std::string existing;
     unsigned long type = platform::RegType::String;
+    CInstallRecord::TrustedItem noted;
+    noted.profile = hive + "\\" + path;
     {
       ScopedRegKey key(registry_);
       long status = registry_.OpenKey(userPlaces.root, userPlaces.KeyPath(path).c_str(), key.Receive());
-      if (status == RegResult::Success) status = ReadTrustedPaths(registry_, key.Get(), &existing, &type);
+      noted.variablesExisted = status == RegResult::Success;
+      if (status == RegResult::Success) {
+        status = ReadTrustedPaths(registry_, key.Get(), &existing, &type, &noted.beforeData, &noted.beforeAbsent);
+      }
       if (status != RegResult::Success && status != RegResult::FileNotFound) {
         if (problems) {
           problems->push_back({SetupProblem::RegistryRead, 0, hive + "\\" + path, kTrustedPaths, status});
@@ -201,6 +213,12 @@ void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
       status = registry_.SetValue(key.Get(), kTrustedPaths, type,
                                   reinterpret_cast<const unsigned char*>(value.c_str()),
                                   static_cast<unsigned long>(value.size() + 1));
+    }
+    if (status == RegResult::Success && record) {
+      noted.beforeType = noted.beforeAbsent ? 0 : type;
+      noted.writtenType = type;
+      noted.written = value;
+      record->NoteTrustedPath(noted);
     }
     if (status != RegResult::Success && problems) {
       problems->push_back(

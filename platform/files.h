@@ -90,6 +90,15 @@ class FileSystem {
   // parent is missing.
   virtual bool MakeFolder(const std::string& path) = 0;
 
+  // CreateFileA + ReadFile: the whole content of a file into `bytes`;
+  // false (bytes untouched) when it is missing, a folder, or held open.
+  virtual bool ReadBytes(const std::string& path, std::string* bytes) = 0;
+
+  // CreateFileA(CREATE_ALWAYS) + WriteFile: makes or replaces the file with
+  // `bytes`; fails on a read-only or hidden file, a file another process
+  // holds open, and in a missing folder, as Copy does.
+  virtual bool WriteBytes(const std::string& path, const std::string& bytes) = 0;
+
   // GetEnvironmentVariableA: the whole value, however long (callers that
   // hold it in a path buffer check the length themselves); empty when unset.
   virtual std::string Environment(const std::string& name) = 0;

@@ -41,6 +41,15 @@ unsigned int CurrentCodePage();
 // The system's ANSI code page (GetACP), on Windows: what the entry sets.
 unsigned int SystemCodePage();
 
+// Conversion between the code page in force (CurrentCodePage) and UTF-8,
+// for text kept in files that must read the same on any system. False,
+// `*out` untouched, when the text holds a byte sequence that is no
+// character of the source, or a character the target page lacks (no
+// best-fit stand-in is ever made). The system's conversion on Windows, the
+// C library's (iconv) elsewhere.
+bool ToUtf8(const std::string& text, std::string* out);
+bool FromUtf8(const std::string& utf8, std::string* out);
+
 // True when `byte` starts a character of more than one byte: in a
 // double-byte page a lead byte (936, 950, 949: 0x81..0xFE; 932: 0x81..0x9F
 // and 0xE0..0xFC), in UTF-8 the first byte of a multi-byte sequence

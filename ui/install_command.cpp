@@ -2,6 +2,7 @@
 #include "deploy/host_process.h"
 #include "deploy/package_copy.h"
 #include "deploy/package_folder.h"
+#include "engine/install_record.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "ui/dlg_setup.h"
@@ -156,10 +157,22 @@ bool Dlg_Setup::RunInstall() {
   progressBar.SetStep(1);
   progressBar.SetPos(0);
 
+  // What the install does is noted as it goes, in the target folder, for
+  // a later uninstall; a record that cannot be kept is one problem among
+  // the others, never a reason to stop.
+  CInstallRecord record(files_);
+  record.Open(folderPath);
+  struct RecordInUse {
+    CAcadSetup& setup;
+    ~RecordInUse() { setup.record = nullptr; }
+  } recordInUse{setup_};
+  setup_.record = &record;
+
   CPackageCopy copy(folderPath, progressBar, files_, *this);
   copy.userPlaces = setup_.userPlaces;
+  copy.record = &record;
   if (!copy.CopyDataFolder()) {
-    // Nothing already copied is undone.
+    // Nothing already copied is undone; the record says what was.
     exitCode = copy.packageMissing ? SetupExit::PackageMissing : SetupExit::CopyAborted;
     OnCancel();
     return false;
@@ -182,6 +195,7 @@ bool Dlg_Setup::RunInstall() {
                                                          f[10], f[11], f[12], f[13], f[14], f[15], f[16], f[17],
                                                          f[18], f[19], f[20]);
   installProblems.insert(installProblems.end(), files.begin(), files.end());
+  if (record.Failed()) installProblems.push_back(record.Problem());
   progressBar.StepIt();
   progressBar.SetPos(50);
   return true;

@@ -45,6 +45,12 @@ std::string Describe(const SetupProblem& problem) {
     case SetupProblem::NameNotInCodePage:
       line += "其下有名称无法以本系统代码页表示的项，未能处理：" + Where(problem);
       break;
+    case SetupProblem::RecordWrite:
+      line += "安装记录未能完整写入，日后可能无法完全卸载：" + platform::SystemText(problem.place);
+      break;
+    case SetupProblem::BackupCopy:
+      line += "原有文件未能备份即被替换：" + platform::SystemText(problem.place);
+      break;
   }
   if (problem.error != 0) line += "（错误 " + std::to_string(problem.error) + "）";
   return line;

@@ -371,6 +371,45 @@ bool MemoryFileSystem::Copy(const std::string& from, const std::string& to, bool
   return true;
 }
 
+bool MemoryFileSystem::ReadBytes(const std::string& path, std::string* bytes) {
+  Count(Op::ReadBytes);
+  Parsed parsed;
+  if (!Parse(path, &parsed) || !parsed.stream.empty() || parsed.trailingSeparator) return Fail(FileError::InvalidName);
+  if (Fails(Op::ReadBytes, parsed.parts)) return false;
+  long error = 0;
+  const Node* node = Walk(parsed.parts, &error);
+  if (!node) return Fail(error);
+  if (node->folder) return Fail(FileError::AccessDenied);
+  if (node->heldOpen) return Fail(FileError::SharingViolation);
+  if (bytes) *bytes = node->content;
+  return true;
+}
+
+bool MemoryFileSystem::WriteBytes(const std::string& path, const std::string& bytes) {
+  Count(Op::WriteBytes);
+  Parsed parsed;
+  if (!Parse(path, &parsed) || !parsed.stream.empty() || parsed.trailingSeparator) return Fail(FileError::InvalidName);
+  if (Fails(Op::WriteBytes, parsed.parts)) return false;
+  if (parsed.parts.size() < 2) return Fail(FileError::AccessDenied);
+  long error = 0;
+  const std::vector<std::string> folderParts(parsed.parts.begin(), parsed.parts.end() - 1);
+  Node* folder = Walk(folderParts, &error);
+  if (!folder || !folder->folder) return Fail(FileError::PathNotFound);
+  std::unique_ptr<Node>& slot = folder->children[ToUpper(parsed.parts.back())];
+  if (slot) {
+    if (slot->folder) return Fail(FileError::AccessDenied);
+    if (slot->heldOpen) return Fail(FileError::SharingViolation);
+    if (slot->attributes & (kAttrReadOnly | kAttrHidden)) return Fail(FileError::AccessDenied);
+    slot->streams.clear();
+  } else {
+    slot = std::make_unique<Node>();
+    slot->name = parsed.parts.back();
+    slot->attributes = kAttrArchive;
+  }
+  slot->content = bytes;
+  return true;
+}
+
 unsigned long MemoryFileSystem::GetAttributes(const std::string& path) {
   Count(Op::GetAttributes);
   Parsed parsed;

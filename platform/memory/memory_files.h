@@ -43,7 +43,8 @@ namespace platform {
 
 class MemoryFileSystem final : public FileSystem {
  public:
-  enum class Op { ModulePath, FindFirst, FindNext, Copy, GetAttributes, SetAttributes, Remove, MakeFolder, Environment };
+  enum class Op { ModulePath, FindFirst, FindNext, Copy, GetAttributes, SetAttributes, Remove, MakeFolder, Environment,
+                  ReadBytes, WriteBytes };
 
   MemoryFileSystem();
   ~MemoryFileSystem() override;
@@ -57,6 +58,8 @@ class MemoryFileSystem final : public FileSystem {
   bool SetAttributes(const std::string& path, unsigned long attributes) override;
   bool Remove(const std::string& path) override;
   bool MakeFolder(const std::string& path) override;
+  bool ReadBytes(const std::string& path, std::string* bytes) override;
+  bool WriteBytes(const std::string& path, const std::string& bytes) override;
   std::string Environment(const std::string& name) override;
   long LastError() override { return lastError_; }
 
@@ -140,7 +143,7 @@ class MemoryFileSystem final : public FileSystem {
   FindHandle nextFind_ = 0x2000;
   std::vector<Fault> faults_;
   long lastError_ = 0;
-  std::size_t calls_[9] = {};
+  std::size_t calls_[11] = {};
 };
 
 }  // namespace platform

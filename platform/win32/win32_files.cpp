@@ -104,6 +104,39 @@ class Win32FileSystem final : public FileSystem {
 
   bool MakeFolder(const std::string& path) override { return CreateDirectoryA(path.c_str(), nullptr) != FALSE; }
 
+  bool ReadBytes(const std::string& path, std::string* bytes) override {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    std::string content;
+    char buffer[65536];
+    DWORD got = 0;
+    BOOL ok;
+    while ((ok = ::ReadFile(file, buffer, sizeof(buffer), &got, nullptr)) && got > 0) content.append(buffer, got);
+    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(file);
+    if (!ok) {
+      SetLastError(error);
+      return false;
+    }
+    if (bytes) bytes->swap(content);
+    return true;
+  }
+
+  bool WriteBytes(const std::string& path, const std::string& bytes) override {
+    // Like CopyFile, refuses a read-only or hidden file rather than
+    // clearing its attributes.
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE,
+                                    nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = bytes.empty() || ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(file);
+    if (!ok) SetLastError(error);
+    return ok && (bytes.empty() || written == bytes.size());
+  }
+
   std::string Environment(const std::string& name) override {
     // Asked twice: once for the length, once for the value, so that a value
     // of any length comes back whole.

@@ -12,6 +12,39 @@ namespace platform {
 
 unsigned int SystemCodePage() { return GetACP(); }
 
+namespace {
+
+// `text` from `from` to `to` through UTF-16, refusing invalid input and
+// characters `to` lacks.
+bool Convert(const std::string& text, unsigned int from, unsigned int to, std::string* out) {
+  if (text.empty()) {
+    out->clear();
+    return true;
+  }
+  const int units = MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                                        nullptr, 0);
+  if (units <= 0) return false;
+  std::vector<wchar_t> wide(static_cast<std::size_t>(units));
+  MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(), units);
+  // UTF-8 takes neither a default character nor the flag.
+  const bool utf8 = to == CP_UTF8;
+  BOOL lossy = FALSE;
+  const int bytes = WideCharToMultiByte(to, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, wide.data(), units,
+                                        nullptr, 0, nullptr, utf8 ? nullptr : &lossy);
+  if (bytes <= 0 || lossy) return false;
+  std::string result(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(to, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, wide.data(), units, &result[0], bytes,
+                      nullptr, utf8 ? nullptr : &lossy);
+  if (lossy) return false;
+  out->swap(result);
+  return true;
+}
+
+}  // namespace
+
+bool ToUtf8(const std::string& text, std::string* out) { return Convert(text, CurrentCodePage(), CP_UTF8, out); }
+bool FromUtf8(const std::string& utf8, std::string* out) { return Convert(utf8, CP_UTF8, CurrentCodePage(), out); }
+
 std::vector<wchar_t> ToWide(const std::string& text, unsigned int codePage) {
   const int length = text.empty() ? 0
                                   : MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),

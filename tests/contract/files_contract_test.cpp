@@ -373,6 +373,42 @@ TEST_P(FilesContract, FileHeldOpenElsewhereIsNeitherOverwrittenNorReadNorRemoved
   EXPECT_EQ(world().Content(At("loaded.arx")), "new");
 }
 
+// Whole files read and written: any bytes, a file made or replaced, and the
+// Windows errors for what is missing, a folder, and a file held open.
+TEST_P(FilesContract, WholeFilesAreReadAndWritten) {
+  const std::string bytes("line\r\n\0\xFF\x81\x5C", 9);
+  EXPECT_TRUE(fs().WriteBytes(At("record.txt"), bytes)) << fs().LastError();
+  std::string read;
+  EXPECT_TRUE(fs().ReadBytes(At("record.txt"), &read));
+  EXPECT_EQ(read, bytes);
+  EXPECT_TRUE(fs().WriteBytes(At("record.txt"), "shorter"));
+  EXPECT_TRUE(fs().ReadBytes(At("record.txt"), &read));
+  EXPECT_EQ(read, "shorter");
+  EXPECT_TRUE(fs().WriteBytes(At("empty.txt"), std::string()));
+  EXPECT_TRUE(fs().ReadBytes(At("empty.txt"), &read));
+  EXPECT_EQ(read, "");
+
+  read = "untouched";
+  EXPECT_FALSE(fs().ReadBytes(At("missing.txt"), &read));
+  EXPECT_EQ(fs().LastError(), FileError::FileNotFound);
+  EXPECT_FALSE(fs().ReadBytes(At("gone\\missing.txt"), &read));
+  EXPECT_EQ(fs().LastError(), FileError::PathNotFound);
+  EXPECT_FALSE(fs().WriteBytes(At("gone\\new.txt"), "x"));
+  EXPECT_EQ(fs().LastError(), FileError::PathNotFound);
+  ASSERT_TRUE(fs().MakeFolder(At("sub")));
+  EXPECT_FALSE(fs().ReadBytes(At("sub"), &read));
+  EXPECT_EQ(fs().LastError(), FileError::AccessDenied);
+  EXPECT_EQ(read, "untouched");
+
+  world().HoldOpen(At("record.txt"));
+  EXPECT_FALSE(fs().ReadBytes(At("record.txt"), &read));
+  EXPECT_EQ(fs().LastError(), FileError::SharingViolation);
+  EXPECT_FALSE(fs().WriteBytes(At("record.txt"), "other"));
+  EXPECT_EQ(fs().LastError(), FileError::SharingViolation);
+  world().Release(At("record.txt"));
+  EXPECT_EQ(world().Content(At("record.txt")), "shorter");
+}
+
 TEST_P(FilesContract, AttributesAreReadAndWritten) {
   world().PutFile(At("a.dll"), "a");
   ASSERT_TRUE(fs().MakeFolder(At("sub")));

@@ -155,6 +155,16 @@ bool FaultyFileSystem::MakeFolder(const std::string& path) {
   return inner_.MakeFolder(path);
 }
 
+bool FaultyFileSystem::ReadBytes(const std::string& path, std::string* bytes) {
+  if (Fails("files.ReadBytes", path, FileError::SharingViolation)) return false;
+  return inner_.ReadBytes(path, bytes);
+}
+
+bool FaultyFileSystem::WriteBytes(const std::string& path, const std::string& bytes) {
+  if (Fails("files.WriteBytes", path, FileError::AccessDenied)) return false;
+  return inner_.WriteBytes(path, bytes);
+}
+
 std::string FaultyFileSystem::Environment(const std::string& name) {
   if (Fails("files.Environment", name, FileError::EnvVarNotFound)) return std::string();
   return inner_.Environment(name);

@@ -83,6 +83,8 @@ class FaultyFileSystem final : public platform::FileSystem {
   bool SetAttributes(const std::string& path, unsigned long attributes) override;
   bool Remove(const std::string& path) override;
   bool MakeFolder(const std::string& path) override;
+  bool ReadBytes(const std::string& path, std::string* bytes) override;
+  bool WriteBytes(const std::string& path, const std::string& bytes) override;
   std::string Environment(const std::string& name) override;
   long LastError() override { return injected_ ? injectedError_ : inner_.LastError(); }
 

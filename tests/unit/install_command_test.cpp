@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "app/wizard_app.h"
 #include "deploy/package_folder.h"
 #include "engine/acad_setup.h"
+#include "engine/install_record.h"
 #include "platform/memory/headless_dialog.h"
 #include "platform/message_text.h"
 #include "platform/memory/memory_accounts.h"
@@ -188,6 +190,90 @@ TEST_F(InstallTest, TypicalRunInstallsAndShowsTheCompletionView) {
   EXPECT_EQ(result, platform::kIdOk);
   EXPECT_EQ(files.OpenFindCount(), 0u);
   EXPECT_EQ(registry.OpenHandleCount(), 0u);
+}
+
+
+// The record in the install folder, in UTF-8: every file placed with its
+// size and hash, each demand-load entry and the profile's list with what it
+// held before. A second install merges into it and keeps that first before.
+TEST_F(InstallTest, TheRecordListsWhatTheInstallDidAndASecondInstallKeepsTheFirstBefore) {
+  std::string error;
+  ASSERT_TRUE(platform::ImportRegText(
+      registry, std::string("REGEDIT4\n[") + kProfile + "]\n\"TRUSTEDPATHS\"=\"C:\\\\Lisp;D:\\\\图纸\"\n", &error))
+      << error;
+  const std::string recordPath = "D:\\Tools\\V-VidudOvev\\install_record.txt";
+  auto readRecord = [&](CInstallRecord* record) {
+    std::string text;
+    ASSERT_TRUE(files.ReadFile(recordPath, &text));
+    EXPECT_NE(text.find(u8"<<未命名配置>>"), std::string::npos) << "names in UTF-8";
+    EXPECT_EQ(text.find("<<未命名配置>>"), std::string::npos) << "not in the code page";
+    ASSERT_TRUE(record->Parse(text));
+  };
+  Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
+    Install(window, "D:\\Tools");
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_EQ(dlg.exitCode, SetupExit::Installed);
+  });
+  CInstallRecord first(files);
+  readRecord(&first);
+  std::vector<std::string> paths;
+  for (const CInstallRecord::FileItem& item : first.files) paths.push_back(item.path);
+  std::sort(paths.begin(), paths.end());
+  EXPECT_EQ(paths, (std::vector<std::string>{
+                       "C:\\Program Files\\AutoCAD 2010\\ACAD2010P.dll",
+                       "C:\\Program Files\\AutoCAD 2010\\Fonts\\Velkor_EN.shx",
+                       "C:\\Users\\cad\\AppData\\Roaming\\Velkor\\Velkor.Ini",
+                       "D:\\Tools\\V-VidudOvev\\ACAD2010P.dll", "D:\\Tools\\V-VidudOvev\\VK_VidudOvev2010.ARX"}));
+  for (const CInstallRecord::FileItem& item : first.files) {
+    std::string content;
+    ASSERT_TRUE(files.ReadFile(item.path, &content));
+    EXPECT_EQ(item.size, std::to_string(content.size()));
+    char hash[17];
+    std::snprintf(hash, sizeof(hash), "%016llx", static_cast<unsigned long long>(Fnv1a64(content)));
+    EXPECT_EQ(item.hash, hash) << item.path;
+  }
+  ASSERT_EQ(first.loaders.size(), 2u);
+  EXPECT_EQ(first.loaders[0].productKey, kProduct2010);
+  EXPECT_EQ(first.loaders[0].subKey, "Applications\\VK_VidudOvev2010");
+  EXPECT_EQ(first.loaders[0].loader, "D:\\Tools\\V-VidudOvev\\VK_VidudOvev2010.ARX");
+  EXPECT_EQ(first.loaders[1].loader, std::string(kAcad2010) + "\\ACAD2010P.dll");
+  ASSERT_EQ(first.trusted.size(), 1u);
+  const CInstallRecord::TrustedItem& trusted = first.trusted[0];
+  EXPECT_EQ(trusted.profile, kProfile);
+  EXPECT_FALSE(trusted.beforeAbsent);
+  EXPECT_TRUE(trusted.variablesExisted);
+  EXPECT_EQ(trusted.beforeType, platform::RegType::String);
+  EXPECT_EQ(trusted.beforeData, std::string("C:\\Lisp;D:\\图纸") + '\0') << "the exact bytes";
+  EXPECT_EQ(trusted.written, "C:\\LISP;D:\\图纸;D:\\TOOLS\\V-VIDUDOVEV");
+  EXPECT_EQ(Text(kProfile, "TRUSTEDPATHS"), trusted.written);
+
+  // The user edits the list; the second install records what it writes
+  // now, and the value before the first install still.
+  ASSERT_TRUE(platform::ImportRegText(
+      registry, std::string("REGEDIT4\n[") + kProfile + "]\n\"TRUSTEDPATHS\"=\"E:\\\\New\"\n", &error));
+  Run([&](Dlg_Setup&, HeadlessDialog& window) { Install(window, "D:\\Tools"); });
+  CInstallRecord second(files);
+  readRecord(&second);
+  EXPECT_EQ(second.files.size(), first.files.size());
+  EXPECT_EQ(second.loaders.size(), 2u);
+  ASSERT_EQ(second.trusted.size(), 1u);
+  EXPECT_EQ(second.trusted[0].beforeData, trusted.beforeData);
+  EXPECT_EQ(second.trusted[0].written, "E:\\NEW;D:\\TOOLS\\V-VIDUDOVEV");
+}
+
+// A profile without a Variables key, and a record that cannot be written:
+// the install still completes, and the record is one problem in the notice.
+TEST_F(InstallTest, ARecordThatCannotBeWrittenIsOneProblemAndTheInstallCompletes) {
+  files.FailOn(platform::MemoryFileSystem::Op::WriteBytes, "D:\\Tools\\V-VidudOvev\\install_record.txt");
+  Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
+    Install(window, "D:\\Tools");
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_NE(window.boxes[0].text.find("安装记录"), std::string::npos) << window.boxes[0].text;
+    EXPECT_NE(window.boxes[0].text.find("1 项"), std::string::npos) << window.boxes[0].text;
+    EXPECT_EQ(dlg.exitCode, SetupExit::InstalledWithProblems);
+  });
+  EXPECT_TRUE(files.Exists(std::string(kAcad2010) + "\\ACAD2010P.dll"));
+  EXPECT_EQ(Loader("VK_VidudOvev2010"), "D:\\Tools\\V-VidudOvev\\VK_VidudOvev2010.ARX");
 }
 
 

@@ -2,6 +2,8 @@
 // faults only the double can produce.
 #include <gtest/gtest.h>
 
+#include "engine/install_record.h"
+#include "platform/memory/memory_files.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/message_text.h"
 #include "platform/reg_file.h"
@@ -50,6 +52,67 @@ TEST_F(RegistrationMemory, DeniedWritesAreReportedAndTheRestGoesOn) {
   EXPECT_FALSE(world.registry.KeyExists("HKEY_LOCAL_MACHINE\\" + kAcadKey + "R17.0\\ACAD-5001:804\\Applications"));
   EXPECT_EQ(User(kZh2010, "<<Unnamed Profile>>"), "C:\\TOOLS;" + kFolderUpper);
   EXPECT_EQ(world.registry.OpenHandleCount(), 0u);
+}
+
+// The record gets each entry written with its LOADER, and each list with
+// what it held before: the exact bytes and type, or absent, and whether the
+// Variables key was there. A second run keeps the first before.
+TEST_F(RegistrationMemory, TheRecordKeepsEachEntryAndTheFirstValueBefore) {
+  world.Load("registration_profiles.reg");
+  ASSERT_TRUE(platform::ImportRegText(world.registry, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + kAcadKey + kZh2010 + "]\n"));
+  platform::MemoryFileSystem disk;
+  disk.AddFolder(kFolder);
+  CInstallRecord record(disk);
+  record.Open(kFolder);
+  setup.record = &record;
+  setup.SetInstallFolder(kFolder);
+  AddInstall(setup, 2010, kZh2010, "C:\\CAD2010");
+  EXPECT_EQ(Describe(setup.RegisterWithHosts(0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0)), "");
+  ASSERT_EQ(record.loaders.size(), 2u);
+  EXPECT_EQ(record.loaders[0].productKey, "HKEY_LOCAL_MACHINE\\" + kAcadKey + kZh2010);
+  EXPECT_EQ(record.loaders[0].subKey, "Applications\\VK_VidudOvev2010");
+  EXPECT_EQ(record.loaders[0].loader, kFolder + "\\VK_VidudOvev2010.ARX");
+  EXPECT_EQ(record.loaders[1].loader, "C:\\CAD2010\\ACAD2010P.dll");
+
+  auto item = [&](const CInstallRecord& from, const std::string& product, const std::string& profile) {
+    for (const CInstallRecord::TrustedItem& trusted : from.trusted) {
+      if (trusted.profile == "HKEY_CURRENT_USER\\" + Variables(product, profile)) return trusted;
+    }
+    ADD_FAILURE() << profile << " not recorded";
+    return CInstallRecord::TrustedItem();
+  };
+  const CInstallRecord::TrustedItem tools = item(record, kZh2010, "Tools");
+  EXPECT_FALSE(tools.beforeAbsent);
+  EXPECT_EQ(tools.beforeType, platform::RegType::String);
+  EXPECT_EQ(tools.beforeData, std::string("c:\\tools") + '\0');
+  EXPECT_TRUE(tools.variablesExisted);
+  EXPECT_EQ(tools.written, "C:\\TOOLS;" + kFolderUpper);
+  const CInstallRecord::TrustedItem expand = item(record, kZh2010, "Expand");
+  EXPECT_EQ(expand.beforeType, platform::RegType::ExpandString);
+  EXPECT_EQ(expand.writtenType, platform::RegType::ExpandString);
+  EXPECT_EQ(expand.beforeData, std::string("%APPDATA%\\x") + '\0');
+  const CInstallRecord::TrustedItem noValue = item(record, kZh2010, "NoValue");
+  EXPECT_TRUE(noValue.beforeAbsent);
+  EXPECT_TRUE(noValue.variablesExisted);
+  const CInstallRecord::TrustedItem bare = item(record, kZh2010, "NoVariables");
+  EXPECT_TRUE(bare.beforeAbsent);
+  EXPECT_FALSE(bare.variablesExisted);
+  EXPECT_EQ(bare.written, kFolder);
+  EXPECT_FALSE(record.Failed());
+
+  // Read back from the file and run again: the values now hold the folder,
+  // and the record still has what was there before the first run.
+  CInstallRecord again(disk);
+  again.Open(kFolder);
+  EXPECT_EQ(again.trusted.size(), record.trusted.size());
+  setup.record = &again;
+  setup.RegisterWithHosts(0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  setup.record = nullptr;
+  EXPECT_EQ(again.loaders.size(), 2u);
+  EXPECT_EQ(item(again, kZh2010, "Tools").beforeData, tools.beforeData);
+  EXPECT_TRUE(item(again, kZh2010, "NoVariables").beforeAbsent);
+  EXPECT_FALSE(item(again, kZh2010, "NoVariables").variablesExisted);
+  EXPECT_EQ(item(again, kZh2010, "Expand").beforeData, expand.beforeData);
 }
 
 // A list that exists but cannot be read is never overwritten with the folder

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "engine/acad_setup.h"
+#include "engine/install_record.h"
 #include "platform/memory/memory_files.h"
 #include "platform/memory/memory_registry.h"
 #include "tests/support/scripted_owner.h"
@@ -190,3 +191,65 @@ TEST_F(SupportFilesTest, PathsTooLongAreReportedForHeldFilesOnly) {
 }
 
 }  // namespace
+
+// AutoCAD's own driver and another add-on's PDF library are kept once
+// before they are replaced, each under its own name; a reinstall replaces
+// only what is ours and never writes over a kept original.
+TEST_F(SupportFilesTest, OriginalsNotOursAreKeptOnceAndNeverOverwritten) {
+  files.AddFolder("D:\\Tools\\V-VidudOvev");
+  Install(2008, "C:\\AutoCAD 2008");
+  Install(2010, "C:\\AutoCAD 2010");
+  files.AddFile("C:\\AutoCAD 2008\\itextsharp.dll", "other add-on 2008");
+  files.AddFile("C:\\AutoCAD 2010\\itextsharp.dll", "other add-on 2010");
+  CInstallRecord record(files);
+  record.Open("D:\\Tools\\V-VidudOvev");
+  setup.record = &record;
+
+  EXPECT_TRUE(InstallFor({2008, 2010}).empty());
+  EXPECT_EQ(Content("C:\\AutoCAD 2008\\Drv\\pdfplot9.hdi"), "driver") << "still replaced";
+  EXPECT_EQ(Content("C:\\AutoCAD 2010\\itextsharp.dll"), "pdf");
+  const std::string backup = "D:\\Tools\\V-VidudOvev\\backup\\";
+  EXPECT_EQ(files.Names("D:\\Tools\\V-VidudOvev\\backup"),
+            (Names{"1_itextsharp.dll", "1_pdfplot9.hdi", "2_itextsharp.dll"}));
+  ASSERT_EQ(record.backups.size(), 3u);
+  EXPECT_EQ(record.backups[0].original, "C:\\AutoCAD 2008\\itextsharp.dll");
+  EXPECT_EQ(Content(record.backups[0].kept), "other add-on 2008");
+  EXPECT_EQ(Content(record.backups[1].kept), "autodesk");
+  EXPECT_EQ(Content(record.backups[2].kept), "other add-on 2010");
+  EXPECT_FALSE(record.Failed());
+
+  // A reinstall with a new package: our files are replaced without a copy.
+  Package("itextsharp.dll", "pdf 2");
+  Package("Velkor.prt5", "driver 2");
+  CInstallRecord again(files);
+  again.Open("D:\\Tools\\V-VidudOvev");
+  setup.record = &again;
+  EXPECT_TRUE(InstallFor({2008, 2010}).empty());
+  EXPECT_EQ(again.backups.size(), 3u);
+  EXPECT_EQ(Content(backup + "1_pdfplot9.hdi"), "autodesk");
+  EXPECT_EQ(Content(backup + "1_itextsharp.dll"), "other add-on 2008");
+  EXPECT_EQ(Content("C:\\AutoCAD 2008\\Drv\\pdfplot9.hdi"), "driver 2");
+
+  // Replaced by someone else since: that file is kept too, beside the first.
+  files.AddFile("C:\\AutoCAD 2008\\Drv\\pdfplot9.hdi", "repaired by AutoCAD");
+  EXPECT_TRUE(InstallFor({2008}).empty());
+  EXPECT_EQ(Content(backup + "1_pdfplot9.hdi"), "autodesk");
+  EXPECT_EQ(Content(backup + "2_pdfplot9.hdi"), "repaired by AutoCAD");
+  setup.record = nullptr;
+}
+
+// A copy that cannot be kept is told, and the file is still replaced.
+TEST_F(SupportFilesTest, AnOriginalThatCannotBeKeptIsReported) {
+  files.AddFolder("D:\\Tools\\V-VidudOvev");
+  Install(2008, "C:\\AutoCAD 2008");
+  files.FailOn(MemoryFileSystem::Op::Copy, "D:\\Tools\\V-VidudOvev\\backup");
+  CInstallRecord record(files);
+  record.Open("D:\\Tools\\V-VidudOvev");
+  setup.record = &record;
+  const SetupProblems problems = InstallFor({2008});
+  setup.record = nullptr;
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].kind, SetupProblem::BackupCopy);
+  EXPECT_EQ(problems[0].place, "C:\\AutoCAD 2008\\Drv\\pdfplot9.hdi");
+  EXPECT_EQ(Content("C:\\AutoCAD 2008\\Drv\\pdfplot9.hdi"), "driver");
+}

@@ -120,3 +120,33 @@ TEST(Text, RulesFollowTheCodePage) {
     EXPECT_EQ(ToUpper("a\xA3\xE1"), "A\xA3\xE1") << page;
   }
 }
+
+// To UTF-8 and back from the code page in force; what does not convert
+// whole is refused, the output untouched.
+TEST(Text, ConvertsToAndFromUtf8) {
+  const struct {
+    unsigned int codePage;
+    std::string text;
+    std::string utf8;
+  } rows[] = {
+      {platform::CodePageId::Chinese, "D:\\\xC5\xFA\xB4\xF2\xD3\xA1\\a", "D:\\\xE6\x89\xB9\xE6\x89\x93\xE5\x8D\xB0\\a"},
+      {platform::CodePageId::Chinese, "\x81\x5C", "\xE4\xB9\x97"},  // a trail byte 0x5C
+      {platform::CodePageId::Western, "caf\xE9 \x80", "caf\xC3\xA9 \xE2\x82\xAC"},
+      {platform::CodePageId::Utf8, "\xED\x95\x9C", "\xED\x95\x9C"},
+      {platform::CodePageId::Chinese, "", ""},
+  };
+  for (const auto& row : rows) {
+    testing_support::ScopedCodePage page(row.codePage);
+    std::string out;
+    EXPECT_TRUE(platform::ToUtf8(row.text, &out)) << row.codePage;
+    EXPECT_EQ(out, row.utf8) << row.codePage;
+    EXPECT_TRUE(platform::FromUtf8(row.utf8, &out)) << row.codePage;
+    EXPECT_EQ(out, row.text) << row.codePage;
+  }
+  testing_support::ScopedCodePage page(platform::CodePageId::Chinese);
+  std::string out = "untouched";
+  EXPECT_FALSE(platform::ToUtf8("a\x81", &out)) << "a lead byte alone";
+  EXPECT_FALSE(platform::FromUtf8("\xED\x95\x9C", &out)) << "a Korean letter GBK lacks";
+  EXPECT_FALSE(platform::FromUtf8("\xC3", &out)) << "a cut sequence";
+  EXPECT_EQ(out, "untouched");
+}

@@ -46,6 +46,10 @@ class RelocatedProgram : public FileSystem {
   }
   bool Remove(const std::string& path) override { return real_.Remove(path); }
   bool MakeFolder(const std::string& path) override { return real_.MakeFolder(path); }
+  bool ReadBytes(const std::string& path, std::string* bytes) override { return real_.ReadBytes(path, bytes); }
+  bool WriteBytes(const std::string& path, const std::string& bytes) override {
+    return real_.WriteBytes(path, bytes);
+  }
   std::string Environment(const std::string& name) override {
     return EqualsNoCase(name, "APPDATA") ? appData_ : real_.Environment(name);
   }
