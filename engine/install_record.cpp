@@ -1,7 +1,6 @@
 // The install record and the kept originals; see install_record.h.
 #include "engine/install_record.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "platform/files.h"
@@ -75,9 +74,13 @@ bool FromHex(const std::string& hex, std::string* out) {
   return true;
 }
 
+// Sixteen lower-case hex digits, by hand: a formatter for one number would
+// bring the C99 one into the program.
 std::string HashText(const std::string& bytes) {
-  char text[17];
-  std::snprintf(text, sizeof(text), "%016llx", static_cast<unsigned long long>(Fnv1a64(bytes)));
+  static const char kDigits[] = "0123456789abcdef";
+  unsigned long long hash = Fnv1a64(bytes);
+  std::string text(16, '0');
+  for (int i = 15; i >= 0; --i, hash >>= 4) text[static_cast<std::size_t>(i)] = kDigits[hash & 0xF];
   return text;
 }
 
