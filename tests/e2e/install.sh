@@ -503,7 +503,9 @@ grep -q '^responsive ok enabled=0$' <<<"$out" || fail "mid-copy: the dialog did 
 crop "$art/install_progress_screen.png" "$(sed -n 's/^0 rect=//p' <<<"$out")" "$art/install_progress.png"
 drive <<'CMDS'
 wait-dialog "V-批打印软件安装" 10
-wait-visible 1023 300
+wait-visible 1 300
+sleep 500
+expect 1023 visible=1
 click 1
 wait-exit 30
 CMDS
