@@ -119,9 +119,9 @@ std::uint64_t Fnv1a64(const std::string& bytes) {
 
 CInstallRecord::CInstallRecord(platform::FileSystem& fileSystem) : files_(fileSystem) {}
 
-void CInstallRecord::Open(const std::string& installFolder) {
-  folder_ = installFolder;
-  path_ = installFolder + "\\" + kFileName;
+void CInstallRecord::Open(const std::string& recordFolder) {
+  folder_ = recordFolder;
+  path_ = recordFolder + "\\" + kFileName;
   std::string text;
   if (!files_.ReadBytes(path_, &text)) {
     const long error = files_.LastError();
@@ -151,6 +151,8 @@ bool CInstallRecord::Serialise(std::string* utf8) const {
                         item.beforeAbsent ? "" : Hex(item.beforeData), item.variablesExisted ? "1" : "0",
                         std::to_string(item.writtenType), item.written});
   }
+  if (!installFolder.empty()) text += JoinFields({"folder", installFolder});
+  if (!entryRoot.empty()) text += JoinFields({"entry", entryRoot, entryKey});
   for (const std::string& line : unknownLines_) text += line + "\n";
   return platform::ToUtf8(text, utf8);
 }
@@ -163,6 +165,7 @@ bool CInstallRecord::Parse(const std::string& utf8) {
   std::vector<LoaderItem> newLoaders;
   std::vector<TrustedItem> newTrusted;
   std::vector<std::string> unknown;
+  std::string newFolder, newRoot, newKey;
   std::size_t start = 0;
   bool first = true;
   while (start < text.size()) {
@@ -202,7 +205,13 @@ bool CInstallRecord::Parse(const std::string& utf8) {
       item.writtenType = std::strtoul(fields[6].c_str(), nullptr, 10);
       item.written = fields[7];
       newTrusted.push_back(item);
-    } else if (kind == "file" || kind == "backup" || kind == "loader" || kind == "trusted") {
+    } else if (kind == "folder" && fields.size() == 2) {
+      newFolder = fields[1];
+    } else if (kind == "entry" && fields.size() == 3) {
+      newRoot = fields[1];
+      newKey = fields[2];
+    } else if (kind == "file" || kind == "backup" || kind == "loader" || kind == "trusted" || kind == "folder" ||
+               kind == "entry") {
       return false;
     } else {
       unknown.push_back(line);  // kept for a later version that knows it
@@ -213,6 +222,9 @@ bool CInstallRecord::Parse(const std::string& utf8) {
   backups = std::move(newBackups);
   loaders = std::move(newLoaders);
   trusted = std::move(newTrusted);
+  installFolder = std::move(newFolder);
+  entryRoot = std::move(newRoot);
+  entryKey = std::move(newKey);
   unknownLines_ = std::move(unknown);
   return true;
 }
@@ -262,6 +274,17 @@ void CInstallRecord::NoteTrustedPath(const TrustedItem& noted) {
     }
   }
   trusted.push_back(noted);
+  Save();
+}
+
+void CInstallRecord::NoteInstallFolder(const std::string& folder) {
+  installFolder = folder;
+  Save();
+}
+
+void CInstallRecord::NoteUninstallEntry(const std::string& root, const std::string& keyPath) {
+  entryRoot = root;
+  entryKey = keyPath;
   Save();
 }
 

@@ -18,6 +18,8 @@
 //   loader  <product key> <sub-key> <LOADER written>
 //   trusted <profile's Variables key> <before> <before type> <before data hex>
 //           <Variables key existed: 1/0> <type written> <value written>
+//   folder  <install folder>                            (at most one)
+//   entry   <root: HKLM or HKCU> <Uninstall key's path> (at most one)
 // where <before> is "value" or "absent" (then type and data are empty). A
 // line the reader does not know is kept as it is.
 //
@@ -81,16 +83,22 @@ class CInstallRecord {
   CInstallRecord(const CInstallRecord&) = delete;
   CInstallRecord& operator=(const CInstallRecord&) = delete;
 
-  // Takes `installFolder` (no trailing backslash) as the record's home and
-  // loads a record already there. A record that is there but cannot be
-  // read or parsed counts as a failure (it is not overwritten with less).
-  void Open(const std::string& installFolder);
+  // Takes `recordFolder` (no trailing backslash) as the record's home (the
+  // install folder, or a folder only administrators can write) and loads a
+  // record already there. A record that is there but cannot be read or
+  // parsed counts as a failure (it is not overwritten with less).
+  void Open(const std::string& recordFolder);
+  std::string Folder() const { return folder_; }
 
   // The steps report here; each writes the record out again.
   // A file created or replaced: its content is read back for the hash.
   void NoteFile(const std::string& path);
   void NoteLoader(const std::string& productKey, const std::string& subKey, const std::string& loader);
   void NoteTrustedPath(const TrustedItem& item);
+  // The folder the package went to, and the Programs and Features entry
+  // written for it (root "HKLM" or "HKCU", the key's path below it).
+  void NoteInstallFolder(const std::string& folder);
+  void NoteUninstallEntry(const std::string& root, const std::string& keyPath);
 
   // Before `path` is replaced: when a file is there that this install did
   // not put there (not recorded, or changed since), keeps a copy of it in
@@ -113,6 +121,9 @@ class CInstallRecord {
   std::vector<BackupItem> backups;
   std::vector<LoaderItem> loaders;
   std::vector<TrustedItem> trusted;
+  std::string installFolder;  // empty: not noted
+  std::string entryRoot;      // empty: no entry written
+  std::string entryKey;
 
   // The record as text, and parsed from text (false on a malformed line).
   // Both in UTF-8 on the file side; the items hold the code page's bytes.

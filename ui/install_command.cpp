@@ -162,6 +162,7 @@ bool Dlg_Setup::RunInstall() {
   // the others, never a reason to stop.
   CInstallRecord record(files_);
   record.Open(folderPath);
+  record.NoteInstallFolder(folderPath);
   struct RecordInUse {
     CAcadSetup& setup;
     ~RecordInUse() { setup.record = nullptr; }
