@@ -12,9 +12,10 @@ BEGIN_MESSAGE_MAP(CWizardApp, CWinApp)
 ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
-int RunWizard(const WizardWorld& world) {
+int RunWizard(const WizardWorld& world, const std::function<void()>& afterScan) {
   // The catalogue is complete before the dialog exists.
   world.setup.ScanReleases();
+  if (afterScan) afterScan();
   Dlg_Setup dialog(SetupContext{world.setup, world.files, world.processes, world.shell, world.accounts,
                                world.lastBrowseFolder, world.warnHostRunning});
   dialog.UseRunner(world.dialogs);

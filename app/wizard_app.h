@@ -3,6 +3,7 @@
 // ends the program when the dialog closes.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "app/win_app.h"
@@ -44,8 +45,9 @@ ForwardingOwner& SetupMessageOwner();
 
 // The run itself, for the application object and for tests: the scan, then
 // one modal setup dialog. Gives the exit code (SetupExit): how the install
-// ended, or NoDialog when the dialog could not be made.
-int RunWizard(const WizardWorld& world);
+// ended, or NoDialog when the dialog could not be made. `afterScan` runs
+// between the scan and the dialog (the log's list of what was found).
+int RunWizard(const WizardWorld& world, const std::function<void()>& afterScan = nullptr);
 
 class CWizardApp : public CWinApp {
  public:

@@ -1,6 +1,6 @@
 // The process family: the executable names of the running processes, read
 // the way tool help hands them out: take a snapshot, walk it entry by entry,
-// release it.
+// release it; and starting a program (the uninstaller's hand-over).
 //
 // Two implementations: the system's (platform/win32) and an in-memory list
 // (platform/memory) for tests.
@@ -38,6 +38,24 @@ class ProcessList {
 
 // The running system's processes (Windows only).
 ProcessList& SystemProcessList();
+
+// Starts programs: CreateProcessA with CREATE_NO_WINDOW (a console program
+// gets no window; a windowed one shows its own), then, when asked,
+// WaitForSingleObject and GetExitCodeProcess.
+class Launcher {
+ public:
+  virtual ~Launcher() = default;
+  // `commandLine` is the program's path, quoted, then its arguments, in the
+  // ANSI code page. With `exitCode`, waits until the program has ended and
+  // gives its exit code; without, returns once it has started. False (and
+  // `exitCode` untouched) when it could not be started or waited for.
+  virtual bool Start(const std::string& commandLine, unsigned long* exitCode) = 0;
+  // GetLastError after the last failed Start.
+  virtual long LastError() = 0;
+};
+
+// The system's launcher (Windows only).
+Launcher& SystemLauncher();
 
 // Owns a snapshot and releases it on every way out of a scope.
 class ScopedSnapshot {

@@ -27,11 +27,15 @@ namespace platform {
 // Message box types and answers, with the Win32 numbers.
 constexpr unsigned kMbOk = 0x0;               // MB_OK, no icon
 constexpr unsigned kMbAbortRetryIgnore = 0x2; // MB_ABORTRETRYIGNORE, no icon
+constexpr unsigned kMbOkCancel = 0x1;         // MB_OKCANCEL
+constexpr unsigned kMbYesNo = 0x4;            // MB_YESNO
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
 constexpr int kIdAbort = 3;
 constexpr int kIdRetry = 4;
 constexpr int kIdIgnore = 5;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
 
 // Shows a modal message box owned by the setup dialog and returns the button
 // pressed.
@@ -40,6 +44,11 @@ class MessageOwner {
   virtual ~MessageOwner() = default;
   virtual int ShowMessage(const std::string& text, const std::string& caption, unsigned type) = 0;
 };
+
+// Message boxes with no owner window, for a run that has no dialog (the
+// uninstall): the same texts and code pages as a dialog's boxes (Windows
+// only).
+MessageOwner& SystemMessageBoxes();
 
 // Advances the dialog's progress bar by its step (PBM_STEPIT).
 class ProgressStepper {

@@ -76,8 +76,19 @@ std::intptr_t CWnd::SendMessage(unsigned message, std::uintptr_t wParam, std::in
   return window_ ? window_->Send(id_, message, wParam, lParam) : 0;
 }
 
+namespace {
+BoxObserver& TheBoxObserver() {
+  static BoxObserver observer;
+  return observer;
+}
+}  // namespace
+
+void AfxSetBoxObserver(BoxObserver observer) { TheBoxObserver() = std::move(observer); }
+
 int CWnd::MessageBox(const std::string& text, const std::string& caption, unsigned type) {
-  return window_ ? window_->MessageBox(text, caption, type) : 0;
+  const int answer = window_ ? window_->MessageBox(text, caption, type) : 0;
+  if (TheBoxObserver()) TheBoxObserver()(text, caption, type, answer);
+  return answer;
 }
 
 GdiObject CWnd::OnCtlColor(CDC*, CWnd*, unsigned) { return platform::kNoObject; }

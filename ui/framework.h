@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -17,6 +18,11 @@
 #include "platform/window.h"
 
 class CDialog;
+
+// Told of every message box a window of the framework shows, with the
+// button that answered it (for the run's log); none by default.
+using BoxObserver = std::function<void(const std::string& text, const std::string& caption, unsigned type, int answer)>;
+void AfxSetBoxObserver(BoxObserver observer);
 
 // ---- GDI ---------------------------------------------------------------------
 

@@ -34,4 +34,12 @@ bool MemoryProcessList::NextProcess(SnapshotHandle snapshot, std::string* exeNam
 
 void MemoryProcessList::ReleaseSnapshot(SnapshotHandle snapshot) { snapshots_.erase(snapshot); }
 
+bool MemoryLauncher::Start(const std::string& commandLine, unsigned long* exitCode) {
+  if (failWith) return false;
+  started.push_back(commandLine);
+  const unsigned long code = onStart ? onStart(commandLine) : 0;
+  if (exitCode) *exitCode = code;
+  return true;
+}
+
 }  // namespace platform

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -40,6 +41,19 @@ class MemoryProcessList final : public ProcessList {
   std::map<SnapshotHandle, Snapshot> snapshots_;
   SnapshotHandle nextHandle_ = 0x100;
   std::size_t entriesRead_ = 0;
+};
+
+// A launcher that starts nothing: it keeps the command lines it was given,
+// and a started program "runs" through `onStart` (a test's stand-in for
+// it), which gives its exit code.
+class MemoryLauncher final : public Launcher {
+ public:
+  std::vector<std::string> started;
+  std::function<unsigned long(const std::string& commandLine)> onStart;
+  long failWith = 0;  // nonzero: Start fails with this error
+
+  bool Start(const std::string& commandLine, unsigned long* exitCode) override;
+  long LastError() override { return failWith; }
 };
 
 }  // namespace platform

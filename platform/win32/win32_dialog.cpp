@@ -227,6 +227,16 @@ class Win32DialogWindow final : public DialogWindow {
   HWND dialog_;
 };
 
+// Boxes of a run without a dialog: in front, as the first window of a
+// program started from Programs and Features should be.
+class OwnerlessBoxes final : public MessageOwner {
+ public:
+  int ShowMessage(const std::string& text, const std::string& caption, unsigned type) override {
+    return MessageBoxW(nullptr, WidenMessageText(text, CP_ACP).data(), Widen(caption, kProgramCodePage).data(),
+                       type | MB_SETFOREGROUND);
+  }
+};
+
 struct RunState {
   const DialogTemplate* dialogTemplate;
   DialogHandler* handler;
@@ -375,6 +385,11 @@ class Win32DialogRunner final : public DialogRunner {
 DialogRunner& SystemDialogRunner() {
   static Win32DialogRunner runner;
   return runner;
+}
+
+MessageOwner& SystemMessageBoxes() {
+  static OwnerlessBoxes boxes;
+  return boxes;
 }
 
 }  // namespace platform

@@ -42,7 +42,48 @@ class Win32ProcessList final : public ProcessList {
   }
 };
 
+class Win32Launcher final : public Launcher {
+ public:
+  bool Start(const std::string& commandLine, unsigned long* exitCode) override {
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    ZeroMemory(&process, sizeof(process));
+    // CreateProcessA may write into the command line.
+    std::string line = commandLine;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &process)) {
+      error_ = static_cast<long>(GetLastError());
+      return false;
+    }
+    CloseHandle(process.hThread);
+    bool ok = true;
+    if (exitCode) {
+      DWORD code = 0;
+      ok = WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &code);
+      if (ok) {
+        *exitCode = code;
+      } else {
+        error_ = static_cast<long>(GetLastError());
+      }
+    }
+    CloseHandle(process.hProcess);
+    return ok;
+  }
+
+  long LastError() override { return error_; }
+
+ private:
+  long error_ = 0;
+};
+
 }  // namespace
+
+Launcher& SystemLauncher() {
+  static Win32Launcher launcher;
+  return launcher;
+}
 
 ProcessList& SystemProcessList() {
   static Win32ProcessList processes;
