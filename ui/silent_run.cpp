@@ -55,7 +55,12 @@ class SilentWindow final : public platform::DialogWindow {
     ended = true;
     result_ = result;
   }
-  platform::Graphics& Gdi() override { return gdi_; }
+  // The dialog keeps its brush and fonts beyond the window's end, as with
+  // the system's graphics: the numbers come from one object for the run.
+  platform::Graphics& Gdi() override {
+    static SilentGraphics gdi;
+    return gdi;
+  }
 
   bool ended = false;
   int Result() const { return result_; }
@@ -74,7 +79,6 @@ class SilentWindow final : public platform::DialogWindow {
 
   std::map<int, Control> controls_;
   std::function<int(const std::string&, const std::string&, unsigned)> box_;
-  SilentGraphics gdi_;
   int result_ = -1;
 };
 

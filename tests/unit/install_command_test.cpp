@@ -27,6 +27,7 @@
 #include "platform/reg_file.h"
 #include "ui/dlg_setup.h"
 #include "ui/problems_notice.h"
+#include "ui/silent_run.h"
 #include "tests/support/fixtures.h"
 
 using platform::HeadlessDialog;
@@ -276,6 +277,64 @@ TEST_F(InstallTest, ARecordThatCannotBeWrittenIsOneProblemAndTheInstallCompletes
   EXPECT_EQ(Loader("VK_VidudOvev2010"), "D:\\Tools\\V-VidudOvev\\VK_VidudOvev2010.ARX");
 }
 
+
+// The silent install runs the dialog's own logic with no window: each box
+// the dialog would show is answered as a deployment needs, and the exit
+// code says how it ended.
+TEST_F(InstallTest, TheSilentInstallAnswersEachBoxAndEndsWithItsCode) {
+  struct Row {
+    const char* name;
+    std::function<void(SilentRequest&)> ask;
+    bool acadRuns, fileHeld;
+    int code;
+    int pauses;
+  };
+  const Row rows[] = {
+      {"typical", [](SilentRequest&) {}, false, false, SetupExit::Installed, 0},
+      {"a year not found", [](SilentRequest& r) { r.allReleases = false; r.years = {2008, 2010}; }, false, false,
+       SetupExit::NothingToInstall, 0},
+      {"AutoCAD runs", [](SilentRequest&) {}, true, false, SetupExit::HostRunning, 0},
+      {"AutoCAD runs, forced", [](SilentRequest& r) { r.force = true; }, true, false, SetupExit::Installed, 0},
+      {"a file held: retried, then ignored", [](SilentRequest&) {}, false, true, SetupExit::InstalledWithProblems,
+       SilentDialogRunner::kCopyRetries},
+      {"a relative folder", [](SilentRequest& r) { r.folder = "Tools"; }, false, false, SetupExit::BadCommandLine, 0},
+  };
+  int n = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    // A folder of its own for each run.
+    const std::string folder = "D:\\T" + std::to_string(++n);
+    const std::string arx = folder + "\\V-VidudOvev\\VK_VidudOvev2010.ARX";
+    processes.running.clear();
+    if (row.acadRuns) processes.running = {"acad.exe"};
+    if (row.fileHeld) {
+      files.AddFolder(folder + "\\V-VidudOvev");
+      files.AddFile(arx, "old");
+      files.HoldOpen(arx);
+    }
+    warnHostRunning = true;
+    SilentRequest request;
+    request.folderGiven = true;
+    request.folder = folder;
+    row.ask(request);
+    std::vector<unsigned> pauses;
+    SilentDialogRunner silent(request, warnHostRunning, [&](unsigned ms) { pauses.push_back(ms); }, nullptr);
+    CAcadSetup engine(registry, files, SetupMessageOwner());
+    int code = RunWizard(WizardWorld{engine, files, processes, shell, accounts, silent, lastBrowse, warnHostRunning});
+    if (silent.exitCode) code = silent.exitCode;
+    EXPECT_EQ(code, row.code);
+    EXPECT_EQ(pauses, std::vector<unsigned>(static_cast<std::size_t>(row.pauses), SilentDialogRunner::kRetryPauseMs));
+    std::string content;
+    const bool installed = files.ReadFile(arx, &content) && content == "VK_VidudOvev2010.ARX";
+    EXPECT_EQ(installed, row.code == SetupExit::Installed);
+    if (row.code == SetupExit::NothingToInstall) {
+      EXPECT_EQ(silent.missingYears, std::vector<int>{2008});
+    }
+    if (row.code != SetupExit::Installed && !row.fileHeld) {
+      EXPECT_FALSE(files.Exists(folder)) << "nothing made";
+    }
+  }
+}
 
 // At every display scale the completion view ends button 1 as far above the
 // window's bottom edge as button 2 was: the shrink is measured, not fixed.
