@@ -1,7 +1,8 @@
 # Front door: `make test` installs what is missing, builds every
 # configuration and runs every test; `make demo` runs SetUp.exe on a demo
-# machine under Wine; `make bench` measures.
-.PHONY: test bootstrap native asan win64 win32 acad64 bench bench-build demo fuzz
+# machine under Wine; `make bench` measures; `make dist` makes the release
+# packages.
+.PHONY: test bootstrap native asan win64 win32 acad64 bench bench-build demo fuzz dist
 
 test: bootstrap native asan win64 win32 acad64
 
@@ -77,3 +78,15 @@ fuzz: bootstrap
 	  build/fuzz/tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    -artifact_prefix=build/fuzz/artefacts/$$t/ build/fuzz/corpus/$$t; \
 	done
+
+# The release packages of both shipped editions, zipped, with SHA256SUMS, in
+# dist/: PAYLOAD=<folder> the add-on's files (default the demo package);
+# SIGN_CERT= and SIGN_KEY= (PEM) sign each SetUp.exe, SIGN_TIMESTAMP=<url>
+# with a timestamp.
+PAYLOAD ?=
+SIGN_CERT ?=
+SIGN_KEY ?=
+SIGN_TIMESTAMP ?=
+dist: bootstrap
+	PAYLOAD="$(PAYLOAD)" SIGN_CERT="$(SIGN_CERT)" SIGN_KEY="$(SIGN_KEY)" SIGN_TIMESTAMP="$(SIGN_TIMESTAMP)" \
+	  bash tools/dist.sh

@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine64 fonts-wine locales xvfb xauth imagemagick fonts-wqy-zenhei bc python3 openssl
   clang libclang-rt-14-dev
+  zip unzip osslsigncode
 )
 
 missing=()

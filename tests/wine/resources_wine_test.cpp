@@ -270,4 +270,68 @@ TEST_F(ResourcesTest, VersionRecordCarriesTheVersionNumber) {
   EXPECT_EQ(HIWORD(info.dwFileVersionLS), patch);
 }
 
+// The string values of a version record's StringFileInfo tables, walked by
+// the record's own lengths: each node is wLength, wValueLength, wType, its
+// key, padding to a dword, its value, then its children.
+void CollectVersionStrings(const std::vector<unsigned char>& bytes, std::size_t at, std::size_t end, int depth,
+                           std::vector<std::pair<std::wstring, std::wstring>>& strings) {
+  while (at + 6 <= end) {
+    WORD length = 0, valueLength = 0, type = 0;
+    std::memcpy(&length, &bytes[at], 2);
+    std::memcpy(&valueLength, &bytes[at + 2], 2);
+    std::memcpy(&type, &bytes[at + 4], 2);
+    if (length < 6 || at + length > end) return;
+    const std::size_t nodeEnd = at + length;
+    std::size_t cursor = at + 6;
+    std::wstring key;
+    while (cursor + 2 <= nodeEnd) {
+      WORD c = 0;
+      std::memcpy(&c, &bytes[cursor], 2);
+      cursor += 2;
+      if (c == 0) break;
+      key.push_back(static_cast<wchar_t>(c));
+    }
+    cursor = (cursor + 3) & ~static_cast<std::size_t>(3);
+    // Depth 0 is VS_VERSION_INFO, 1 StringFileInfo, 2 a language's table,
+    // 3 its strings, whose value length counts characters.
+    if (depth == 3) {
+      std::wstring value;
+      for (std::size_t i = 0; i < valueLength && cursor + 2 * i + 2 <= nodeEnd; ++i) {
+        WORD c = 0;
+        std::memcpy(&c, &bytes[cursor + 2 * i], 2);
+        if (c != 0) value.push_back(static_cast<wchar_t>(c));
+      }
+      strings.emplace_back(key, value);
+    } else if (depth == 0 || key == L"StringFileInfo" || depth == 2) {
+      const std::size_t value = depth == 0 ? valueLength : (type == 1 ? 2u * valueLength : valueLength);
+      const std::size_t children = (cursor + value + 3) & ~static_cast<std::size_t>(3);
+      CollectVersionStrings(bytes, children, nodeEnd, depth + 1, strings);
+    }
+    at = (nodeEnd + 3) & ~static_cast<std::size_t>(3);
+  }
+}
+
+TEST_F(ResourcesTest, VersionStringsNameTheVersionTheEditionAndTheFile) {
+  const std::vector<unsigned char> version = Resource(RT_VERSION, 1);
+  ASSERT_FALSE(version.empty());
+  std::vector<std::pair<std::wstring, std::wstring>> strings;
+  CollectVersionStrings(version, 0, version.size(), 0, strings);
+  const std::wstring dotted = std::to_wstring(versionNumber / 10000) + L"." +
+                              std::to_wstring(versionNumber % 10000 / 100) + L"." +
+                              std::to_wstring(versionNumber % 100);
+  // As Explorer's properties show them: the edition is in the description.
+  const std::pair<std::wstring, std::wstring> expected[] = {
+      {L"FileDescription", FromCp936("V-批打印软件安装（") + std::to_wstring(editionBits) + FromCp936("位）")},
+      {L"FileVersion", dotted},
+      {L"ProductVersion", dotted},
+      {L"OriginalFilename", L"SetUp.exe"},
+  };
+  for (const auto& row : expected) {
+    const auto found = std::find_if(strings.begin(), strings.end(),
+                                    [&](const std::pair<std::wstring, std::wstring>& s) { return s.first == row.first; });
+    ASSERT_NE(found, strings.end()) << std::string(row.first.begin(), row.first.end());
+    EXPECT_EQ(found->second, row.second) << std::string(row.first.begin(), row.first.end());
+  }
+}
+
 }  // namespace
