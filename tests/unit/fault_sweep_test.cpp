@@ -31,6 +31,7 @@
 #include "platform/reg_file.h"
 #include "platform/text.h"
 #include "tests/support/fault_injection.h"
+#include "tests/support/machine_state.h"
 #include "ui/dlg_setup.h"
 
 using platform::HeadlessDialog;
@@ -158,40 +159,7 @@ struct Machine {
 
 // Everything the run leaves on the machine, as text: keys, values (type and
 // bytes), files (attributes and content).
-void DumpKeys(const platform::MemoryRegistry& registry, const std::string& path, std::string* out) {
-  *out += "[" + path + "]\n";
-  for (const std::string& name : registry.ValueNames(path)) {
-    unsigned long type = 0;
-    std::string data;
-    registry.GetValue(path, name, &type, &data);
-    *out += name + "(" + std::to_string(type) + ")=" + data + "\n";
-  }
-  for (const std::string& sub : registry.SubKeyNames(path)) DumpKeys(registry, path + "\\" + sub, out);
-}
-
-void DumpFiles(platform::MemoryFileSystem& files, const std::string& folder, std::string* out) {
-  for (const std::string& name : files.Names(folder)) {
-    const std::string path = folder + "\\" + name;
-    const unsigned long attributes = files.GetAttributes(path);
-    std::string content;
-    if (files.ReadFile(path, &content)) {
-      const bool marked = files.HasStream(path, "Zone.Identifier");
-      *out += path + " " + std::to_string(attributes) + (marked ? " marked " : " ") + content + "\n";
-    } else {
-      *out += path + "\\\n";
-      DumpFiles(files, path, out);
-    }
-  }
-}
-
-std::string Dump(Machine& machine) {
-  std::string out;
-  DumpKeys(machine.registry, "HKEY_LOCAL_MACHINE", &out);
-  DumpKeys(machine.registry, "HKEY_CURRENT_USER", &out);
-  DumpKeys(machine.registry, "HKEY_USERS", &out);
-  for (const char* drive : {"C:", "D:", "E:"}) DumpFiles(machine.files, drive, &out);
-  return out;
-}
+std::string Dump(Machine& machine) { return testing_support::MachineState(machine.registry, machine.files); }
 
 // The trusted-path lists as they stand: key path -> value (up to its zero).
 std::map<std::string, std::string> TrustedPaths(const platform::MemoryRegistry& registry) {
@@ -362,15 +330,7 @@ std::string Place(const FaultPlan::Call& call, bool atStart) {
   return (atStart ? "start   " : "install ") + call.op + " " + target + stream;
 }
 
-// The first line in which two dumps differ, for a failure message.
-std::string FirstDifference(const std::string& expected, const std::string& actual) {
-  std::size_t at = 0;
-  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
-  const std::size_t line = expected.rfind('\n', at);
-  const std::size_t from = line == std::string::npos ? 0 : line + 1;
-  return "expected \"" + expected.substr(from, expected.find('\n', at) - from) + "\", found \"" +
-         actual.substr(from, actual.find('\n', at) - from) + "\"";
-}
+using testing_support::FirstDifference;
 
 enum Outcome { kNoEffect, kTold, kNotOffered, kHarmless, kSilent, kOutcomes };
 const char* const kOutcomeNames[kOutcomes] = {"no effect", "told", "not offered", "harmless", "SILENT"};
