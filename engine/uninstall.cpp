@@ -287,13 +287,16 @@ void Undo::TrustedPaths() {
                                       static_cast<unsigned long>(item.beforeData.size()));
         }
         changed = true;
-      } else if (status == RegResult::Success &&
+      } else if (status == RegResult::Success && !(type == item.beforeType && bytes == item.beforeData) &&
                  (type == platform::RegType::String || type == platform::RegType::ExpandString)) {
-        // Changed since: only this folder's element goes.
+        // Changed since: only this folder's element goes, unless it was in
+        // the list before the install. A list as it was before (a run that
+        // restored it and could not write the record) is left as it is.
         const std::string text = TextOf(bytes);
-        bool found = false;
+        bool found = false, foundBefore = false;
         const std::string rest = WithoutFolder(text, folder_, &found);
-        if (found) {
+        if (!item.beforeAbsent) WithoutFolder(TextOf(item.beforeData), folder_, &foundBefore);
+        if (found && !foundBefore) {
           const std::string tail = bytes.substr(text.size());
           if (rest.empty() && item.beforeAbsent && (tail.empty() || tail == std::string(1, '\0'))) {
             status = registry_.DeleteValue(key.Get(), kTrustedPaths);
@@ -382,7 +385,13 @@ void Undo::Files() {
       continue;
     }
     bool vacant = !exists;  // nothing stands at `path` now
-    if (file && exists) {
+    // Back as it was: a run before put the original back, and could not
+    // write the record after.
+    bool restored = false;
+    for (const CInstallRecord::BackupItem* item : originals) {
+      restored = restored || (exists && Holds(content, item->size, item->hash));
+    }
+    if (file && exists && !restored) {
       if (!Holds(content, file->size, file->hash)) {
         Leave(UninstallLeft::Changed, path, std::string(), 0);
         for (const CInstallRecord::BackupItem* item : originals) {
@@ -400,26 +409,22 @@ void Undo::Files() {
       }
       ++result_.filesRemoved;
       vacant = true;
-    } else if (!file && exists && !originals.empty()) {
-      // Kept but never replaced (the copy over it failed): nothing to put
-      // back while it still holds the original. Changed since, it is not
-      // ours to replace, and the kept copy stays beside it.
-      const CInstallRecord::BackupItem& last = *originals.back();
-      if (!Holds(content, last.size, last.hash)) {
-        for (const CInstallRecord::BackupItem* item : originals) {
-          Leave(UninstallLeft::KeptOriginal, item->kept, std::string(), 0);
-        }
-        keepAll();
-        continue;
+    } else if (exists && !restored && !originals.empty()) {
+      // Kept but never replaced (the copy over it failed), and changed
+      // since: not ours to replace, and the kept copy stays beside it.
+      for (const CInstallRecord::BackupItem* item : originals) {
+        Leave(UninstallLeft::KeptOriginal, item->kept, std::string(), 0);
       }
+      keepAll();
+      continue;
     }
     if (originals.empty()) continue;
     if (vacant) {
       // The last one kept is what stood there before the last install.
+      // With its folder gone (AutoCAD removed) there is nowhere to put it.
       if (files_.Copy(originals.back()->kept, path, true)) {
         ++result_.originalsRestored;
       } else if (files_.LastError() != FileError::PathNotFound) {
-        // Its folder gone (AutoCAD removed), there is nowhere to put it back.
         Leave(UninstallLeft::Failed, path, std::string(), files_.LastError());
         for (const CInstallRecord::BackupItem* item : originals) keptBackups.push_back(*item);
         leftFiles_.push_back(path);
@@ -553,7 +558,11 @@ int UninstallExitCode(const UninstallResult& result) {
 UninstallResult CUninstall::Run(const std::string& recordFolder, const std::string& runningProgram) {
   UninstallResult result;
   const std::string path = recordFolder + "\\" + CInstallRecord::kFileName;
-  if (files_.GetAttributes(path) == platform::kInvalidAttributes && Missing(files_.LastError())) return result;
+  if (files_.GetAttributes(path) == platform::kInvalidAttributes && Missing(files_.LastError())) {
+    // The folder an earlier run emptied and could not remove goes now.
+    files_.RemoveFolder(recordFolder);
+    return result;
+  }
   result.recordFound = true;
   CInstallRecord record(files_);
   record.Open(recordFolder);
