@@ -28,6 +28,7 @@ class OtherViewRegistry final : public platform::Registry {
   }
   long CreateKey(RegKey, const char*, RegKey*) override { return RegResult::AccessDenied; }
   long QuerySubKeyCount(RegKey key, unsigned long* count) override { return inner_.QuerySubKeyCount(key, count); }
+  long QueryValueCount(RegKey key, unsigned long* count) override { return inner_.QueryValueCount(key, count); }
   long EnumKey(RegKey key, unsigned long index, char* name, unsigned long* nameLength) override {
     return inner_.EnumKey(key, index, name, nameLength);
   }
@@ -39,6 +40,7 @@ class OtherViewRegistry final : public platform::Registry {
     return RegResult::AccessDenied;
   }
   long DeleteKey(RegKey, const char*) override { return RegResult::AccessDenied; }
+  long DeleteValue(RegKey, const char*) override { return RegResult::AccessDenied; }
   long CloseKey(RegKey key) override { return inner_.CloseKey(key); }
 
  private:

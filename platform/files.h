@@ -42,6 +42,8 @@ constexpr long NoMoreFiles = 18;      // ERROR_NO_MORE_FILES
 constexpr long SharingViolation = 32; // ERROR_SHARING_VIOLATION
 constexpr long FileExists = 80;       // ERROR_FILE_EXISTS
 constexpr long InvalidName = 123;     // ERROR_INVALID_NAME
+constexpr long DirNotEmpty = 145;     // ERROR_DIR_NOT_EMPTY
+constexpr long DirectoryName = 267;   // ERROR_DIRECTORY: not a folder
 constexpr long AlreadyExists = 183;   // ERROR_ALREADY_EXISTS
 constexpr long EnvVarNotFound = 203;  // ERROR_ENVVAR_NOT_FOUND
 constexpr long NoUnicodeTranslation = 1113;  // ERROR_NO_UNICODE_TRANSLATION
@@ -89,6 +91,10 @@ class FileSystem {
   // CreateDirectoryA / _mkdir: one folder level; false when it exists or the
   // parent is missing.
   virtual bool MakeFolder(const std::string& path) = 0;
+
+  // RemoveDirectoryA: removes one empty folder; false when it is missing,
+  // not empty, read-only, or not a folder.
+  virtual bool RemoveFolder(const std::string& path) = 0;
 
   // CreateFileA + ReadFile: the whole content of a file into `bytes`;
   // false (bytes untouched) when it is missing, a folder, or held open.

@@ -89,6 +89,10 @@ class Registry {
   // RegQueryInfoKeyA asking only for the number of direct sub-keys.
   virtual long QuerySubKeyCount(RegKey key, unsigned long* count) = 0;
 
+  // RegQueryInfoKeyA asking only for the number of values (the default
+  // value counts once it is set).
+  virtual long QueryValueCount(RegKey key, unsigned long* count) = 0;
+
   // RegEnumKeyExA without class or time: the name of sub-key `index` in the
   // order the registry enumerates (by name, ignoring case). `*nameLength`
   // is the buffer's capacity in bytes on entry and the name's length on
@@ -115,6 +119,10 @@ class Registry {
   // RegDeleteKeyA: removes `subKey` below `key`. Fails (AccessDenied) when
   // the key has sub-keys of its own, FileNotFound when it does not exist.
   virtual long DeleteKey(RegKey key, const char* subKey) = 0;
+
+  // RegDeleteValueA: removes `valueName` (null or empty: the default
+  // value) from `key`; FileNotFound when it is not there.
+  virtual long DeleteValue(RegKey key, const char* valueName) = 0;
 
   // RegCloseKey.
   virtual long CloseKey(RegKey key) = 0;

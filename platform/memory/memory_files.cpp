@@ -482,6 +482,21 @@ bool MemoryFileSystem::MakeFolder(const std::string& path) {
   return true;
 }
 
+bool MemoryFileSystem::RemoveFolder(const std::string& path) {
+  Count(Op::RemoveFolder);
+  Parsed parsed;
+  long error = 0;
+  Node* node = Lookup(path, &parsed, &error);
+  if (!parsed.parts.empty() && Fails(Op::RemoveFolder, parsed.parts)) return false;
+  if (!node) return Fail(error);
+  if (!parsed.stream.empty() || !node->folder) return Fail(FileError::DirectoryName);
+  if (parsed.parts.size() < 2) return Fail(FileError::AccessDenied);
+  if (!node->children.empty()) return Fail(FileError::DirNotEmpty);
+  const std::vector<std::string> folderParts(parsed.parts.begin(), parsed.parts.end() - 1);
+  Walk(folderParts, &error)->children.erase(ToUpper(parsed.parts.back()));
+  return true;
+}
+
 std::string MemoryFileSystem::Environment(const std::string& name) {
   Count(Op::Environment);
   if (Fails(Op::Environment, {})) return std::string();

@@ -19,7 +19,9 @@
 //  - "file:stream" names an alternate data stream; Remove deletes just the
 //    stream, and not while the file is read-only; GetAttributes finds it;
 //    Copy, SetAttributes and MakeFolder refuse stream names (InvalidName);
-//  - deleting refuses folders, read-only and held-open files;
+//  - deleting refuses folders, read-only and held-open files; removing a
+//    folder refuses files (DirectoryName), drive roots and folders that
+//    hold anything (DirNotEmpty);
 //  - the program's path comes back empty when it is longer than 260
 //    characters, as the system implementation gives it;
 //  - failures set LastError to the Win32 code Windows gives;
@@ -44,7 +46,7 @@ namespace platform {
 class MemoryFileSystem final : public FileSystem {
  public:
   enum class Op { ModulePath, FindFirst, FindNext, Copy, GetAttributes, SetAttributes, Remove, MakeFolder, Environment,
-                  ReadBytes, WriteBytes };
+                  ReadBytes, WriteBytes, RemoveFolder };
 
   MemoryFileSystem();
   ~MemoryFileSystem() override;
@@ -58,6 +60,7 @@ class MemoryFileSystem final : public FileSystem {
   bool SetAttributes(const std::string& path, unsigned long attributes) override;
   bool Remove(const std::string& path) override;
   bool MakeFolder(const std::string& path) override;
+  bool RemoveFolder(const std::string& path) override;
   bool ReadBytes(const std::string& path, std::string* bytes) override;
   bool WriteBytes(const std::string& path, const std::string& bytes) override;
   std::string Environment(const std::string& name) override;
@@ -143,7 +146,7 @@ class MemoryFileSystem final : public FileSystem {
   FindHandle nextFind_ = 0x2000;
   std::vector<Fault> faults_;
   long lastError_ = 0;
-  std::size_t calls_[11] = {};
+  std::size_t calls_[12] = {};
 };
 
 }  // namespace platform

@@ -387,6 +387,38 @@ long MemoryRegistry::RemoveKey(RegKey key, const char* subKey) {
   return RegResult::Success;
 }
 
+long MemoryRegistry::QueryValueCount(RegKey key, unsigned long* count) {
+  Count(Op::QueryValueCount);
+  Node* node = NodeOf(key);
+  if (!node) return RegResult::InvalidHandle;
+  if (node->deleted) return kKeyDeleted;
+  if (const long error = Failure(Op::QueryValueCount, node)) return error;
+  if (count) *count = static_cast<unsigned long>(node->values.size());
+  return RegResult::Success;
+}
+
+long MemoryRegistry::DeleteValue(RegKey key, const char* valueName) {
+  Count(Op::DeleteValue);
+  Node* node = NodeOf(key);
+  writes.push_back({Op::DeleteValue, node ? PathOf(node) : "?", valueName ? valueName : "", 0});
+  long status = RegResult::Success;
+  if (!node) {
+    status = RegResult::InvalidHandle;
+  } else if (node->deleted) {
+    status = kKeyDeleted;
+  } else if (const long error = Failure(Op::DeleteValue, node)) {
+    status = error;
+  } else if (!Writable(key)) {
+    status = RegResult::AccessDenied;
+  } else if (Node::Value* value = node->FindValue(valueName)) {
+    node->values.erase(node->values.begin() + (value - node->values.data()));
+  } else {
+    status = RegResult::FileNotFound;
+  }
+  writes.back().result = status;
+  return status;
+}
+
 long MemoryRegistry::CloseKey(RegKey key) {
   if (IsPredefined(key)) return RegResult::Success;
   return handles_.erase(key) ? RegResult::Success : RegResult::InvalidHandle;
@@ -402,6 +434,7 @@ void MemoryRegistry::DenyWritesBelow(const std::string& keyPath) {
   FailOn(Op::CreateKey, keyPath);
   FailOn(Op::SetValue, keyPath);
   FailOn(Op::DeleteKey, keyPath);
+  FailOn(Op::DeleteValue, keyPath);
 }
 
 const MemoryRegistry::Node* MemoryRegistry::Find(const std::string& keyPath) const { return Walk(keyPath, 0); }

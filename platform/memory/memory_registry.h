@@ -61,7 +61,7 @@ class MemoryRegistry final : public Registry {
  public:
   enum class Op {
     OpenKey, OpenKeyRead, CreateKey, QuerySubKeyCount, EnumKey, QueryValue, SetValue, DeleteKey,
-    OpenKeyReadView,
+    OpenKeyReadView, QueryValueCount, DeleteValue,
   };
   // The process the registry is seen from; see above.
   enum class View { Native64, Wow64, Windows32 };
@@ -80,6 +80,8 @@ class MemoryRegistry final : public Registry {
   long SetValue(RegKey key, const char* valueName, unsigned long type, const unsigned char* data,
                 unsigned long size) override;
   long DeleteKey(RegKey key, const char* subKey) override;
+  long QueryValueCount(RegKey key, unsigned long* count) override;
+  long DeleteValue(RegKey key, const char* valueName) override;
   long CloseKey(RegKey key) override;
 
   // Makes `op` fail with `error` on the key at `keyPath` and every key below
@@ -87,7 +89,7 @@ class MemoryRegistry final : public Registry {
   // (HKEY_CURRENT_USER and HKEY_USERS are separate trees here).
   // For the open and create operations the key is the one being opened or
   // created; for the others the key the handle names (for DeleteKey, the
-  // key being deleted).
+  // key being deleted; for DeleteValue, the key holding the value).
   void FailOn(Op op, const std::string& keyPath, long error = RegResult::AccessDenied);
 
   // Sees the registry from another kind of process from now on; handles
@@ -96,7 +98,8 @@ class MemoryRegistry final : public Registry {
   void SetView(View view);
   View GetView() const { return view_; }
   // Every operation that would change something below keyPath fails, as for
-  // a standard user below HKEY_LOCAL_MACHINE: create, set and delete.
+  // a standard user below HKEY_LOCAL_MACHINE: create, set and delete (keys
+  // and values).
   void DenyWritesBelow(const std::string& keyPath);
 
   // Makes the key at `linkPath` a link to the key at `targetPath`, as a
@@ -122,7 +125,7 @@ class MemoryRegistry final : public Registry {
   // Number of calls of `op` so far.
   std::size_t CallCount(Op op) const;
 
-  // Every create, set and delete asked for, in order, with the full path of
+  // Every create, set and delete (of a key or a value) asked for, in order, with the full path of
   // the key (as the caller spelled it below the key it started from), the
   // value's name for a set, and the result.
   struct Write {
@@ -181,7 +184,7 @@ class MemoryRegistry final : public Registry {
   std::map<RegKey, Handle> handles_;
   RegKey nextHandle_ = 0x1000;
   std::vector<Fault> faults_;
-  std::size_t calls_[9] = {};
+  std::size_t calls_[11] = {};
   View view_ = View::Native64;
 };
 

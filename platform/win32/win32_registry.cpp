@@ -66,6 +66,14 @@ class Win32Registry final : public Registry {
     return status;
   }
 
+  long QueryValueCount(RegKey key, unsigned long* count) override {
+    DWORD values = 0;
+    const LONG status = RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                         &values, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_SUCCESS && count) *count = values;
+    return status;
+  }
+
   long EnumKey(RegKey key, unsigned long index, char* name, unsigned long* nameLength) override {
     if (!name || !nameLength) return ERROR_INVALID_PARAMETER;
     wchar_t wide[kMaxKeyNameLength + 1];
@@ -99,6 +107,8 @@ class Win32Registry final : public Registry {
   }
 
   long DeleteKey(RegKey key, const char* subKey) override { return RegDeleteKeyA(ToHkey(key), subKey); }
+
+  long DeleteValue(RegKey key, const char* valueName) override { return RegDeleteValueA(ToHkey(key), valueName); }
 
   long CloseKey(RegKey key) override { return RegCloseKey(ToHkey(key)); }
 };

@@ -484,6 +484,22 @@ TEST_P(FilesContract, RemovingAZoneStreamLeavesTheFile) {
   }
 }
 
+TEST_P(FilesContract, RemoveFolderRemovesOnlyAnEmptyFolder) {
+  ASSERT_TRUE(fs().MakeFolder(At("V-VidudOvev")));
+  ASSERT_TRUE(fs().MakeFolder(At("V-VidudOvev\\backup")));
+  world().PutFile(At("V-VidudOvev\\backup\\1_pdfplot9.hdi"), "driver");
+  EXPECT_FALSE(fs().RemoveFolder(At("V-VidudOvev")));
+  EXPECT_EQ(fs().LastError(), FileError::DirNotEmpty);
+  EXPECT_FALSE(fs().RemoveFolder(At("V-VidudOvev\\backup\\1_pdfplot9.hdi")));
+  EXPECT_EQ(fs().LastError(), FileError::DirectoryName);
+  ASSERT_TRUE(fs().Remove(At("V-VidudOvev\\backup\\1_pdfplot9.hdi")));
+  EXPECT_TRUE(fs().RemoveFolder(At("v-vidudovev\\BACKUP")));
+  EXPECT_TRUE(fs().RemoveFolder(At("V-VidudOvev")));
+  EXPECT_EQ(Attributes(At("V-VidudOvev")), kInvalidAttributes);
+  EXPECT_FALSE(fs().RemoveFolder(At("V-VidudOvev")));
+  EXPECT_EQ(fs().LastError(), FileError::FileNotFound);
+}
+
 TEST_P(FilesContract, MakeFolderMakesOneLevel) {
   EXPECT_TRUE(fs().MakeFolder(At("V-VidudOvev")));
   EXPECT_TRUE(Attributes(At("v-vidudovev")) & kAttrDirectory);

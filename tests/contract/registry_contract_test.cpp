@@ -189,6 +189,22 @@ TEST_P(RegistryContract, DeleteRefusesAKeyWithSubKeys) {
   EXPECT_EQ(Names(base()), std::vector<std::string>{"Applications"});
 }
 
+TEST_P(RegistryContract, DeleteValueRemovesOneValueAndCountsTell) {
+  SetString(base(), "TRUSTEDPATHS", "C:\\Lisp");
+  SetString(base(), "Other", "x");
+  unsigned long count = 0;
+  ASSERT_EQ(reg().QueryValueCount(base(), &count), RegResult::Success);
+  EXPECT_EQ(count, 2u);
+  EXPECT_EQ(reg().DeleteValue(base(), "trustedpaths"), RegResult::Success);
+  EXPECT_EQ(reg().QueryValue(base(), "TRUSTEDPATHS", nullptr, nullptr, nullptr), RegResult::FileNotFound);
+  EXPECT_EQ(reg().DeleteValue(base(), "TRUSTEDPATHS"), RegResult::FileNotFound);
+  ASSERT_EQ(reg().QueryValueCount(base(), &count), RegResult::Success);
+  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(reg().DeleteValue(base(), "Other"), RegResult::Success);
+  ASSERT_EQ(reg().QueryValueCount(base(), &count), RegResult::Success);
+  EXPECT_EQ(count, 0u);
+}
+
 TEST_P(RegistryContract, EnumeratesInWindowsOrder) {
   for (const char* name : {"b", "A", "_x", "C1", "c0", "R18.0", "R17.2"}) reg().CloseKey(Create(name));
   // Sorted ignoring case, as lower case: '_' (0x5F) comes before the letters.

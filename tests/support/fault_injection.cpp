@@ -92,6 +92,18 @@ long FaultyRegistry::DeleteKey(RegKey key, const char* subKey) {
   return inner_.DeleteKey(key, subKey);
 }
 
+long FaultyRegistry::QueryValueCount(RegKey key, unsigned long* count) {
+  if (plan_.Next("registry.QueryValueCount", PathOf(key))) return RegResult::AccessDenied;
+  return inner_.QueryValueCount(key, count);
+}
+
+long FaultyRegistry::DeleteValue(RegKey key, const char* valueName) {
+  if (plan_.Next("registry.DeleteValue", PathOf(key) + " : " + (valueName ? valueName : ""))) {
+    return RegResult::AccessDenied;
+  }
+  return inner_.DeleteValue(key, valueName);
+}
+
 long FaultyRegistry::CloseKey(RegKey key) {
   paths_.erase(key);
   return inner_.CloseKey(key);
@@ -153,6 +165,11 @@ bool FaultyFileSystem::Remove(const std::string& path) {
 bool FaultyFileSystem::MakeFolder(const std::string& path) {
   if (Fails("files.MakeFolder", path, FileError::AccessDenied)) return false;
   return inner_.MakeFolder(path);
+}
+
+bool FaultyFileSystem::RemoveFolder(const std::string& path) {
+  if (Fails("files.RemoveFolder", path, FileError::AccessDenied)) return false;
+  return inner_.RemoveFolder(path);
 }
 
 bool FaultyFileSystem::ReadBytes(const std::string& path, std::string* bytes) {

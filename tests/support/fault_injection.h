@@ -56,6 +56,8 @@ class FaultyRegistry final : public platform::Registry {
   long SetValue(platform::RegKey key, const char* valueName, unsigned long type, const unsigned char* data,
                 unsigned long size) override;
   long DeleteKey(platform::RegKey key, const char* subKey) override;
+  long QueryValueCount(platform::RegKey key, unsigned long* count) override;
+  long DeleteValue(platform::RegKey key, const char* valueName) override;
   long CloseKey(platform::RegKey key) override;
 
  private:
@@ -83,6 +85,7 @@ class FaultyFileSystem final : public platform::FileSystem {
   bool SetAttributes(const std::string& path, unsigned long attributes) override;
   bool Remove(const std::string& path) override;
   bool MakeFolder(const std::string& path) override;
+  bool RemoveFolder(const std::string& path) override;
   bool ReadBytes(const std::string& path, std::string* bytes) override;
   bool WriteBytes(const std::string& path, const std::string& bytes) override;
   std::string Environment(const std::string& name) override;

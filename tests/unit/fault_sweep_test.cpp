@@ -4,6 +4,9 @@
 // one call failing, and for each message box it brings up answered with
 // Abort, with Retry (the call then succeeds) and with Ignore.
 //
+// The uninstall is swept the same way after a clean install: each of its
+// calls failing once (UninstallSweep, below).
+//
 // Every run must end without a crash or an exception, give back every key,
 // listing and snapshot, keep every byte of each profile's trusted paths,
 // and either have no effect, tell the user (a box), show it in the list of
@@ -22,6 +25,7 @@
 
 #include "app/wizard_app.h"
 #include "engine/acad_setup.h"
+#include "engine/uninstall.h"
 #include "platform/memory/headless_dialog.h"
 #include "platform/memory/memory_accounts.h"
 #include "platform/memory/memory_files.h"
@@ -31,6 +35,7 @@
 #include "platform/reg_file.h"
 #include "platform/text.h"
 #include "tests/support/fault_injection.h"
+#include "tests/support/machine_state.h"
 #include "ui/dlg_setup.h"
 
 using platform::HeadlessDialog;
@@ -158,40 +163,7 @@ struct Machine {
 
 // Everything the run leaves on the machine, as text: keys, values (type and
 // bytes), files (attributes and content).
-void DumpKeys(const platform::MemoryRegistry& registry, const std::string& path, std::string* out) {
-  *out += "[" + path + "]\n";
-  for (const std::string& name : registry.ValueNames(path)) {
-    unsigned long type = 0;
-    std::string data;
-    registry.GetValue(path, name, &type, &data);
-    *out += name + "(" + std::to_string(type) + ")=" + data + "\n";
-  }
-  for (const std::string& sub : registry.SubKeyNames(path)) DumpKeys(registry, path + "\\" + sub, out);
-}
-
-void DumpFiles(platform::MemoryFileSystem& files, const std::string& folder, std::string* out) {
-  for (const std::string& name : files.Names(folder)) {
-    const std::string path = folder + "\\" + name;
-    const unsigned long attributes = files.GetAttributes(path);
-    std::string content;
-    if (files.ReadFile(path, &content)) {
-      const bool marked = files.HasStream(path, "Zone.Identifier");
-      *out += path + " " + std::to_string(attributes) + (marked ? " marked " : " ") + content + "\n";
-    } else {
-      *out += path + "\\\n";
-      DumpFiles(files, path, out);
-    }
-  }
-}
-
-std::string Dump(Machine& machine) {
-  std::string out;
-  DumpKeys(machine.registry, "HKEY_LOCAL_MACHINE", &out);
-  DumpKeys(machine.registry, "HKEY_CURRENT_USER", &out);
-  DumpKeys(machine.registry, "HKEY_USERS", &out);
-  for (const char* drive : {"C:", "D:", "E:"}) DumpFiles(machine.files, drive, &out);
-  return out;
-}
+std::string Dump(Machine& machine) { return testing_support::MachineState(machine.registry, machine.files); }
 
 // The trusted-path lists as they stand: key path -> value (up to its zero).
 std::map<std::string, std::string> TrustedPaths(const platform::MemoryRegistry& registry) {
@@ -362,15 +334,7 @@ std::string Place(const FaultPlan::Call& call, bool atStart) {
   return (atStart ? "start   " : "install ") + call.op + " " + target + stream;
 }
 
-// The first line in which two dumps differ, for a failure message.
-std::string FirstDifference(const std::string& expected, const std::string& actual) {
-  std::size_t at = 0;
-  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
-  const std::size_t line = expected.rfind('\n', at);
-  const std::size_t from = line == std::string::npos ? 0 : line + 1;
-  return "expected \"" + expected.substr(from, expected.find('\n', at) - from) + "\", found \"" +
-         actual.substr(from, actual.find('\n', at) - from) + "\"";
-}
+using testing_support::FirstDifference;
 
 enum Outcome { kNoEffect, kTold, kNotOffered, kHarmless, kSilent, kOutcomes };
 const char* const kOutcomeNames[kOutcomes] = {"no effect", "told", "not offered", "harmless", "SILENT"};
@@ -510,6 +474,157 @@ TEST(FaultSweep, EveryCallFailingInTurnOnAnotherAccountsDesktop) {
   EXPECT_EQ(clean.state.find("C:\\Users\\cad\\AppData\\Roaming\\Velkor"), std::string::npos);
   EXPECT_NE(clean.state.find("D:\\TOOLS\\V-VIDUDOVEV;C:\\OTHER"), std::string::npos);
   SweepEveryCall(true);
+}
+
+}  // namespace
+
+// ---- The uninstall, each of its calls failing once ----
+
+namespace {
+
+// A whole install without faults, as the sweep's baseline makes it.
+void InstallCleanly(Machine& machine) {
+  ForwardingOwner owner;
+  std::string lastBrowse;
+  bool warnHostRunning = true;
+  platform::HeadlessDialogRunner runner;
+  CAcadSetup setup(machine.registry, machine.files, owner, 64);
+  setup.ScanReleases();
+  Dlg_Setup dialog(
+      SetupContext{setup, machine.files, machine.processes, machine.shell, machine.accounts, lastBrowse, warnHostRunning});
+  owner.target = &dialog;
+  dialog.UseRunner(runner);
+  runner.user = [&](HeadlessDialog& window) {
+    window.TypeText(SetupControl::FolderField, kChosen);
+    window.Click(SetupControl::InstallButton);
+    if (!window.Ended()) window.Click(SetupControl::InstallDone);
+  };
+  dialog.DoModal();
+  owner.target = nullptr;
+}
+
+// A machine state as a set of entries: a key, a value with its key, a file
+// or folder.
+std::set<std::string> Entries(const std::string& state) {
+  std::set<std::string> entries;
+  std::string key;
+  std::size_t start = 0;
+  bool inFiles = false;
+  while (start < state.size()) {
+    const std::size_t end = state.find('\n', start);
+    const std::string line = state.substr(start, end - start);
+    start = end == std::string::npos ? state.size() : end + 1;
+    inFiles = inFiles || (line.size() > 2 && line[1] == ':' && line[2] == '\\');
+    if (!inFiles && !line.empty() && line[0] == '[') key = line;
+    entries.insert(inFiles || line.empty() || line[0] == '[' ? line : key + " " + line);
+  }
+  return entries;
+}
+
+struct UndoRun {
+  std::string exception;
+  UninstallResult result;
+  std::string installed;     // before the run
+  std::string state, rerun;  // after the run, and after a second run without faults
+  std::size_t rerunLeft = 0;
+  std::size_t keys = 0, finds = 0;
+  std::vector<FaultPlan::Call> calls;
+};
+
+// Left out of the comparison: the settings file, which stays whatever
+// happens, and the package, which the install takes the read-only mark and
+// the download marks off.
+const std::vector<std::string> kSettingsKept = {std::string(kAppData) + "\\Velkor", kPackage};
+
+// Before the install, AutoCAD 2008's own driver and another add-on's
+// itextsharp.dll stand where the install puts its own. The entry an older
+// install left is not there: the install replaces it whole, and it cannot
+// come back.
+std::string Prepare(Machine& machine) {
+  const std::string product = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R22.0\\ACAD-1001:804";
+  platform::RegKey key = platform::kNoKey;
+  if (machine.registry.OpenKey(platform::kLocalMachine, product.substr(19).c_str(), &key) == 0) {
+    machine.registry.DeleteKey(key, "Applications\\VK_VidudOvev2018");
+    machine.registry.DeleteKey(key, "Applications");
+    machine.registry.CloseKey(key);
+  }
+  EXPECT_FALSE(machine.registry.KeyExists(product + "\\Applications"));
+  machine.files.AddFile(std::string(kAcadFolders[0]) + "\\Drv\\pdfplot9.hdi", "the AutoCAD driver");
+  machine.files.AddFile(std::string(kAcadFolders[1]) + "\\itextsharp.dll", "another add-on's itextsharp");
+  return testing_support::MachineState(machine.registry, machine.files, {"C:", "D:", "E:"}, kSettingsKept);
+}
+
+UndoRun UninstallOnce(long failAt, std::string* before) {
+  UndoRun run;
+  Machine machine;
+  *before = Prepare(machine);
+  InstallCleanly(machine);
+  run.installed = testing_support::MachineState(machine.registry, machine.files, {"C:", "D:", "E:"}, kSettingsKept);
+  FaultPlan plan;
+  plan.failAt = failAt;
+  testing_support::FaultyRegistry registry(machine.registry, plan);
+  testing_support::FaultyFileSystem files(machine.files, plan);
+  const std::string program = std::string(kTarget) + "\\Uninstall.exe";
+  try {
+    run.result = CUninstall(registry, files).Run(kTarget, program);
+  } catch (const std::exception& e) {
+    run.exception = e.what();
+  }
+  run.calls = plan.calls;
+  run.keys = machine.registry.OpenHandleCount();
+  run.finds = machine.files.OpenFindCount();
+  run.state = testing_support::MachineState(machine.registry, machine.files, {"C:", "D:", "E:"}, kSettingsKept);
+  // What was left goes when the uninstall runs again.
+  run.rerunLeft = CUninstall(machine.registry, machine.files).Run(kTarget, program).left.size();
+  run.rerun = testing_support::MachineState(machine.registry, machine.files, {"C:", "D:", "E:"}, kSettingsKept);
+  return run;
+}
+
+TEST(UninstallSweep, TheSweepMachineIsLeftAsItWas) {
+  std::string before;
+  const UndoRun run = UninstallOnce(-1, &before);
+  EXPECT_EQ(run.exception, "");
+  for (const UninstallLeft& left : run.result.left) ADD_FAILURE() << left.place << " " << left.error;
+  EXPECT_EQ(run.state, before) << FirstDifference(before, run.state);
+  EXPECT_EQ(run.result.originalsRestored, 2);
+  EXPECT_EQ(run.result.settingsFile, std::string(kAppData) + "\\Velkor\\Velkor.Ini");
+  EXPECT_GT(run.result.loadersRemoved, 5);
+  EXPECT_GT(run.calls.size(), 100u);
+}
+
+// Each call failing once: no crash, every key and listing given back,
+// nothing that is not ours gone unless told, anything left told, and a
+// second run leaves the machine as it was.
+TEST(UninstallSweep, EveryCallFailingInTurn) {
+  std::string before;
+  const UndoRun baseline = UninstallOnce(-1, &before);
+  const std::set<std::string> theirs = Entries(before);
+  std::size_t told = 0;
+  for (long failAt = 0; failAt < static_cast<long>(baseline.calls.size()); ++failAt) {
+    const UndoRun run = UninstallOnce(failAt, &before);
+    ASSERT_GT(run.calls.size(), static_cast<std::size_t>(failAt));
+    const FaultPlan::Call& call = run.calls[failAt];
+    const std::string where = "call " + std::to_string(failAt) + " " + call.op + " " + call.target;
+    EXPECT_EQ(run.exception, "") << where;
+    EXPECT_EQ(run.keys, 0u) << where << ": keys left open";
+    EXPECT_EQ(run.finds, 0u) << where << ": listings left open";
+    const std::set<std::string> now = Entries(run.state);
+    const std::set<std::string> installed = Entries(run.installed);
+    for (const std::string& entry : theirs) {
+      // What was there before the install and the install left alone.
+      if (now.count(entry) || !installed.count(entry)) continue;
+      bool explained = false;
+      for (const UninstallLeft& left : run.result.left) explained = explained || entry.find(left.place) != std::string::npos;
+      EXPECT_TRUE(explained) << where << ": gone without a word: " << entry;
+    }
+    if (run.state != before) {
+      EXPECT_FALSE(run.result.left.empty()) << where << ": left without a word, " << FirstDifference(before, run.state);
+      ++told;
+    }
+    EXPECT_EQ(run.rerunLeft, 0u) << where;
+    EXPECT_EQ(run.rerun, before) << where << ": run again, " << FirstDifference(before, run.rerun);
+  }
+  std::printf("uninstall: %zu calls, %zu left something and told it\n", baseline.calls.size(), told);
 }
 
 }  // namespace

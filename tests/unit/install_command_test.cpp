@@ -17,6 +17,7 @@
 #include "deploy/package_folder.h"
 #include "engine/acad_setup.h"
 #include "engine/install_record.h"
+#include "engine/uninstall.h"
 #include "platform/memory/headless_dialog.h"
 #include "platform/message_text.h"
 #include "platform/memory/memory_accounts.h"
@@ -28,7 +29,9 @@
 #include "ui/dlg_setup.h"
 #include "ui/problems_notice.h"
 #include "ui/silent_run.h"
+#include "ui/uninstall_notice.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/machine_state.h"
 
 using platform::HeadlessDialog;
 using platform::MemoryShell;
@@ -881,3 +884,274 @@ TEST_F(InstallTest, BrowsingReEvaluatesTheInstallButtonFromTheBoxes) {
 }
 
 }  // namespace
+
+// ---- The uninstall, after installs driven through the dialog ----
+
+namespace {
+
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\V-VidudOvev";
+const char kSettings[] = "C:\\Users\\cad\\AppData\\Roaming\\Velkor";
+const char kAcad2008[] = "C:\\Program Files\\AutoCAD 2008";
+
+struct UndoScene {
+  platform::MemoryRegistry& registry;
+  platform::MemoryFileSystem& files;
+};
+
+// One scenario: the machine before the first install, the fields the
+// installs are given, what happens after them, and the record folders
+// uninstalled in turn. `identical`: the last uninstall leaves the machine
+// as before the installs, the settings file aside.
+struct UndoCase {
+  const char* name;
+  std::function<void(UndoScene&)> before;
+  std::vector<std::string> installs;
+  std::function<void(UndoScene&)> between;
+  std::vector<std::string> uninstalls;
+  int exitCode;
+  bool identical;
+  std::function<void(UndoScene&, const UninstallResult&)> check;
+};
+
+// What the other half of the install leaves: the uninstaller beside the
+// record, the Programs and Features entry naming it, and its record line.
+void AddUninstallEntry(UndoScene& scene, const std::string& recordFolder) {
+  scene.files.AddFile(recordFolder + "\\Uninstall.exe", "exe");
+  platform::RegKey key = platform::kNoKey;
+  ASSERT_EQ(scene.registry.CreateKey(platform::kLocalMachine, kUninstallKey, &key), platform::RegResult::Success);
+  const std::string command = "\"" + recordFolder + "\\Uninstall.exe\" /uninstall";
+  scene.registry.SetValue(key, "UninstallString", platform::RegType::String,
+                          reinterpret_cast<const unsigned char*>(command.c_str()),
+                          static_cast<unsigned long>(command.size() + 1));
+  scene.registry.CloseKey(key);
+  CInstallRecord record(scene.files);
+  record.Open(recordFolder);
+  record.NoteUninstallEntry("HKLM", kUninstallKey);
+}
+
+std::string Target(const std::string& field) { return field + "\\V-VidudOvev"; }
+
+class UndoTest : public InstallTest, public ::testing::WithParamInterface<UndoCase> {
+ protected:
+  UndoTest() {
+    // The folders typed into the field are the user's; only the sub-folder is the install's.
+    files.AddFolder("D:\\Tools");
+    files.AddFolder("E:\\Other");
+    platform::RegKey key = platform::kNoKey;
+    registry.CreateKey(platform::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", &key);
+    registry.CloseKey(key);
+  }
+  UninstallResult Uninstall(const std::string& recordFolder) {
+    CUninstall uninstall(registry, files);
+    const std::string program = recordFolder + "\\Uninstall.exe";
+    UninstallResult result = uninstall.Run(recordFolder, program);
+    // What the program does after: the uninstaller goes, then its folders.
+    if (result.left.empty() && files.Exists(program)) {
+      EXPECT_TRUE(files.Remove(program));
+      for (const std::string& folder : result.foldersAfterProgram) EXPECT_TRUE(files.RemoveFolder(folder)) << folder;
+    }
+    return result;
+  }
+  UndoScene scene{registry, files};
+};
+
+std::string Read(platform::MemoryFileSystem& files, const std::string& path) {
+  std::string content;
+  return files.ReadFile(path, &content) ? content : "<missing>";
+}
+
+std::string TrustedPaths(const platform::MemoryRegistry& registry) {
+  std::string data;
+  if (!registry.GetValue(kProfile, "TRUSTEDPATHS", nullptr, &data)) return "<missing>";
+  return data;
+}
+
+const UndoCase kUndoCases[] = {
+    {"OneInstall", nullptr, {"D:\\Tools"},
+     [](UndoScene& scene) { AddUninstallEntry(scene, Target("D:\\Tools")); }, {Target("D:\\Tools")},
+     SetupExit::Installed, true,
+     [](UndoScene& scene, const UninstallResult& result) {
+       EXPECT_EQ(result.filesRemoved, 4);  // two package files, two support files
+       EXPECT_EQ(result.loadersRemoved, 2);
+       EXPECT_EQ(result.trustedRestored, 1);
+       EXPECT_TRUE(result.entryRemoved);
+       EXPECT_EQ(result.settingsFile, std::string(kSettings) + "\\Velkor.Ini");
+       EXPECT_EQ(result.foldersAfterProgram, std::vector<std::string>{Target("D:\\Tools")});
+       EXPECT_EQ(Read(scene.files, result.settingsFile), "Velkor.Ini") << "the user's settings stay";
+       const std::string text = platform::PlainMessageText(DescribeUninstall(result));
+       EXPECT_NE(text.find("卸载已完成。"), std::string::npos) << text;
+       EXPECT_NE(text.find("文件 4 个"), std::string::npos) << text;
+       EXPECT_NE(text.find("用户设置文件已保留：C:\\Users\\cad\\AppData\\Roaming\\Velkor\\Velkor.Ini"),
+                 std::string::npos) << text;
+     }},
+    {"TwoInstallsIntoOneFolder", nullptr, {"D:\\Tools", "D:\\Tools"},
+     [](UndoScene& scene) { AddUninstallEntry(scene, Target("D:\\Tools")); }, {Target("D:\\Tools")},
+     SetupExit::Installed, true, nullptr},
+    // The later install is taken out first, then the earlier one.
+    {"TwoFoldersLastFirst", nullptr, {"D:\\Tools", "E:\\Other"},
+     [](UndoScene& scene) { AddUninstallEntry(scene, Target("E:\\Other")); },
+     {Target("E:\\Other"), Target("D:\\Tools")}, SetupExit::Installed, true, nullptr},
+    // The earlier install first: the later one owns AutoCAD's entries and
+    // the files in its folders now, and keeps working.
+    {"TwoFoldersFirstFirst", nullptr, {"D:\\Tools", "E:\\Other"},
+     [](UndoScene& scene) { AddUninstallEntry(scene, Target("E:\\Other")); }, {Target("D:\\Tools")},
+     SetupExit::Installed, false,
+     [](UndoScene& scene, const UninstallResult& result) {
+       EXPECT_EQ(result.loadersRemoved, 0);
+       EXPECT_FALSE(result.entryRemoved) << "it names the other install's uninstaller";
+       EXPECT_FALSE(scene.files.Exists(Target("D:\\Tools")));
+       EXPECT_TRUE(scene.files.Exists(Target("E:\\Other") + "\\VK_VidudOvev2010.ARX"));
+       EXPECT_TRUE(scene.files.Exists(std::string(kAcad2010) + "\\ACAD2010P.dll"));
+       std::string loader;
+       scene.registry.GetValue(std::string(kProduct2010) + "\\Applications\\VK_VidudOvev2010", "LOADER", nullptr,
+                               &loader);
+       EXPECT_EQ(loader, Target("E:\\Other") + "\\VK_VidudOvev2010.ARX" + '\0');
+       EXPECT_TRUE(scene.registry.KeyExists(std::string(kProduct2010) + "\\Applications\\Velkor2010DLLP"));
+       EXPECT_EQ(TrustedPaths(scene.registry), std::string("E:\\OTHER\\V-VIDUDOVEV") + '\0');
+       EXPECT_TRUE(scene.registry.KeyExists(std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey));
+     }},
+    {"UserEditsTrustedPaths", nullptr, {"D:\\Tools"},
+     [](UndoScene& scene) {
+       std::string error;
+       ASSERT_TRUE(platform::ImportRegText(scene.registry, std::string("REGEDIT4\n[") + kProfile +
+                                               "]\n\"TRUSTEDPATHS\"=\"c:\\\\mine;d:\\\\tools\\\\v-vidudovev\\\\;e:\\\\图纸\"\n",
+                                           &error)) << error;
+     },
+     {Target("D:\\Tools")}, SetupExit::Installed, false,
+     [](UndoScene& scene, const UninstallResult& result) {
+       EXPECT_EQ(result.trustedRestored, 1);
+       EXPECT_EQ(TrustedPaths(scene.registry), std::string("c:\\mine;e:\\图纸") + '\0') << "the rest byte for byte";
+     }},
+    {"SupportFileReplacedAfterTheInstall", nullptr, {"D:\\Tools"},
+     [](UndoScene& scene) {
+       AddUninstallEntry(scene, Target("D:\\Tools"));
+       scene.files.AddFile(std::string(kAcad2010) + "\\ACAD2010P.dll", "another add-on's");
+     },
+     {Target("D:\\Tools")}, SetupExit::RemovedWithItemsLeft, false,
+     [](UndoScene& scene, const UninstallResult& result) {
+       ASSERT_EQ(result.left.size(), 1u);
+       EXPECT_EQ(result.left[0].reason, UninstallLeft::Changed);
+       EXPECT_EQ(result.left[0].place, std::string(kAcad2010) + "\\ACAD2010P.dll");
+       EXPECT_EQ(Read(scene.files, result.left[0].place), "another add-on's");
+       EXPECT_FALSE(result.entryRemoved) << "kept, so that the uninstall can run again";
+       EXPECT_TRUE(result.foldersAfterProgram.empty());
+       CInstallRecord record(scene.files);
+       record.Open(Target("D:\\Tools"));
+       ASSERT_EQ(record.files.size(), 1u) << "only what is left";
+       EXPECT_EQ(record.files[0].path, result.left[0].place);
+       EXPECT_TRUE(record.loaders.empty());
+       EXPECT_TRUE(record.trusted.empty());
+       EXPECT_EQ(record.entryRoot, "HKLM");
+       const std::string text = platform::PlainMessageText(DescribeUninstall(result));
+       EXPECT_NE(text.find("以下 1 项未能删除"), std::string::npos) << text;
+       EXPECT_NE(text.find("安装后已被修改，保留原样：C:\\Program Files\\AutoCAD 2010\\ACAD2010P.dll"),
+                 std::string::npos) << text;
+     }},
+    {"PreExistingFilesRestored",
+     [](UndoScene& scene) {
+       std::string error;
+       ASSERT_TRUE(platform::ImportRegText(
+           scene.registry,
+           "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R17.1\\ACAD-6001:804]\n"
+           "\"AcadLocation\"=\"C:\\\\Program Files\\\\AutoCAD 2008\"\n\"ProductName\"=\"AutoCAD 2008\"\n",
+           &error)) << error;
+       scene.files.AddFolder(std::string(kAcad2008) + "\\Fonts");
+       scene.files.AddFile(std::string(kAcad2008) + "\\Drv\\pdfplot9.hdi", "the AutoCAD driver",
+                           platform::kAttrArchive);
+       scene.files.AddFile(std::string(kAcad2008) + "\\itextsharp.dll", "another add-on's itextsharp");
+       for (const char* name : {"itextsharp.dll", "Velkor.prt5", "VK_VidudOvev2008.ARX", "ACAD2007P.dll"}) {
+         scene.files.AddFile(std::string(kData) + "\\" + name, name);
+       }
+     },
+     {"D:\\Tools"},
+     [](UndoScene& scene) {
+       // Replaced by the install, and kept.
+       EXPECT_EQ(Read(scene.files, std::string(kAcad2008) + "\\itextsharp.dll"), "itextsharp.dll");
+       EXPECT_EQ(Read(scene.files, std::string(kAcad2008) + "\\Drv\\pdfplot9.hdi"), "Velkor.prt5");
+       EXPECT_EQ(scene.files.Names(Target("D:\\Tools") + "\\backup"),
+                 (std::vector<std::string>{"1_itextsharp.dll", "1_pdfplot9.hdi"}));
+     },
+     {Target("D:\\Tools")}, SetupExit::Installed, true,
+     [](UndoScene&, const UninstallResult& result) { EXPECT_EQ(result.originalsRestored, 2); }},
+    {"InstallAbortedHalfway",
+     [](UndoScene& scene) {
+       scene.files.FailOn(platform::MemoryFileSystem::Op::Copy, Target("D:\\Tools") + "\\VK_VidudOvev2010.ARX");
+     },
+     {"D:\\Tools"}, nullptr, {Target("D:\\Tools")}, SetupExit::Installed, true,
+     [](UndoScene&, const UninstallResult& result) { EXPECT_EQ(result.filesRemoved, 1); }},
+    {"ALockedFileIsLeftAndTheRecordKeepsIt", nullptr, {"D:\\Tools"},
+     [](UndoScene& scene) {
+       AddUninstallEntry(scene, Target("D:\\Tools"));
+       scene.files.HoldOpen(Target("D:\\Tools") + "\\VK_VidudOvev2010.ARX");
+     },
+     {Target("D:\\Tools")}, SetupExit::RemovedWithItemsLeft, true,
+     [](UndoScene& scene, const UninstallResult& result) {
+       ASSERT_EQ(result.left.size(), 1u);
+       EXPECT_EQ(result.left[0].reason, UninstallLeft::Failed);
+       EXPECT_EQ(result.left[0].error, platform::FileError::SharingViolation);
+       const std::string text = platform::PlainMessageText(DescribeUninstall(result));
+       EXPECT_NE(text.find("请先关闭AutoCAD"), std::string::npos) << text;
+       // Run again once the file is free: the rest goes.
+       scene.files.Release(Target("D:\\Tools") + "\\VK_VidudOvev2010.ARX");
+       const std::string program = Target("D:\\Tools") + "\\Uninstall.exe";
+       const UninstallResult again = CUninstall(scene.registry, scene.files).Run(Target("D:\\Tools"), program);
+       EXPECT_TRUE(again.left.empty());
+       EXPECT_EQ(again.filesRemoved, 1);
+       EXPECT_TRUE(again.entryRemoved);
+       EXPECT_EQ(UninstallExitCode(again), SetupExit::Installed);
+       ASSERT_EQ(again.foldersAfterProgram, std::vector<std::string>{Target("D:\\Tools")});
+       EXPECT_TRUE(scene.files.Remove(program));
+       EXPECT_TRUE(scene.files.RemoveFolder(Target("D:\\Tools")));
+     }},
+    {"ADeniedKeyIsLeftAndTheRecordKeepsIt", nullptr, {"D:\\Tools"},
+     [](UndoScene& scene) {
+       scene.registry.FailOn(platform::MemoryRegistry::Op::DeleteKey,
+                             std::string(kProduct2010) + "\\Applications\\VK_VidudOvev2010");
+     },
+     {Target("D:\\Tools")}, SetupExit::RemovedWithItemsLeft, false,
+     [](UndoScene& scene, const UninstallResult& result) {
+       ASSERT_EQ(result.left.size(), 1u);
+       EXPECT_EQ(result.left[0].place, std::string(kProduct2010) + "\\Applications\\VK_VidudOvev2010");
+       EXPECT_EQ(result.left[0].error, platform::RegResult::AccessDenied);
+       EXPECT_EQ(result.loadersRemoved, 1);
+       CInstallRecord record(scene.files);
+       record.Open(Target("D:\\Tools"));
+       ASSERT_EQ(record.loaders.size(), 1u);
+       EXPECT_EQ(record.loaders[0].subKey, "Applications\\VK_VidudOvev2010");
+       EXPECT_TRUE(record.files.empty());
+       EXPECT_EQ(scene.files.Names(Target("D:\\Tools")), std::vector<std::string>{"install_record.txt"});
+     }},
+    {"NoRecordIsNothingToRemove", nullptr, {}, nullptr, {Target("D:\\Tools")}, SetupExit::NothingToRemove, true,
+     [](UndoScene&, const UninstallResult& result) {
+       EXPECT_FALSE(result.recordFound);
+       EXPECT_NE(DescribeUninstall(result).find("未找到安装记录"), std::string::npos);
+     }},
+};
+
+}  // namespace
+
+TEST_P(UndoTest, UninstallUndoesWhatTheInstallsDid) {
+  const UndoCase& c = GetParam();
+  if (c.before) c.before(scene);
+  const std::string before = testing_support::MachineState(registry, files);
+  for (const std::string& field : c.installs) {
+    Run([&](Dlg_Setup&, HeadlessDialog& window) {
+      window.answers = {platform::kIdAbort};
+      Install(window, field);
+    });
+  }
+  if (c.between) c.between(scene);
+  UninstallResult result;
+  for (const std::string& folder : c.uninstalls) result = Uninstall(folder);
+  EXPECT_EQ(UninstallExitCode(result), c.exitCode);
+  if (c.check) c.check(scene, result);
+  const std::string after = testing_support::MachineState(registry, files, {"C:", "D:", "E:"}, {kSettings});
+  if (c.identical) {
+    EXPECT_EQ(before, after) << testing_support::FirstDifference(before, after);
+  }
+  EXPECT_EQ(registry.OpenHandleCount(), 0u);
+  EXPECT_EQ(files.OpenFindCount(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, UndoTest, ::testing::ValuesIn(kUndoCases),
+                         [](const ::testing::TestParamInfo<UndoCase>& scenario) { return scenario.param.name; });

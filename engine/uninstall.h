@@ -1,0 +1,86 @@
+// CUninstall: takes an install back out, from its record (CInstallRecord),
+// and says what it removed and what it left and why (UninstallResult).
+//
+// What it undoes, in this order, each item on its own: a failure (a locked
+// file, a denied key) is noted and the rest goes on.
+//  - Demand-load entries: an entry is deleted while its LOADER still names
+//    this install folder. The managed DLL's entry names AutoCAD's folder;
+//    it goes with the product's module entries, and stays with them when a
+//    later install into another folder rewrote them. An Applications key
+//    left empty goes too (AutoCAD's own always holds entries of AutoCAD's).
+//  - TRUSTEDPATHS: a list still exactly as written gets back the value
+//    found before (type and bytes), or the value is deleted, and with it
+//    the Variables key when the install made it and nothing else is in it.
+//    A list changed since loses only this folder's element, compared
+//    ignoring case; every other byte stays.
+//  - Files: each file placed that still holds what was written is deleted,
+//    and a kept original put back in its place; a file changed since is
+//    left, and its kept original with it. The support files in the folder
+//    of an AutoCAD whose entries a later install took over stay for that
+//    install (with a kept original, for a later run). The settings file
+//    under APPDATA is the user's and is never removed.
+//  - Folders: the backup folder, the record folder and the install folder,
+//    when empty. One file is left alone for the caller: the uninstaller
+//    that runs (a running program cannot delete itself). A folder that
+//    holds only that file is left to the caller too (foldersAfterProgram).
+//  - The Programs and Features entry, last, and only when nothing else is
+//    left and its UninstallString still names this record folder's
+//    Uninstall.exe: while items are left, the entry stays so that the
+//    uninstall can be run again.
+// The record is then deleted, or, when anything is left, written again
+// holding only what is left (the uninstaller stays beside it).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+class FileSystem;
+class Registry;
+}  // namespace platform
+
+struct UninstallLeft {
+  enum Reason {
+    Failed,        // the call failed with `error`
+    Changed,       // changed by someone else since the install: not ours to remove
+    NotEmpty,      // a folder that holds what is not ours
+    KeptOriginal,  // a kept original left in the backup folder beside a changed file
+    Unreadable,    // the record is there but cannot be read: nothing was done
+  };
+  Reason reason;
+  std::string place;  // file path, or registry key path (root name first)
+  std::string item;   // the value's name for a registry place; empty for files
+  long error = 0;
+};
+
+struct UninstallResult {
+  bool recordFound = false;
+  int filesRemoved = 0;       // package and support files deleted
+  int originalsRestored = 0;  // kept originals put back
+  int loadersRemoved = 0;     // demand-load entries deleted
+  int trustedRestored = 0;    // profiles whose TRUSTEDPATHS was restored or had this folder taken out
+  bool entryRemoved = false;  // the Programs and Features entry
+  std::vector<UninstallLeft> left;
+  std::string settingsFile;  // kept; empty when the install placed none
+  // Folders that hold only the running uninstaller, in the order to remove
+  // them once it has gone.
+  std::vector<std::string> foldersAfterProgram;
+};
+
+// SetupExit::NothingToRemove without a record, RemovedWithItemsLeft when
+// anything was left, Installed (0) when everything was removed.
+int UninstallExitCode(const UninstallResult& result);
+
+class CUninstall {
+ public:
+  CUninstall(platform::Registry& registry, platform::FileSystem& files) : registry_(registry), files_(files) {}
+
+  // Undoes the install whose record lies in `recordFolder` (no trailing
+  // backslash). `runningProgram`, a full path, is never removed; empty:
+  // no file is spared.
+  UninstallResult Run(const std::string& recordFolder, const std::string& runningProgram);
+
+ private:
+  platform::Registry& registry_;
+  platform::FileSystem& files_;
+};
