@@ -29,6 +29,9 @@
 #include "ui/dlg_setup.h"
 #include "ui/problems_notice.h"
 #include "ui/silent_run.h"
+#include "app/uninstall_handoff.h"
+#include "app/uninstall_run.h"
+#include "tests/support/scripted_owner.h"
 #include "ui/uninstall_notice.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/machine_state.h"
@@ -1155,3 +1158,89 @@ TEST_P(UndoTest, UninstallUndoesWhatTheInstallsDid) {
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, UndoTest, ::testing::ValuesIn(kUndoCases),
                          [](const ::testing::TestParamInfo<UndoCase>& scenario) { return scenario.param.name; });
+
+// Uninstall.exe as the caller starts it: it hands over to a copy in a
+// folder of its own under %TEMP% and ends with the copy's code; the copy
+// asks, warns, undoes; a hidden command processor removes the copy, and
+// the original with its folder only when everything else went.
+TEST_F(UndoTest, TheUninstallerHandsOverToACopyAndEndsWithItsCode) {
+  struct Row {
+    const char* name;
+    bool silent, force, acadRuns, noRecord, cannotStart;
+    std::deque<int> answers;
+    int code;
+  };
+  const Row rows[] = {
+      {"confirmed", false, false, false, false, false, {platform::kIdYes, platform::kIdOk}, SetupExit::Installed},
+      {"declined", false, false, false, false, false, {platform::kIdNo}, SetupExit::Cancelled},
+      {"AutoCAD runs, warned once, then on", false, false, true, false, false,
+       {platform::kIdYes, platform::kIdOk, platform::kIdOk}, SetupExit::Installed},
+      {"silent, AutoCAD runs", true, false, true, false, false, {}, SetupExit::HostRunning},
+      {"silent, AutoCAD runs, forced", true, true, true, false, false, {}, SetupExit::Installed},
+      {"no record", false, false, false, true, false, {platform::kIdOk}, SetupExit::NothingToRemove},
+      {"no copy can start: run in place", true, false, false, false, true, {}, SetupExit::Installed},
+  };
+  const std::string folder = Target("D:\\Tools");
+  const std::string original = folder + "\\Uninstall.exe";
+  const std::string copyFolder = "C:\\Temp\\V-VidudOvev-uninstall-2";
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (!row.noRecord) {
+      Run([&](Dlg_Setup&, HeadlessDialog& window) { Install(window, "D:\\Tools"); });
+      AddUninstallEntry(scene, folder);
+    } else {
+      files.AddFolder(folder);
+      files.AddFile(original, "exe");
+    }
+    files.SetModulePath(original);
+    files.SetEnvironment("TEMP", "C:\\Temp\\");
+    files.SetEnvironment("SystemRoot", "C:\\Windows");
+    files.AddFolder("C:\\Temp\\V-VidudOvev-uninstall-1");  // someone else's: passed over
+    processes.running.clear();
+    if (row.acadRuns) processes.running = {"acad.exe"};
+    testing_support::ScriptedOwner boxes;
+    boxes.answers = row.answers;
+    const UninstallWorld world{registry, files, processes, boxes};
+    platform::MemoryLauncher launcher;
+    if (row.cannotStart) launcher.failWith = platform::FileError::AccessDenied;
+    std::string recordGiven;
+    launcher.onStart = [&](const std::string& line) -> unsigned long {
+      const std::size_t record = line.find(kRecordSwitch);
+      if (record == std::string::npos) return 0;  // the command processor
+      EXPECT_EQ(line.find("\"" + copyFolder + "\\Uninstall.exe\" /uninstall"), 0u) << line;
+      recordGiven = line.substr(record + sizeof(kRecordSwitch));
+      recordGiven.pop_back();  // the closing quote
+      EXPECT_TRUE(files.Exists(copyFolder + "\\Uninstall.exe")) << "the copy runs from its own folder";
+      return static_cast<unsigned long>(
+          RunUninstall(world, UninstallRequest{row.silent, row.force, recordGiven, original}));
+    };
+    const std::string arguments = std::string("/uninstall") + (row.silent ? " /S" : "") + (row.force ? " /FORCE" : "");
+    const int code = HandOverUninstall(files, launcher, arguments, [&](const std::string& recordFolder) {
+      return RunUninstall(world, UninstallRequest{row.silent, row.force, recordFolder, original});
+    });
+    EXPECT_EQ(code, row.code);
+    EXPECT_EQ(boxes.shown.size(), row.answers.size());
+    if (!row.cannotStart) {
+      EXPECT_EQ(recordGiven, folder);
+      ASSERT_EQ(launcher.started.size(), 2u);
+      const std::string& cleanup = launcher.started[1];
+      EXPECT_EQ(cleanup.find("\"C:\\Windows\\System32\\cmd.exe\" /d /q /s /c \""), 0u) << cleanup;
+      EXPECT_NE(cleanup.find("rd \"" + copyFolder + "\""), std::string::npos) << "the copy's folder always goes";
+      EXPECT_EQ(cleanup.find("del /f /q \"" + original + "\"") != std::string::npos, code == SetupExit::Installed)
+          << "the original goes only when everything else did: " << cleanup;
+    } else {
+      EXPECT_FALSE(files.Exists(copyFolder)) << "nothing is left of a copy that did not start";
+    }
+    EXPECT_EQ(files.Exists(folder + "\\install_record.txt"),
+              code != SetupExit::Installed && code != SetupExit::NothingToRemove);
+    // The next row starts from scratch: what the command processor would
+    // have removed.
+    files.Remove(copyFolder + "\\Uninstall.exe");
+    files.RemoveFolder(copyFolder);
+    if (code == SetupExit::Installed) {
+      files.Remove(original);
+      files.RemoveFolder(folder);
+    }
+    if (row.code != SetupExit::Installed) Uninstall(folder);
+  }
+}

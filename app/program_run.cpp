@@ -1,0 +1,104 @@
+// The program's run from its command line; see program_run.h.
+#include "app/program_run.h"
+
+#include "app/uninstall_handoff.h"
+#include "app/uninstall_run.h"
+#include "deploy/package_folder.h"
+#include "engine/command_line.h"
+#include "engine/exit_codes.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "ui/dlg_setup.h"
+#include "ui/framework.h"
+#include "ui/silent_run.h"
+
+namespace {
+
+const char kUninstallerName[] = "\\Uninstall.exe";
+
+// Whether a refused command line still asked for silence: then no box
+// tells of it either.
+bool AsksForSilence(const std::string& arguments) {
+  std::size_t start = 0;
+  while (start <= arguments.size()) {
+    std::size_t end = arguments.find_first_of(" \t", start);
+    if (end == std::string::npos) end = arguments.size();
+    std::string word = arguments.substr(start, end - start);
+    if (word.size() == 2 && word[0] == '/' && (word[1] == 'S' || word[1] == 's')) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+std::string WithUsage(const std::string& text) { return text + "\r\n\r\n" + UsageText(); }
+
+int Uninstall(const ProgramWorld& world, const SetupOptions& options, const std::string& arguments) {
+  const UninstallWorld uninstallWorld{world.registry, world.wizard.files, world.wizard.processes, world.boxes};
+  if (!options.recordFolder.empty()) {
+    // The hand-over's copy: the uninstaller the caller started is spared,
+    // and removed once it has ended.
+    return RunUninstall(uninstallWorld, UninstallRequest{options.silent, options.force, options.recordFolder,
+                                                         options.recordFolder + kUninstallerName});
+  }
+  return HandOverUninstall(world.wizard.files, world.launcher, arguments, [&](const std::string& recordFolder) {
+    return RunUninstall(uninstallWorld, UninstallRequest{options.silent, options.force, recordFolder,
+                                                         world.wizard.files.ModulePath()});
+  });
+}
+
+int Install(const ProgramWorld& world, const SetupOptions& options) {
+  const auto listFound = [&] { world.log.ReleasesFound(world.wizard.setup); };
+  if (!options.silent) return RunWizard(world.wizard, listFound);
+  SilentRequest request;
+  request.folderGiven = options.folderGiven;
+  request.folder = options.folder;
+  request.allReleases = options.allReleases;
+  request.years = options.years;
+  request.force = options.force;
+  SilentDialogRunner runner(request, world.wizard.warnHostRunning, world.pause, nullptr);
+  WizardWorld silent = world.wizard;
+  int code = RunWizard(WizardWorld{silent.setup, silent.files, silent.processes, silent.shell, silent.accounts,
+                                   runner, silent.lastBrowseFolder, silent.warnHostRunning},
+                       listFound);
+  for (const int year : runner.missingYears) {
+    world.log.ProgramLine("/R 所列的AutoCAD " + std::to_string(year) + " 在本机未找到，或不属本版本：未安装任何内容。");
+  }
+  if (runner.exitCode != 0) code = runner.exitCode;
+  return code;
+}
+
+}  // namespace
+
+int RunProgram(const ProgramWorld& world, const std::string& commandLine) {
+  const std::string arguments = SkipProgramName(commandLine);
+  SetupOptions options;
+  CommandLineError error;
+  const bool parsed = ParseCommandLine(arguments, &options, &error);
+  world.log.Begin(parsed ? options.logPath : std::string(), world.facts);
+  AfxSetBoxObserver([&](const std::string& text, const std::string& caption, unsigned type, int answer) {
+    world.log.MessageShown(text, caption, type, answer);
+  });
+
+  int code = SetupExit::Installed;
+  if (!parsed) {
+    world.log.CommandLineRefused(error);
+    const std::string text = WithUsage(DescribeCommandLineError(error));
+    if (!world.console(text) && !AsksForSilence(arguments)) {
+      world.boxes.ShowMessage(text, kSetupCaption, platform::kMbOk);
+    }
+    code = SetupExit::BadCommandLine;
+  } else if (options.help) {
+    const std::string text = UsageText();
+    if (!world.console(text) && !options.silent) world.boxes.ShowMessage(text, kSetupCaption, platform::kMbOk);
+  } else if (options.uninstall) {
+    code = Uninstall(world, options, arguments);
+  } else {
+    code = Install(world, options);
+  }
+  world.log.ExitCode(code);
+  AfxSetBoxObserver(nullptr);
+  if (!options.help) {
+    world.console("SetUp.exe: " + std::to_string(code) + "\r\n");
+  }
+  return code;
+}

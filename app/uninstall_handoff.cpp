@@ -1,0 +1,117 @@
+// The uninstaller's hand-over; see uninstall_handoff.h.
+#include "app/uninstall_handoff.h"
+
+#include "engine/exit_codes.h"
+#include "platform/files.h"
+#include "platform/processes.h"
+#include "platform/text.h"
+
+namespace {
+
+const char kCopyFolderPrefix[] = "\\V-VidudOvev-uninstall-";
+const char kProgramName[] = "Uninstall.exe";
+const char kOwnFolderName[] = "V-VidudOvev";
+constexpr int kMostCopyFolders = 99;
+
+std::string ParentOf(const std::string& path) {
+  const std::size_t slash = platform::ReverseFindChar(path, '\\');
+  return slash == platform::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const std::size_t slash = platform::ReverseFindChar(path, '\\');
+  return slash == platform::npos ? path : path.substr(slash + 1);
+}
+
+std::string WithoutTrailingSlash(std::string folder) {
+  if (!folder.empty() && platform::ReverseFindChar(folder, '\\') == folder.size() - 1) folder.pop_back();
+  return folder;
+}
+
+// The command processor from the system folder, not one found by name.
+std::string CommandProcessor(platform::FileSystem& files) {
+  const std::string root = WithoutTrailingSlash(files.Environment("SystemRoot"));
+  if (!root.empty()) return root + "\\System32\\cmd.exe";
+  return files.Environment("ComSpec");
+}
+
+// A folder of its own under %TEMP%: a name already there (someone else's)
+// is passed, never reused.
+std::string MakeCopyFolder(platform::FileSystem& files) {
+  std::string temp = WithoutTrailingSlash(files.Environment("TEMP"));
+  if (temp.empty()) temp = WithoutTrailingSlash(files.Environment("TMP"));
+  if (temp.empty()) return std::string();
+  for (int n = 1; n <= kMostCopyFolders; ++n) {
+    const std::string folder = temp + kCopyFolderPrefix + std::to_string(n);
+    if (files.MakeFolder(folder)) return folder;
+    if (files.LastError() != platform::FileError::AlreadyExists) return std::string();
+  }
+  return std::string();
+}
+
+}  // namespace
+
+std::string CleanupCommand(const std::string& commandProcessor, const std::string& waitFile,
+                           const std::string& thenFile, const std::vector<std::string>& emptyFolders) {
+  // A file that still runs cannot be deleted: tried again after a pause of
+  // about two seconds (ping is on every Windows) while it is there. The
+  // tries are written out one after the other, each in parentheses: no
+  // loop or unbracketed "if" whose extent command processors read
+  // differently. /s: only the outer quotes go, the paths keep theirs.
+  const std::string del = "(del /f /q \"" + waitFile + "\" >nul 2>&1)";
+  const std::string pause = "(if exist \"" + waitFile + "\" ping -n 3 127.0.0.1 >nul)";
+  std::string rest;
+  if (!thenFile.empty()) rest += " & (del /f /q \"" + thenFile + "\" >nul 2>&1)";
+  for (const std::string& folder : emptyFolders) rest += " & (rd \"" + folder + "\" >nul 2>&1)";
+  // The command processor takes 8191 characters: as many tries as fit,
+  // ten at most (some twenty seconds).
+  std::string body = del;
+  const std::size_t oneTry = pause.size() + del.size() + 6;
+  for (int tries = 1; tries < 10 && body.size() + oneTry + rest.size() + commandProcessor.size() + 20 < 8000; ++tries) {
+    body += " & " + pause + " & " + del;
+  }
+  return "\"" + commandProcessor + "\" /d /q /s /c \"" + body + rest + "\"";
+}
+
+int HandOverUninstall(platform::FileSystem& files, platform::Launcher& launcher, const std::string& arguments,
+                      const std::function<int(const std::string& recordFolder)>& runHere) {
+  const std::string self = files.ModulePath();
+  const std::string recordFolder = ParentOf(self);
+  if (recordFolder.empty()) return runHere(recordFolder);
+  const std::string processor = CommandProcessor(files);
+
+  std::vector<std::string> emptyFolders{recordFolder};
+  // An elevated install keeps its uninstaller one level below a folder
+  // of its own name: that one goes too when it is left empty.
+  const std::string parent = ParentOf(recordFolder);
+  if (!parent.empty() && platform::EqualsNoCase(NameOf(parent), kOwnFolderName)) emptyFolders.push_back(parent);
+
+  const std::string copyFolder = MakeCopyFolder(files);
+  const std::string copy = copyFolder.empty() ? std::string() : copyFolder + "\\" + kProgramName;
+  unsigned long code = 0;
+  const bool handedOver = !copy.empty() && files.Copy(self, copy, true) &&
+                          launcher.Start("\"" + copy + "\" " + arguments + " " + kRecordSwitch + "\"" +
+                                             recordFolder + "\"",
+                                         &code);
+  if (!handedOver) {
+    if (!copy.empty()) files.Remove(copy);
+    if (!copyFolder.empty()) files.RemoveFolder(copyFolder);
+    const int result = runHere(recordFolder);
+    if (result == SetupExit::Installed && !processor.empty()) {
+      launcher.Start(CleanupCommand(processor, self, std::string(), emptyFolders), nullptr);
+    }
+    return result;
+  }
+  const int result = static_cast<int>(code);
+  if (!processor.empty()) {
+    if (result == SetupExit::Installed) {
+      // The original ends last: waiting for its file covers the copy's.
+      emptyFolders.insert(emptyFolders.begin(), copyFolder);
+      launcher.Start(CleanupCommand(processor, self, copy, emptyFolders), nullptr);
+    } else {
+      // Something is left to uninstall later: the uninstaller stays.
+      launcher.Start(CleanupCommand(processor, copy, std::string(), {copyFolder}), nullptr);
+    }
+  }
+  return result;
+}

@@ -1,0 +1,52 @@
+// The uninstall's questions and its last box; see uninstall_run.h.
+#include "app/uninstall_run.h"
+
+#include "deploy/host_process.h"
+#include "engine/exit_codes.h"
+#include "engine/install_record.h"
+#include "engine/uninstall.h"
+#include "platform/files.h"
+#include "platform/window.h"
+#include "ui/uninstall_notice.h"
+
+namespace {
+
+constexpr unsigned kIconQuestion = 0x20;     // MB_ICONQUESTION
+constexpr unsigned kIconExclamation = 0x30;  // MB_ICONEXCLAMATION
+
+const char kConfirmText[] =
+    "确定要从本机卸载批打印软件吗？\n\n"
+    "将删除安装的文件和AutoCAD中的加载项，并恢复安装前的受信任路径。";
+const char kHostRunningText[] =
+    "AutoCAD正在运行。\n\n"
+    "请先关闭AutoCAD，再按“确定”继续卸载；按“取消”退出卸载。";
+
+}  // namespace
+
+int RunUninstall(const UninstallWorld& world, const UninstallRequest& request) {
+  const std::string recordPath = request.recordFolder + "\\" + CInstallRecord::kFileName;
+  if (world.files.GetAttributes(recordPath) == platform::kInvalidAttributes) {
+    if (!request.silent) {
+      world.boxes.ShowMessage(
+          "未找到批打印软件的安装记录：\n" + recordPath + "\n\n没有可以卸载的内容。", kUninstallCaption,
+          platform::kMbOk | kIconExclamation);
+    }
+    return SetupExit::NothingToRemove;
+  }
+  if (!request.silent && world.boxes.ShowMessage(kConfirmText, kUninstallCaption,
+                                                  platform::kMbYesNo | kIconQuestion) != platform::kIdYes) {
+    return SetupExit::Cancelled;
+  }
+  // Warned once, as the install does: then it goes on.
+  if (IsAcadRunning(world.processes)) {
+    if (request.silent && !request.force) return SetupExit::HostRunning;
+    if (!request.silent && world.boxes.ShowMessage(kHostRunningText, kUninstallCaption,
+                                                    platform::kMbOkCancel | kIconExclamation) != platform::kIdOk) {
+      return SetupExit::Cancelled;
+    }
+  }
+  CUninstall uninstall(world.registry, world.files);
+  const UninstallResult result = uninstall.Run(request.recordFolder, request.runningProgram);
+  if (!request.silent) world.boxes.ShowMessage(DescribeUninstall(result), kUninstallCaption, platform::kMbOk);
+  return UninstallExitCode(result);
+}

@@ -1,0 +1,36 @@
+// The uninstall itself (Uninstall.exe /uninstall, in the hand-over's copy):
+// asks once, warns once while AutoCAD runs, undoes the install from its
+// record (engine/uninstall.h) and ends with one box saying what was
+// removed and what was left. Silent (/S): no box at all, and the exit code
+// says how it ended.
+#pragma once
+
+#include <string>
+
+namespace platform {
+class FileSystem;
+class MessageOwner;
+class ProcessList;
+class Registry;
+}  // namespace platform
+
+struct UninstallWorld {
+  platform::Registry& registry;
+  platform::FileSystem& files;
+  platform::ProcessList& processes;
+  platform::MessageOwner& boxes;  // ownerless: there is no dialog
+};
+
+struct UninstallRequest {
+  bool silent = false;
+  bool force = false;           // silent: uninstall even while AutoCAD runs
+  std::string recordFolder;     // where the record and the uninstaller lie
+  std::string runningProgram;   // the uninstaller the caller started: spared
+};
+
+constexpr const char kUninstallCaption[] = "V-软件卸载";
+
+// The exit code (SetupExit): Installed (0) when everything was removed,
+// RemovedWithItemsLeft, NothingToRemove, Cancelled (the user said no), or
+// HostRunning (silent, AutoCAD runs, not forced: nothing done).
+int RunUninstall(const UninstallWorld& world, const UninstallRequest& request);
