@@ -44,7 +44,7 @@ namespace platform {
 class MemoryFileSystem final : public FileSystem {
  public:
   enum class Op { ModulePath, FindFirst, FindNext, Copy, GetAttributes, SetAttributes, Remove, MakeFolder, Environment,
-                  ReadBytes, WriteBytes };
+                  ReadBytes, WriteBytes, MakeAdminOnlyFolder };
 
   MemoryFileSystem();
   ~MemoryFileSystem() override;
@@ -58,6 +58,7 @@ class MemoryFileSystem final : public FileSystem {
   bool SetAttributes(const std::string& path, unsigned long attributes) override;
   bool Remove(const std::string& path) override;
   bool MakeFolder(const std::string& path) override;
+  bool MakeAdminOnlyFolder(const std::string& path) override;
   bool ReadBytes(const std::string& path, std::string* bytes) override;
   bool WriteBytes(const std::string& path, const std::string& bytes) override;
   std::string Environment(const std::string& name) override;
@@ -98,6 +99,10 @@ class MemoryFileSystem final : public FileSystem {
   // The file's content; false when there is no such file.
   bool ReadFile(const std::string& path, std::string* content) const;
   bool HasStream(const std::string& file, const std::string& stream) const;
+  // The access list set on a folder by MakeAdminOnlyFolder, in the
+  // system's descriptor language; empty for one that takes its parent's
+  // (every folder made otherwise), or no folder at all.
+  std::string Access(const std::string& folder) const;
   // A folder's entries, without "." and "..", in listing order.
   std::vector<std::string> Names(const std::string& folder) const;
   // Listings started and not ended.
@@ -143,7 +148,7 @@ class MemoryFileSystem final : public FileSystem {
   FindHandle nextFind_ = 0x2000;
   std::vector<Fault> faults_;
   long lastError_ = 0;
-  std::size_t calls_[11] = {};
+  std::size_t calls_[12] = {};
 };
 
 }  // namespace platform

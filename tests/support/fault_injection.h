@@ -55,6 +55,7 @@ class FaultyRegistry final : public platform::Registry {
                   unsigned long* size) override;
   long SetValue(platform::RegKey key, const char* valueName, unsigned long type, const unsigned char* data,
                 unsigned long size) override;
+  long SetTextValue(platform::RegKey key, const char* valueName, const std::string& text) override;
   long DeleteKey(platform::RegKey key, const char* subKey) override;
   long CloseKey(platform::RegKey key) override;
 
@@ -83,6 +84,7 @@ class FaultyFileSystem final : public platform::FileSystem {
   bool SetAttributes(const std::string& path, unsigned long attributes) override;
   bool Remove(const std::string& path) override;
   bool MakeFolder(const std::string& path) override;
+  bool MakeAdminOnlyFolder(const std::string& path) override;
   bool ReadBytes(const std::string& path, std::string* bytes) override;
   bool WriteBytes(const std::string& path, const std::string& bytes) override;
   std::string Environment(const std::string& name) override;

@@ -152,6 +152,8 @@ struct Machine {
     files.AddFolder(kChosen);
     files.AddFolder(kAppData);
     files.SetEnvironment("APPDATA", kAppData);
+    files.AddFolder("C:\\ProgramData");
+    files.SetEnvironment("ProgramData", "C:\\ProgramData");
     processes.running = {"System", "explorer.exe", "notepad.exe"};
   }
 };
@@ -312,6 +314,9 @@ std::string Place(const FaultPlan::Call& call, bool atStart) {
     std::string general = target.rfind("HKEY_CURRENT_USER", 0) == 0 ? "HKCU"
                           : target.rfind("HKEY_USERS", 0) == 0      ? "HKU"
                                                                     : "HKLM";
+    if (target.find("\\CurrentVersion\\Uninstall\\") != std::string::npos) {
+      return (atStart ? "start   " : "install ") + call.op + " " + general + "\\..\\Uninstall" + value;
+    }
     const std::size_t acad = target.find("\\Autodesk\\AutoCAD");
     if (acad == std::string::npos) return (atStart ? "start   " : "install ") + call.op + " " + general + "\\" + value;
     general += "\\..\\AutoCAD";
@@ -384,6 +389,8 @@ const Harmless kHarmlessByDesign[] = {
     {"install files.GetAttributes <package>\\", "the package's own file stays read-only; its copy is made writable all the same"},
     {"install files.SetAttributes <package>\\", "the package's own file stays read-only; its copy is made writable all the same"},
     {"install files.Remove <package>\\", "the package's own file keeps its download mark; the mark is taken off every copy"},
+    {"install registry.CreateKey HKLM\\..\\Uninstall", "the machine's list is closed to a standard account: the "
+                                                       "entry goes to the account's own list, and the record says so"},
     {"install registry.DeleteKey HKLM", "the entry is not replaced whole: its values are set one by one, and a value an "
                                          "older install left beside them stays, which AutoCAD does not read"},
 };
