@@ -92,7 +92,8 @@ std::string CAcadSetup::ChooseRecordFolder(const std::string& target, bool eleva
   // Not kept quietly in a place others may write: told, and kept where
   // it would have been without administrator rights.
   const long error = common.empty() ? platform::FileError::EnvVarNotFound : files_.LastError();
-  if (problems) problems->push_back({SetupProblem::RecordFolder, 0, common.empty() ? "%ProgramData%" : folder, "", error});
+  const std::string place = common.empty() ? std::string("%ProgramData%") : folder;
+  if (problems) problems->push_back({SetupProblem::RecordFolder, 0, place, "", error});
   return target;
 }
 

@@ -366,8 +366,9 @@ TEST_F(InstallTest, AnElevatedInstallKeepsWhatUndoesItWhereOnlyAdministratorsWri
   EXPECT_EQ(record.installFolder, "D:\\Tools\\V-VidudOvev");
   EXPECT_EQ(record.entryRoot, "HKLM");
   EXPECT_TRUE(platform::EqualsNoCase(record.entryKey, kUninstallKey)) << record.entryKey;
-  const auto noted = std::find_if(record.files.begin(), record.files.end(),
-                                  [&](const CInstallRecord::FileItem& item) { return item.path == home + "\\Uninstall.exe"; });
+  const auto noted =
+      std::find_if(record.files.begin(), record.files.end(),
+                   [&](const CInstallRecord::FileItem& item) { return item.path == home + "\\Uninstall.exe"; });
   ASSERT_NE(noted, record.files.end());
   EXPECT_EQ(noted->size, "3");
   ExpectUninstallEntry(registry, std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey, home, 5);
@@ -757,7 +758,7 @@ TEST_F(InstallTest, EachEditionWritesWhereItsAutoCadReadsOnA64BitWindows) {
       {"32-bit edition, 32-bit view", View::Wow64, 32, {2008, 2010, 2012}, {&x86_2008, &x86_2010, &x86_2012},
        {&x64_2010, &x64_2014, &x64_2020}, {{2008, 2}, {2010, 2}, {2012, 1}, {2014, 0}, {2020, 0}},
        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Autodesk\\AutoCAD\\",
-       std::string("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\V-VidudOvev")},
+       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\V-VidudOvev"},
       // The 64-bit edition's first pass takes 32-bit 2007..2010 too.
       {"64-bit edition, 64-bit view", View::Native64, 64, {2008, 2010, 2014, 2020},
        {&x86_2008, &x86_2010, &x64_2010, &x64_2014, &x64_2020}, {&x86_2012},
