@@ -223,14 +223,16 @@ case ${record_folder,,} in
   *) fail "the uninstaller is kept in $record_folder" ;;
 esac
 esc=${uninstaller//\\/\\\\}
-for expected in '"DisplayName"="批打印软件"' '"DisplayVersion"="2026.08.01"' '"Publisher"="Velkor"' \
+version=${SETUP_VERSION:0:4}.${SETUP_VERSION:4:2}.${SETUP_VERSION:6:2}
+for expected in '"DisplayName"="批打印软件"' "\"DisplayVersion\"=\"$version\"" '"Publisher"="Velkor"' \
   '"InstallLocation"="D:\\Tools\\V-VidudOvev"' "\"DisplayIcon\"=\"$esc\"" \
   "\"QuietUninstallString\"=\"\\\"$esc\\\" /uninstall /S\"" '"NoModify"=dword:00000001' \
   '"NoRepair"=dword:00000001'; do
   grep -qxF -- "$expected" <<<"$entry" || fail "entry: missing $expected"
 done
 grep -qx '"EstimatedSize"=dword:0000[0-9a-f]*' <<<"$entry" || fail "entry: no EstimatedSize"
-unix_record=$WINEPREFIX/drive_${record_folder:0:1}/${record_folder:3}
+drive_letter=${record_folder:0:1}
+unix_record=$WINEPREFIX/drive_${drive_letter,,}/${record_folder:3}
 unix_record=${unix_record//\\//}
 unix_record=$(find "$(dirname "$unix_record")" -maxdepth 1 -iname "$(basename "$unix_record")" | head -n 1)
 [ -n "$unix_record" ] || fail "no folder $record_folder"
