@@ -100,7 +100,7 @@ std::string CAcadSetup::ChooseRecordFolder(const std::string& target, bool eleva
 void CAcadSetup::RegisterUninstall(const std::string& recordFolder, SetupProblems* problems) {
   const std::string uninstaller = recordFolder + kUninstallerName;
   const std::string program = files_.ModulePath();
-  // Run as Uninstall.exe itself (a repair from the list), it is in place.
+  // Started as that very Uninstall.exe, the program is in place already.
   if (!program.empty() && platform::EqualsNoCase(program, uninstaller)) {
     if (record) record->NoteFile(uninstaller);
   } else if (!program.empty() && files_.Copy(program, uninstaller, false)) {
@@ -131,9 +131,9 @@ void CAcadSetup::RegisterUninstall(const std::string& recordFolder, SetupProblem
   // write access, so an existing key a standard account may only read
   // counts as not); that account's own list otherwise, which shows the
   // entry to it alone. A value that fails once the key is made is told,
-  // not moved elsewhere: the record knows that key. The key
-  // is in this program's registry view: for the 32-bit edition on 64-bit
-  // Windows that is below Wow6432Node, which the list reads as well.
+  // not moved elsewhere: the record knows that key. The key is in this
+  // program's registry view: for the 32-bit edition on 64-bit Windows that
+  // is below Wow6432Node, which the list reads as well.
   static const char kKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\V-VidudOvev";
   struct Root {
     platform::RegKey key;
