@@ -15,6 +15,7 @@
 //   support_files.cpp  InstallSupportFiles, CopySupportFiles
 //   other_edition.cpp  ReleasesForOtherEdition
 //   user_places.cpp    ChooseUserPlaces
+//   uninstall_entry.cpp ChooseRecordFolder, RegisterUninstall
 // The steps report what they write to `record` when one is set
 // (engine/install_record.h).
 #pragma once
@@ -60,6 +61,9 @@ struct SetupProblem {
                     // what the install did may not all be undone later
     BackupCopy,     // a file not ours (`place`) was replaced without a kept
                     // copy of the original, which could not be made
+    RecordFolder,   // the folder only administrators can write (`place`)
+                    // could not be made or protected: the record and the
+                    // uninstaller are kept in the install folder instead
   };
   Kind kind;
   int year;             // release year, 0 when the problem belongs to none
@@ -136,6 +140,26 @@ class CAcadSetup {
   // then the running account's) when the desktop user's cannot be found or
   // opened: installing would serve the wrong account.
   UserChoice ChooseUserPlaces(platform::Accounts& accounts);
+
+  // Where an install into `target` (the folder ending in \V-VidudOvev)
+  // keeps its record, the originals it replaces and its uninstaller. Not
+  // elevated: `target` itself. Elevated: a folder only administrators and
+  // SYSTEM can write, <common application data>\V-VidudOvev\<16 hex
+  // digits of the FNV-1a 64 of the upper-cased target>, so that no other
+  // user can swap what an administrator will run; when that folder cannot
+  // be made or protected, `target`, and a RecordFolder problem.
+  std::string ChooseRecordFolder(const std::string& target, bool elevated, SetupProblems* problems = nullptr);
+
+  // After the copy and registration steps: copies the running program to
+  // <recordFolder>\Uninstall.exe (replacing an older one) and notes it in
+  // `record`, then writes the Programs and Features entry for installFolder
+  // under HKEY_LOCAL_MACHINE, or HKEY_CURRENT_USER when the machine's key
+  // cannot be written, and notes it too. Its values: the name and the
+  // publisher in UTF-16, the version from versionNumber, the folder, the
+  // uninstaller as icon and command ("/uninstall", quiet with " /S"), the
+  // package's size in KiB, and no modify or repair. Each failure (the copy,
+  // the entry) is one problem; no entry is written without an uninstaller.
+  void RegisterUninstall(const std::string& recordFolder, SetupProblems* problems = nullptr);
 
   // Where the install notes what it writes and keeps the originals it
   // replaces; none (nothing is noted) unless the install command sets one.

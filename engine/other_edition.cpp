@@ -39,6 +39,7 @@ class OtherViewRegistry final : public platform::Registry {
   long SetValue(RegKey, const char*, unsigned long, const unsigned char*, unsigned long) override {
     return RegResult::AccessDenied;
   }
+  long SetTextValue(RegKey, const char*, const std::string&) override { return RegResult::AccessDenied; }
   long DeleteKey(RegKey, const char*) override { return RegResult::AccessDenied; }
   long DeleteValue(RegKey, const char*) override { return RegResult::AccessDenied; }
   long CloseKey(RegKey key) override { return inner_.CloseKey(key); }

@@ -117,6 +117,20 @@ bool Holds(const std::string& content, const std::string& size, const std::strin
 
 bool Missing(long error) { return error == FileError::FileNotFound || error == FileError::PathNotFound; }
 
+// Whether `folder` holds nothing but `program` (and is listed whole).
+bool HoldsOnly(platform::FileSystem& files, const std::string& folder, const std::string& program) {
+  platform::FindEntry entry;
+  const platform::ScopedFind listing(files, files.FindFirst(folder + "\\*.*", &entry));
+  if (!listing.Valid()) return false;
+  bool found = false;
+  do {
+    if (entry.name == "." || entry.name == "..") continue;
+    if (!platform::EqualsNoCase(folder + "\\" + entry.name, program)) return false;
+    found = true;
+  } while (files.FindNext(listing.Get(), &entry));
+  return found && files.LastError() == FileError::NoMoreFiles;
+}
+
 class Undo {
  public:
   Undo(platform::Registry& registry, platform::FileSystem& files, CInstallRecord& record,
@@ -559,8 +573,13 @@ UninstallResult CUninstall::Run(const std::string& recordFolder, const std::stri
   UninstallResult result;
   const std::string path = recordFolder + "\\" + CInstallRecord::kFileName;
   if (files_.GetAttributes(path) == platform::kInvalidAttributes && Missing(files_.LastError())) {
-    // The folder an earlier run emptied and could not remove goes now.
-    files_.RemoveFolder(recordFolder);
+    // The folder an earlier run emptied and could not remove goes now;
+    // one that holds only the running uninstaller goes after it.
+    if (!files_.RemoveFolder(recordFolder) && !runningProgram.empty() &&
+        HoldsOnly(files_, recordFolder, runningProgram)) {
+      result.recordFound = true;
+      result.foldersAfterProgram.push_back(recordFolder);
+    }
     return result;
   }
   result.recordFound = true;

@@ -32,6 +32,13 @@ constexpr unsigned long kAttrArchive = 0x20;    // FILE_ATTRIBUTE_ARCHIVE
 constexpr unsigned long kAttrNormal = 0x80;     // FILE_ATTRIBUTE_NORMAL
 constexpr unsigned long kInvalidAttributes = 0xFFFFFFFFu;
 
+// The access list MakeAdminOnlyFolder gives a folder, in the system's
+// descriptor language: owner Administrators; SYSTEM and Administrators full
+// control, Users read and execute (0x1200a9), each passed on to files and
+// sub-folders; nothing inherited from the parent (P), so a drive root that
+// lets every user write does not reach in.
+constexpr char kAdminOnlyAccess[] = "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+
 // File error codes the setup meets (Win32 numbers).
 namespace FileError {
 constexpr long FileNotFound = 2;      // ERROR_FILE_NOT_FOUND
@@ -95,6 +102,12 @@ class FileSystem {
   // RemoveDirectoryA: removes one empty folder; false when it is missing,
   // not empty, read-only, or not a folder.
   virtual bool RemoveFolder(const std::string& path) = 0;
+  // A folder only administrators and SYSTEM can change: makes it (one
+  // level) unless it is there, then sets kAdminOnlyAccess on it, also when
+  // someone else made it first, and passes it on to what it holds
+  // (SetNamedSecurityInfoA). False when it cannot be made, is a file, or
+  // its access list or owner cannot be set (no administrator rights).
+  virtual bool MakeAdminOnlyFolder(const std::string& path) = 0;
 
   // CreateFileA + ReadFile: the whole content of a file into `bytes`;
   // false (bytes untouched) when it is missing, a folder, or held open.

@@ -116,6 +116,12 @@ class Registry {
   virtual long SetValue(RegKey key, const char* valueName, unsigned long type,
                         const unsigned char* data, unsigned long size) = 0;
 
+  // RegSetValueExW with REG_SZ: `text`, in the program's own code page 936,
+  // stored as UTF-16, so that a reader on any code page shows it right.
+  // Read back through QueryValue it comes in the code page in force, '?'
+  // for each character that page lacks, as every narrow read of it does.
+  virtual long SetTextValue(RegKey key, const char* valueName, const std::string& text) = 0;
+
   // RegDeleteKeyA: removes `subKey` below `key`. Fails (AccessDenied) when
   // the key has sub-keys of its own, FileNotFound when it does not exist.
   virtual long DeleteKey(RegKey key, const char* subKey) = 0;

@@ -3,6 +3,7 @@
 #include "deploy/package_copy.h"
 #include "deploy/package_folder.h"
 #include "engine/install_record.h"
+#include "platform/accounts.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "ui/dlg_setup.h"
@@ -157,11 +158,15 @@ bool Dlg_Setup::RunInstall() {
   progressBar.SetStep(1);
   progressBar.SetPos(0);
 
-  // What the install does is noted as it goes, in the target folder, for
-  // a later uninstall; a record that cannot be kept is one problem among
-  // the others, never a reason to stop.
+  // What the install does is noted as it goes, for a later uninstall: in
+  // the target folder, or with administrator rights where only
+  // administrators can write, since an administrator will run what is kept
+  // there. A record that cannot be kept is one problem among the others,
+  // never a reason to stop.
+  SetupProblems recordProblems;
+  const std::string recordFolder = setup_.ChooseRecordFolder(folderPath, accounts_.IsElevated(), &recordProblems);
   CInstallRecord record(files_);
-  record.Open(folderPath);
+  record.Open(recordFolder);
   record.NoteInstallFolder(folderPath);
   struct RecordInUse {
     CAcadSetup& setup;
@@ -196,6 +201,9 @@ bool Dlg_Setup::RunInstall() {
                                                          f[10], f[11], f[12], f[13], f[14], f[15], f[16], f[17],
                                                          f[18], f[19], f[20]);
   installProblems.insert(installProblems.end(), files.begin(), files.end());
+  // Last, so that the entry's size counts every package file copied.
+  setup_.RegisterUninstall(recordFolder, &recordProblems);
+  installProblems.insert(installProblems.end(), recordProblems.begin(), recordProblems.end());
   if (record.Failed()) installProblems.push_back(record.Problem());
   progressBar.StepIt();
   progressBar.SetPos(50);

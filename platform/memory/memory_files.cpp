@@ -107,6 +107,7 @@ struct MemoryFileSystem::Node {
   std::map<std::string, std::pair<std::string, std::string>> streams;  // upper-cased name -> name, content
   std::map<std::string, std::unique_ptr<Node>> children;               // by upper-cased name
   bool heldOpen = false;
+  std::string access;  // set by MakeAdminOnlyFolder; empty: the parent's
   unsigned int codePage = CurrentCodePage();  // the one `name` was written in
 };
 
@@ -497,6 +498,29 @@ bool MemoryFileSystem::RemoveFolder(const std::string& path) {
   return true;
 }
 
+bool MemoryFileSystem::MakeAdminOnlyFolder(const std::string& path) {
+  Count(Op::MakeAdminOnlyFolder);
+  Parsed parsed;
+  if (!Parse(path, &parsed) || !parsed.stream.empty()) return Fail(FileError::InvalidName);
+  if (Fails(Op::MakeAdminOnlyFolder, parsed.parts)) return false;
+  if (parsed.parts.size() < 2) return Fail(FileError::AccessDenied);  // a drive root keeps its own
+  const std::vector<std::string> folderParts(parsed.parts.begin(), parsed.parts.end() - 1);
+  long error = 0;
+  Node* folder = Walk(folderParts, &error);
+  if (!folder || !folder->folder) return Fail(FileError::PathNotFound);
+  std::unique_ptr<Node>& slot = folder->children[ToUpper(parsed.parts.back())];
+  if (!slot) {
+    slot = std::make_unique<Node>();
+    slot->name = parsed.parts.back();
+    slot->folder = true;
+    slot->attributes = kAttrDirectory;
+  } else if (!slot->folder) {
+    return Fail(FileError::AlreadyExists);
+  }
+  slot->access = kAdminOnlyAccess;
+  return true;
+}
+
 std::string MemoryFileSystem::Environment(const std::string& name) {
   Count(Op::Environment);
   if (Fails(Op::Environment, {})) return std::string();
@@ -569,6 +593,13 @@ bool MemoryFileSystem::Exists(const std::string& path) const {
   long error = 0;
   const Node* node = Lookup(path, &parsed, &error);
   return node && (parsed.stream.empty() || node->streams.count(ToUpper(parsed.stream)));
+}
+
+std::string MemoryFileSystem::Access(const std::string& folder) const {
+  Parsed parsed;
+  long error = 0;
+  const Node* node = Lookup(folder, &parsed, &error);
+  return node && node->folder && parsed.stream.empty() ? node->access : std::string();
 }
 
 bool MemoryFileSystem::ReadFile(const std::string& path, std::string* content) const {

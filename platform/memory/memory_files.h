@@ -46,7 +46,7 @@ namespace platform {
 class MemoryFileSystem final : public FileSystem {
  public:
   enum class Op { ModulePath, FindFirst, FindNext, Copy, GetAttributes, SetAttributes, Remove, MakeFolder, Environment,
-                  ReadBytes, WriteBytes, RemoveFolder };
+                  ReadBytes, WriteBytes, RemoveFolder, MakeAdminOnlyFolder };
 
   MemoryFileSystem();
   ~MemoryFileSystem() override;
@@ -61,6 +61,7 @@ class MemoryFileSystem final : public FileSystem {
   bool Remove(const std::string& path) override;
   bool MakeFolder(const std::string& path) override;
   bool RemoveFolder(const std::string& path) override;
+  bool MakeAdminOnlyFolder(const std::string& path) override;
   bool ReadBytes(const std::string& path, std::string* bytes) override;
   bool WriteBytes(const std::string& path, const std::string& bytes) override;
   std::string Environment(const std::string& name) override;
@@ -101,6 +102,10 @@ class MemoryFileSystem final : public FileSystem {
   // The file's content; false when there is no such file.
   bool ReadFile(const std::string& path, std::string* content) const;
   bool HasStream(const std::string& file, const std::string& stream) const;
+  // The access list set on a folder by MakeAdminOnlyFolder, in the
+  // system's descriptor language; empty for one that takes its parent's
+  // (every folder made otherwise), or no folder at all.
+  std::string Access(const std::string& folder) const;
   // A folder's entries, without "." and "..", in listing order.
   std::vector<std::string> Names(const std::string& folder) const;
   // Listings started and not ended.
@@ -146,7 +151,7 @@ class MemoryFileSystem final : public FileSystem {
   FindHandle nextFind_ = 0x2000;
   std::vector<Fault> faults_;
   long lastError_ = 0;
-  std::size_t calls_[12] = {};
+  std::size_t calls_[static_cast<int>(Op::MakeAdminOnlyFolder) + 1] = {};
 };
 
 }  // namespace platform

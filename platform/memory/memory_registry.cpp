@@ -330,6 +330,36 @@ long MemoryRegistry::SetValue(RegKey key, const char* valueName, unsigned long t
   return status;
 }
 
+namespace {
+
+// `text`, in code page 936, as a narrow read gives back a value stored in
+// UTF-16: in the code page in force, character by character, '?' for each
+// one that page lacks (the system's default character).
+std::string AsNarrowRead(const std::string& text) {
+  const unsigned int page = CurrentCodePage();
+  if (page == CodePageId::Chinese) return text;
+  std::string result;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length =
+        IsLeadByte(CodePageId::Chinese, static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    std::string utf8, narrow;
+    SetCodePage(CodePageId::Chinese);
+    const bool read = ToUtf8(text.substr(i, length), &utf8);
+    SetCodePage(page);
+    result += read && FromUtf8(utf8, &narrow) ? narrow : std::string("?");
+    i += length;
+  }
+  return result;
+}
+
+}  // namespace
+
+long MemoryRegistry::SetTextValue(RegKey key, const char* valueName, const std::string& text) {
+  const std::string data = AsNarrowRead(text) + '\0';
+  return SetValue(key, valueName, RegType::String, reinterpret_cast<const unsigned char*>(data.data()),
+                  static_cast<unsigned long>(data.size()));
+}
+
 long MemoryRegistry::StoreValue(RegKey key, const char* valueName, unsigned long type, const unsigned char* data,
                                 unsigned long size) {
   Count(Op::SetValue);

@@ -19,7 +19,9 @@
 //  - a sub-key name the code page in force cannot carry enumerates as
 //    NoUnicodeTranslation: names are kept in the code page they were
 //    written in, and one beyond ASCII, read back under another, counts as
-//    such (platform/memory/foreign_names.h).
+//    such (platform/memory/foreign_names.h);
+//  - a text value set in UTF-16 (SetTextValue) reads back in the code page
+//    in force, '?' for each character that page lacks.
 //
 // Registry views (WOW64), the basic documented rules only. The registry is
 // seen from one kind of process, chosen at construction or by SetView:
@@ -79,6 +81,8 @@ class MemoryRegistry final : public Registry {
                   unsigned long* size) override;
   long SetValue(RegKey key, const char* valueName, unsigned long type, const unsigned char* data,
                 unsigned long size) override;
+  // Kept as the narrow calls read it back (a set, for FailOn and writes).
+  long SetTextValue(RegKey key, const char* valueName, const std::string& text) override;
   long DeleteKey(RegKey key, const char* subKey) override;
   long QueryValueCount(RegKey key, unsigned long* count) override;
   long DeleteValue(RegKey key, const char* valueName) override;

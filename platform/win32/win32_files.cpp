@@ -3,6 +3,9 @@
 // carry is told rather than given with '?' in it as if it named a file.
 #include <windows.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <vector>
 
 #include "platform/files.h"
@@ -105,6 +108,40 @@ class Win32FileSystem final : public FileSystem {
   bool MakeFolder(const std::string& path) override { return CreateDirectoryA(path.c_str(), nullptr) != FALSE; }
 
   bool RemoveFolder(const std::string& path) override { return RemoveDirectoryA(path.c_str()) != FALSE; }
+  bool MakeAdminOnlyFolder(const std::string& path) override {
+    if (!CreateDirectoryA(path.c_str(), nullptr)) {
+      const DWORD error = GetLastError();
+      const DWORD attributes = GetFileAttributesA(path.c_str());
+      if (error != ERROR_ALREADY_EXISTS || attributes == INVALID_FILE_ATTRIBUTES ||
+          !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(error);
+        return false;
+      }
+    }
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdminOnlyAccess, SDDL_REVISION_1, &descriptor,
+                                                              nullptr)) {
+      return false;
+    }
+    PSID owner = nullptr;
+    PACL list = nullptr;
+    BOOL defaulted = FALSE, present = FALSE;
+    DWORD status = ERROR_INVALID_SECURITY_DESCR;
+    if (GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) &&
+        GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted) && present && owner) {
+      // Set by name rather than through a handle: this call also passes
+      // the inheritable entries on to what the folder already holds.
+      std::vector<char> name(path.begin(), path.end());
+      name.push_back('\0');
+      status = SetNamedSecurityInfoA(name.data(), SE_FILE_OBJECT,
+                                     OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                         PROTECTED_DACL_SECURITY_INFORMATION,
+                                     owner, nullptr, list, nullptr);
+    }
+    LocalFree(descriptor);
+    SetLastError(status);
+    return status == ERROR_SUCCESS;
+  }
 
   bool ReadBytes(const std::string& path, std::string* bytes) override {
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

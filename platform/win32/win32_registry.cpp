@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "platform/registry.h"
 #include "platform/win32/win32_text.h"
@@ -104,6 +106,15 @@ class Win32Registry final : public Registry {
   long SetValue(RegKey key, const char* valueName, unsigned long type, const unsigned char* data,
                 unsigned long size) override {
     return RegSetValueExA(ToHkey(key), valueName, 0, type, data, size);
+  }
+
+  long SetTextValue(RegKey key, const char* valueName, const std::string& text) override {
+    // The value's name in the ANSI code page, as RegSetValueExA takes it;
+    // the data from 936, with its zero.
+    const std::vector<wchar_t> name = ToWide(valueName ? valueName : "", CP_ACP);
+    const std::vector<wchar_t> wide = ToWide(text, 936);
+    return RegSetValueExW(ToHkey(key), name.data(), 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.data()),
+                          static_cast<DWORD>(wide.size() * sizeof(wchar_t)));
   }
 
   long DeleteKey(RegKey key, const char* subKey) override { return RegDeleteKeyA(ToHkey(key), subKey); }

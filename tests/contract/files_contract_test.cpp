@@ -513,6 +513,23 @@ TEST_P(FilesContract, MakeFolderMakesOneLevel) {
   EXPECT_EQ(fs().LastError(), FileError::AlreadyExists);
 }
 
+// The folder an elevated install keeps its record in: made, or taken over
+// when it is there (with what it holds); a file or a missing parent is
+// refused. Wine keeps no access lists to look at: the install tests check
+// the double's.
+TEST_P(FilesContract, AnAdminOnlyFolderIsMadeOrTakenOver) {
+  EXPECT_TRUE(fs().MakeAdminOnlyFolder(At("Records")));
+  EXPECT_TRUE(Attributes(At("records")) & kAttrDirectory);
+  world().PutFile(At("Records\\install_record.txt"), "r");
+  EXPECT_TRUE(fs().MakeAdminOnlyFolder(At("RECORDS"))) << "already there";
+  EXPECT_EQ(world().Content(At("Records\\install_record.txt")), "r");
+  EXPECT_FALSE(fs().MakeAdminOnlyFolder(At("a\\b")));
+  EXPECT_EQ(fs().LastError(), FileError::PathNotFound);
+  world().PutFile(At("file"), "f");
+  EXPECT_FALSE(fs().MakeAdminOnlyFolder(At("file")));
+  EXPECT_EQ(fs().LastError(), FileError::AlreadyExists);
+}
+
 TEST_P(FilesContract, ChineseNamesEndingInByte5CStayWhole) {
   // "乗" is 0x81 0x5C in CP936: its trail byte is a backslash.
   const std::string folder = At("乗");

@@ -247,6 +247,37 @@ TEST_P(RegistryContract, ValuesKeepTypeAndBytes) {
   EXPECT_EQ(reg().QueryValue(base(), "Missing", &type, data, &size), RegResult::FileNotFound);
 }
 
+// The program's own words set as UTF-16 read back through the narrow call
+// in the code page in force (936 here), as the text it was given.
+TEST_P(RegistryContract, TextSetAsUtf16ReadsBackInTheCodePage) {
+  const std::string name = "\xC5\xFA\xB4\xF2\xD3\xA1\xC8\xED\xBC\xFE";  // 批打印软件 in CP936
+  ASSERT_EQ(reg().SetTextValue(base(), "DisplayName", name), RegResult::Success);
+  ASSERT_EQ(reg().SetTextValue(base(), "Publisher", "Velkor"), RegResult::Success);
+  unsigned char data[64] = {};
+  unsigned long size = sizeof(data);
+  unsigned long type = 0;
+  ASSERT_EQ(reg().QueryValue(base(), "DisplayName", &type, data, &size), RegResult::Success);
+  EXPECT_EQ(type, RegType::String);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size), name + '\0');
+  size = sizeof(data);
+  ASSERT_EQ(reg().QueryValue(base(), "Publisher", &type, data, &size), RegResult::Success);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size), std::string("Velkor") + '\0');
+#ifdef _WIN32
+  if (std::string(GetParam().name) == "Win32") {
+    // Stored as UTF-16, whatever the code page that reads it.
+    wchar_t wide[16] = {};
+    DWORD bytes = sizeof(wide);
+    DWORD wideType = 0;
+    ASSERT_EQ(RegQueryValueExW(reinterpret_cast<HKEY>(base()), L"DisplayName", nullptr, &wideType,
+                               reinterpret_cast<BYTE*>(wide), &bytes),
+              ERROR_SUCCESS);
+    EXPECT_EQ(wideType, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(std::wstring(wide), L"\u6279\u6253\u5370\u8F6F\u4EF6");
+    EXPECT_EQ(bytes, 6 * sizeof(wchar_t));
+  }
+#endif
+}
+
 TEST_P(RegistryContract, ValueThatDoesNotFitGivesMoreDataAndNoBytes) {
   SetString(base(), "Fits", std::string(519, 'f'));   // 520 bytes with the zero
   SetString(base(), "TooLong", std::string(520, 't'));
@@ -377,6 +408,23 @@ INSTANTIATE_TEST_SUITE_P(Worlds, RegistryContract, ::testing::ValuesIn(Worlds())
 }  // namespace
 
 namespace {
+
+// Under a code page without Chinese the narrow read gives '?' for each
+// character, as Windows gives its default character: the double, which
+// keeps text in the code page, must not give back the CP936 bytes.
+TEST(MemoryRegistryText, TextSetAsUtf16ReadsBackWithStandInsUnderAnotherCodePage) {
+  MemoryRegistry registry;
+  RegKey key = kNoKey;
+  ASSERT_EQ(registry.CreateKey(kCurrentUser, "Software\\Entry", &key), RegResult::Success);
+  {
+    testing_support::ScopedCodePage page(1252);
+    ASSERT_EQ(registry.SetTextValue(key, "DisplayName", "\xC5\xFA\xB4\xF2 Velkor"), RegResult::Success);
+  }
+  std::string data;
+  EXPECT_TRUE(registry.GetValue("HKEY_CURRENT_USER\\Software\\Entry", "DisplayName", nullptr, &data));
+  EXPECT_EQ(data, std::string("?? Velkor") + '\0');
+  registry.CloseKey(key);
+}
 
 // The memory registry's views, held to the documented rules of the
 // registry redirector (which Wine, running 64-bit code only here, cannot

@@ -5,7 +5,8 @@
 # edition (SETUP_EDITION_BITS): the 64-bit one also serves 2020 and writes
 # the extra module entries of 2009 and 2010, the 32-bit one leaves 2020 be.
 #  1. the typical run: tick, type D:\Tools, install, the completion view;
-#     then the registry and the files are checked;
+#     then the registry and the files are checked, and the Programs and
+#     Features entry with the Uninstall.exe and the record it points to;
 #  2. a second install changes nothing more;
 #  3. AutoCAD running: the warning once, then the next press installs;
 #  4. a package destination held open: the Abort/Retry/Ignore box, and
@@ -197,6 +198,48 @@ grep -qF 'R17.2\ACAD-7001:804\Applications\VK_VidudOvev2009]' <<<"$first" || fai
   fail "the empty and the missing trusted paths both become the folder"
 echo "typical run: files and registry as expected"
 
+# The Programs and Features entry, under HKLM (or HKCU for an account that
+# cannot write the machine's list), and the uninstaller and the record it
+# points to: below ProgramData when the install ran with administrator
+# rights, in the install folder otherwise.
+entry=
+for root in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER; do
+  rm -f "$art/entry.reg"
+  "$SETUP_WINE" regedit /E "$(e2e_winpath "$art/entry.reg")" \
+    "$root\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\V-VidudOvev" || true
+  if [ -s "$art/entry.reg" ]; then
+    entry=$(iconv -f UTF-16LE -t UTF-8 "$art/entry.reg" | tr -d '\r' | sed '1s/^\xEF\xBB\xBF//')
+    echo "entry under $root"
+    break
+  fi
+done
+[ -n "$entry" ] || fail "no Programs and Features entry"
+printf '%s\n' "$entry" >"$art/uninstall_entry.txt"
+uninstaller=$(sed -n 's/^"UninstallString"="\\"\(.*\)\\" \/uninstall"$/\1/p' <<<"$entry" | sed 's/\\\\/\\/g')
+[ -n "$uninstaller" ] || fail "UninstallString: $(grep UninstallString <<<"$entry")"
+record_folder=${uninstaller%\\Uninstall.exe}
+case ${record_folder,,} in
+  'c:\programdata\v-vidudovev\'????????????????|'d:\tools\v-vidudovev') ;;
+  *) fail "the uninstaller is kept in $record_folder" ;;
+esac
+esc=${uninstaller//\\/\\\\}
+version=${SETUP_VERSION:0:4}.${SETUP_VERSION:4:2}.${SETUP_VERSION:6:2}
+for expected in '"DisplayName"="批打印软件"' "\"DisplayVersion\"=\"$version\"" '"Publisher"="Velkor"' \
+  '"InstallLocation"="D:\\Tools\\V-VidudOvev"' "\"DisplayIcon\"=\"$esc\"" \
+  "\"QuietUninstallString\"=\"\\\"$esc\\\" /uninstall /S\"" '"NoModify"=dword:00000001' \
+  '"NoRepair"=dword:00000001'; do
+  grep -qxF -- "$expected" <<<"$entry" || fail "entry: missing $expected"
+done
+grep -qx '"EstimatedSize"=dword:0000[0-9a-f]*' <<<"$entry" || fail "entry: no EstimatedSize"
+drive_letter=${record_folder:0:1}
+unix_record=$WINEPREFIX/drive_${drive_letter,,}/${record_folder:3}
+unix_record=${unix_record//\\//}
+unix_record=$(find "$(dirname "$unix_record")" -maxdepth 1 -iname "$(basename "$unix_record")" | head -n 1)
+[ -n "$unix_record" ] || fail "no folder $record_folder"
+cmp -s "$setup" "$unix_record/Uninstall.exe" || fail "Uninstall.exe is not a copy of SetUp.exe"
+grep -qF 'Uninstall.exe' "$unix_record/install_record.txt" || fail "the record does not list Uninstall.exe"
+echo "Programs and Features entry: $uninstaller"
+
 # ---- 2. A second install changes nothing more ---------------------------------
 # but for the package's new desktop.ini, copied over the hidden one.
 printf '[.ShellClassInfo]\r\nIconResource=setup.ico\r\n' >"$package/Data/desktop.ini"
@@ -218,7 +261,7 @@ grep -q IconResource "$WINEPREFIX/drive_d/Tools/V-VidudOvev/desktop.ini" || fail
 # the same folders, AutoCAD reads them ignoring case.
 fold() { sed '/^"TRUSTEDPATHS"=/y/abcdefghijklmnopqrstuvwxyz/ABCDEFGHIJKLMNOPQRSTUVWXYZ/'; }
 # The install's record notes the new desktop.ini's size and hash.
-grep -q 'desktop.ini' "$WINEPREFIX/drive_d/Tools/V-VidudOvev/install_record.txt" || fail "the record does not list desktop.ini"
+grep -q 'desktop.ini' "$unix_record/install_record.txt" || fail "the record does not list desktop.ini"
 diff <(printf '%s\n' "$first" | fold | grep -v -e desktop.ini -e install_record.txt) \
   <(printf '%s\n' "$second" | fold | grep -v -e desktop.ini -e install_record.txt) >"$art/second_install.diff" ||
   fail "the second install changed something: $(head -5 "$art/second_install.diff")"

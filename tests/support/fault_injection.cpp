@@ -87,6 +87,13 @@ long FaultyRegistry::SetValue(RegKey key, const char* valueName, unsigned long t
   return inner_.SetValue(key, valueName, type, data, size);
 }
 
+long FaultyRegistry::SetTextValue(RegKey key, const char* valueName, const std::string& text) {
+  if (plan_.Next("registry.SetTextValue", PathOf(key) + " : " + (valueName ? valueName : ""))) {
+    return RegResult::AccessDenied;
+  }
+  return inner_.SetTextValue(key, valueName, text);
+}
+
 long FaultyRegistry::DeleteKey(RegKey key, const char* subKey) {
   if (plan_.Next("registry.DeleteKey", Join(key, subKey))) return RegResult::AccessDenied;
   return inner_.DeleteKey(key, subKey);
@@ -170,6 +177,11 @@ bool FaultyFileSystem::MakeFolder(const std::string& path) {
 bool FaultyFileSystem::RemoveFolder(const std::string& path) {
   if (Fails("files.RemoveFolder", path, FileError::AccessDenied)) return false;
   return inner_.RemoveFolder(path);
+}
+
+bool FaultyFileSystem::MakeAdminOnlyFolder(const std::string& path) {
+  if (Fails("files.MakeAdminOnlyFolder", path, FileError::AccessDenied)) return false;
+  return inner_.MakeAdminOnlyFolder(path);
 }
 
 bool FaultyFileSystem::ReadBytes(const std::string& path, std::string* bytes) {

@@ -55,6 +55,7 @@ class FaultyRegistry final : public platform::Registry {
                   unsigned long* size) override;
   long SetValue(platform::RegKey key, const char* valueName, unsigned long type, const unsigned char* data,
                 unsigned long size) override;
+  long SetTextValue(platform::RegKey key, const char* valueName, const std::string& text) override;
   long DeleteKey(platform::RegKey key, const char* subKey) override;
   long QueryValueCount(platform::RegKey key, unsigned long* count) override;
   long DeleteValue(platform::RegKey key, const char* valueName) override;
@@ -86,6 +87,7 @@ class FaultyFileSystem final : public platform::FileSystem {
   bool Remove(const std::string& path) override;
   bool MakeFolder(const std::string& path) override;
   bool RemoveFolder(const std::string& path) override;
+  bool MakeAdminOnlyFolder(const std::string& path) override;
   bool ReadBytes(const std::string& path, std::string* bytes) override;
   bool WriteBytes(const std::string& path, const std::string& bytes) override;
   std::string Environment(const std::string& name) override;

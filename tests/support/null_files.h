@@ -18,6 +18,7 @@ class NullFileSystem : public platform::FileSystem {
   bool Remove(const std::string&) override { return false; }
   bool MakeFolder(const std::string&) override { return false; }
   bool RemoveFolder(const std::string&) override { return false; }
+  bool MakeAdminOnlyFolder(const std::string&) override { return false; }
   bool ReadBytes(const std::string&, std::string*) override { return false; }
   bool WriteBytes(const std::string&, const std::string&) override { return false; }
   std::string Environment(const std::string&) override { return ""; }

@@ -157,6 +157,8 @@ struct Machine {
     files.AddFolder(kChosen);
     files.AddFolder(kAppData);
     files.SetEnvironment("APPDATA", kAppData);
+    files.AddFolder("C:\\ProgramData");
+    files.SetEnvironment("ProgramData", "C:\\ProgramData");
     processes.running = {"System", "explorer.exe", "notepad.exe"};
   }
 };
@@ -284,6 +286,9 @@ std::string Place(const FaultPlan::Call& call, bool atStart) {
     std::string general = target.rfind("HKEY_CURRENT_USER", 0) == 0 ? "HKCU"
                           : target.rfind("HKEY_USERS", 0) == 0      ? "HKU"
                                                                     : "HKLM";
+    if (target.find("\\CurrentVersion\\Uninstall\\") != std::string::npos) {
+      return (atStart ? "start   " : "install ") + call.op + " " + general + "\\..\\Uninstall" + value;
+    }
     const std::size_t acad = target.find("\\Autodesk\\AutoCAD");
     if (acad == std::string::npos) return (atStart ? "start   " : "install ") + call.op + " " + general + "\\" + value;
     general += "\\..\\AutoCAD";
@@ -348,6 +353,8 @@ const Harmless kHarmlessByDesign[] = {
     {"install files.GetAttributes <package>\\", "the package's own file stays read-only; its copy is made writable all the same"},
     {"install files.SetAttributes <package>\\", "the package's own file stays read-only; its copy is made writable all the same"},
     {"install files.Remove <package>\\", "the package's own file keeps its download mark; the mark is taken off every copy"},
+    {"install registry.CreateKey HKLM\\..\\Uninstall", "the machine's list is closed to a standard account: the "
+                                                       "entry goes to the account's own list, and the record says so"},
     {"install registry.DeleteKey HKLM", "the entry is not replaced whole: its values are set one by one, and a value an "
                                          "older install left beside them stays, which AutoCAD does not read"},
 };
@@ -549,9 +556,20 @@ std::string Prepare(Machine& machine) {
     machine.registry.CloseKey(key);
   }
   EXPECT_FALSE(machine.registry.KeyExists(product + "\\Applications"));
+  // Every Windows has the Programs and Features list.
+  machine.registry.CreateKey(platform::kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", &key);
+  machine.registry.CloseKey(key);
   machine.files.AddFile(std::string(kAcadFolders[0]) + "\\Drv\\pdfplot9.hdi", "the AutoCAD driver");
   machine.files.AddFile(std::string(kAcadFolders[1]) + "\\itextsharp.dll", "another add-on's itextsharp");
   return testing_support::MachineState(machine.registry, machine.files, {"C:", "D:", "E:"}, kSettingsKept);
+}
+
+// What the program does once the uninstall has run and it has ended: its
+// file goes, then the folders that held only it, when nothing was left.
+void AfterProgram(Machine& machine, const UninstallResult& result, const std::string& program) {
+  if (!result.left.empty() || !machine.files.Exists(program)) return;
+  machine.files.Remove(program);
+  for (const std::string& folder : result.foldersAfterProgram) machine.files.RemoveFolder(folder);
 }
 
 UndoRun UninstallOnce(long failAt, std::string* before) {
@@ -571,11 +589,14 @@ UndoRun UninstallOnce(long failAt, std::string* before) {
     run.exception = e.what();
   }
   run.calls = plan.calls;
+  AfterProgram(machine, run.result, program);
   run.keys = machine.registry.OpenHandleCount();
   run.finds = machine.files.OpenFindCount();
   run.state = testing_support::MachineState(machine.registry, machine.files, {"C:", "D:", "E:"}, kSettingsKept);
   // What was left goes when the uninstall runs again.
-  run.rerunLeft = CUninstall(machine.registry, machine.files).Run(kTarget, program).left.size();
+  const UninstallResult again = CUninstall(machine.registry, machine.files).Run(kTarget, program);
+  AfterProgram(machine, again, program);
+  run.rerunLeft = again.left.size();
   run.rerun = testing_support::MachineState(machine.registry, machine.files, {"C:", "D:", "E:"}, kSettingsKept);
   return run;
 }

@@ -67,6 +67,8 @@ class InstallTest : public ::testing::Test {
     files.AddFolder("D:\\");
     files.SetEnvironment("APPDATA", "C:\\Users\\cad\\AppData\\Roaming");
     files.AddFolder("C:\\Users\\cad\\AppData\\Roaming");
+    files.SetEnvironment("ProgramData", "C:\\ProgramData");
+    files.AddFolder("C:\\ProgramData");
   }
 
   int Run(const std::function<void(Dlg_Setup&, HeadlessDialog&)>& user, int bits = 32) {
@@ -230,7 +232,8 @@ TEST_F(InstallTest, TheRecordListsWhatTheInstallDidAndASecondInstallKeepsTheFirs
                        "C:\\Program Files\\AutoCAD 2010\\ACAD2010P.dll",
                        "C:\\Program Files\\AutoCAD 2010\\Fonts\\Velkor_EN.shx",
                        "C:\\Users\\cad\\AppData\\Roaming\\Velkor\\Velkor.Ini",
-                       "D:\\Tools\\V-VidudOvev\\ACAD2010P.dll", "D:\\Tools\\V-VidudOvev\\VK_VidudOvev2010.ARX"}));
+                       "D:\\Tools\\V-VidudOvev\\ACAD2010P.dll", "D:\\Tools\\V-VidudOvev\\Uninstall.exe",
+                       "D:\\Tools\\V-VidudOvev\\VK_VidudOvev2010.ARX"}));
   for (const CInstallRecord::FileItem& item : first.files) {
     std::string content;
     ASSERT_TRUE(files.ReadFile(item.path, &content));
@@ -340,6 +343,188 @@ TEST_F(InstallTest, TheSilentInstallAnswersEachBoxAndEndsWithItsCode) {
       EXPECT_FALSE(files.Exists(folder)) << "nothing made";
     }
   }
+}
+
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\V-VidudOvev";
+const char kAdminOnly[] = "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+
+// The folder an elevated install into `target` keeps its record in.
+std::string AdminRecordFolder(const std::string& target) {
+  std::string upper = target;
+  for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  char hash[17];
+  std::snprintf(hash, sizeof(hash), "%016llX", static_cast<unsigned long long>(Fnv1a64(upper)));
+  return std::string("C:\\ProgramData\\V-VidudOvev\\") + hash;
+}
+
+std::string Dword(std::uint32_t value) {
+  return std::string{static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
+                     static_cast<char>(value >> 24)};
+}
+
+// Each Programs and Features value of an install into D:\Tools whose
+// uninstaller is in `folder`, and their types; `sizeKiB` for the package.
+void ExpectUninstallEntry(platform::MemoryRegistry& registry, const std::string& key, const std::string& folder,
+                          std::uint32_t sizeKiB) {
+  char version[16];
+  std::snprintf(version, sizeof(version), "%04d.%02d.%02d", versionNumber / 10000, versionNumber / 100 % 100,
+                versionNumber % 100);
+  const std::string uninstaller = folder + "\\Uninstall.exe";
+  const std::map<std::string, std::string> texts = {
+      {"DisplayName", "批打印软件"},
+      {"DisplayVersion", version},
+      {"Publisher", "Velkor"},
+      {"InstallLocation", "D:\\Tools\\V-VidudOvev"},
+      {"DisplayIcon", uninstaller},
+      {"UninstallString", "\"" + uninstaller + "\" /uninstall"},
+      {"QuietUninstallString", "\"" + uninstaller + "\" /uninstall /S"},
+  };
+  for (const auto& text : texts) {
+    unsigned long type = 0;
+    std::string data;
+    ASSERT_TRUE(registry.GetValue(key, text.first, &type, &data)) << text.first;
+    EXPECT_EQ(type, platform::RegType::String) << text.first;
+    EXPECT_EQ(data, text.second + '\0') << text.first;
+  }
+  const std::map<std::string, std::uint32_t> dwords = {{"EstimatedSize", sizeKiB}, {"NoModify", 1}, {"NoRepair", 1}};
+  for (const auto& dword : dwords) {
+    unsigned long type = 0;
+    std::string data;
+    ASSERT_TRUE(registry.GetValue(key, dword.first, &type, &data)) << dword.first;
+    EXPECT_EQ(type, platform::RegType::Dword) << dword.first;
+    EXPECT_EQ(data, Dword(dword.second)) << dword.first;
+  }
+  EXPECT_EQ(registry.ValueNames(key).size(), texts.size() + dwords.size());
+}
+
+// With administrator rights the record, the originals and Uninstall.exe go
+// to a folder below %ProgramData% that only administrators and SYSTEM can
+// write, its access list set even though someone made it first; the entry
+// under HKEY_LOCAL_MACHINE points there. A reinstall finds that record
+// again; an install into another folder keeps a record of its own.
+TEST_F(InstallTest, AnElevatedInstallKeepsWhatUndoesItWhereOnlyAdministratorsWrite) {
+  accounts.elevated = true;
+  const std::string home = AdminRecordFolder("D:\\Tools\\V-VidudOvev");
+  files.AddFolder(home);  // made first by someone else
+  files.AddFile(std::string(kAcad2010) + "\\ACAD2010P.dll", "another add-on's");
+  files.AddFile(std::string(kData) + "\\Plot.dat", std::string(5000, 'p'));  // 5033 bytes in all: 5 KiB
+  Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
+    Install(window, "D:\\Tools");
+    EXPECT_TRUE(window.boxes.empty()) << (window.boxes.empty() ? "" : window.boxes[0].text);
+    EXPECT_EQ(dlg.exitCode, SetupExit::Installed);
+  });
+  EXPECT_EQ(files.Access("C:\\ProgramData\\V-VidudOvev"), kAdminOnly);
+  EXPECT_EQ(files.Access(home), kAdminOnly);
+  EXPECT_EQ(files.Access("D:\\Tools\\V-VidudOvev"), "") << "the install folder keeps what it inherits";
+  EXPECT_FALSE(files.Exists("D:\\Tools\\V-VidudOvev\\install_record.txt"));
+  EXPECT_FALSE(files.Exists("D:\\Tools\\V-VidudOvev\\Uninstall.exe"));
+  std::string content;
+  EXPECT_TRUE(files.ReadFile(home + "\\Uninstall.exe", &content));
+  EXPECT_EQ(content, "exe") << "a copy of the running program";
+  ASSERT_EQ(files.Names(home + "\\backup").size(), 1u);
+  EXPECT_TRUE(files.ReadFile(home + "\\backup\\" + files.Names(home + "\\backup")[0], &content));
+  EXPECT_EQ(content, "another add-on's");
+
+  CInstallRecord record(files);
+  ASSERT_TRUE(files.ReadFile(home + "\\install_record.txt", &content));
+  ASSERT_TRUE(record.Parse(content));
+  EXPECT_EQ(record.installFolder, "D:\\Tools\\V-VidudOvev");
+  EXPECT_EQ(record.entryRoot, "HKLM");
+  EXPECT_TRUE(platform::EqualsNoCase(record.entryKey, kUninstallKey)) << record.entryKey;
+  const auto noted =
+      std::find_if(record.files.begin(), record.files.end(),
+                   [&](const CInstallRecord::FileItem& item) { return item.path == home + "\\Uninstall.exe"; });
+  ASSERT_NE(noted, record.files.end());
+  EXPECT_EQ(noted->size, "3");
+  ExpectUninstallEntry(registry, std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey, home, 5);
+  EXPECT_FALSE(registry.KeyExists(std::string("HKEY_CURRENT_USER\\") + kUninstallKey));
+
+  // The same folder again: one record, merged, still one kept original.
+  const std::size_t items = record.files.size();
+  Run([&](Dlg_Setup&, HeadlessDialog& window) { Install(window, "D:\\Tools\\"); });
+  ASSERT_TRUE(files.ReadFile(home + "\\install_record.txt", &content));
+  CInstallRecord again(files);
+  ASSERT_TRUE(again.Parse(content));
+  EXPECT_EQ(again.files.size(), items);
+  EXPECT_EQ(files.Names(home + "\\backup").size(), 1u);
+  // Another folder: a record of its own beside the first.
+  files.AddFolder("E:\\");
+  Run([&](Dlg_Setup&, HeadlessDialog& window) { Install(window, "E:\\Plot"); });
+  const std::string other = AdminRecordFolder("E:\\Plot\\V-VidudOvev");
+  EXPECT_EQ(files.Names("C:\\ProgramData\\V-VidudOvev").size(), 2u);
+  EXPECT_TRUE(files.Exists(other + "\\install_record.txt"));
+  EXPECT_EQ(files.Access(other), kAdminOnly);
+  EXPECT_EQ(Text(std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey, "UninstallString"),
+            "\"" + other + "\\Uninstall.exe\" /uninstall");
+}
+
+// A standard account cannot write the machine's list: the entry goes to
+// the account's own, and the record and Uninstall.exe stay in the install
+// folder, as nobody but that account runs them. Neither is a problem.
+TEST_F(InstallTest, AStandardAccountKeepsTheRecordInTheInstallFolderAndItsEntryInItsOwnList) {
+  registry.DenyWritesBelow("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft");
+  Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
+    Install(window, "D:\\Tools");
+    EXPECT_TRUE(window.boxes.empty()) << (window.boxes.empty() ? "" : window.boxes[0].text);
+    EXPECT_EQ(dlg.exitCode, SetupExit::Installed);
+  });
+  const std::string home = "D:\\Tools\\V-VidudOvev";
+  EXPECT_FALSE(files.Exists("C:\\ProgramData\\V-VidudOvev"));
+  EXPECT_TRUE(files.Exists(home + "\\Uninstall.exe"));
+  std::string content;
+  ASSERT_TRUE(files.ReadFile(home + "\\install_record.txt", &content));
+  CInstallRecord record(files);
+  ASSERT_TRUE(record.Parse(content));
+  EXPECT_EQ(record.entryRoot, "HKCU");
+  EXPECT_FALSE(registry.KeyExists(std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey));
+  ExpectUninstallEntry(registry, std::string("HKEY_CURRENT_USER\\") + kUninstallKey, home, 1);
+}
+
+// What cannot be had is one problem each, and the install completes.
+class InstallProblemTest : public InstallTest {
+ protected:
+  void ExpectToldOnce(const std::string& told) {
+    Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
+      Install(window, "D:\\Tools");
+      ASSERT_EQ(window.boxes.size(), 1u);
+      EXPECT_NE(window.boxes[0].text.find("以下 1 项"), std::string::npos) << window.boxes[0].text;
+      EXPECT_NE(window.boxes[0].text.find(told), std::string::npos) << window.boxes[0].text;
+      EXPECT_TRUE(window.IsVisible(SetupControl::DoneMessage));
+      EXPECT_EQ(dlg.exitCode, SetupExit::InstalledWithProblems);
+    });
+    EXPECT_EQ(Loader("VK_VidudOvev2010"), "D:\\Tools\\V-VidudOvev\\VK_VidudOvev2010.ARX");
+  }
+  const std::string home = "D:\\Tools\\V-VidudOvev";
+};
+
+// A folder only administrators write that cannot be protected: not quietly
+// kept elsewhere; the record stays in the install folder, and it is told.
+TEST_F(InstallProblemTest, ARecordFolderThatCannotBeProtected) {
+  accounts.elevated = true;
+  files.FailOn(platform::MemoryFileSystem::Op::MakeAdminOnlyFolder, AdminRecordFolder(home));
+  ExpectToldOnce("仅管理员可写的文件夹" + AdminRecordFolder(home) + "，已改存于安装文件夹（错误 5）");
+  EXPECT_TRUE(files.Exists(home + "\\install_record.txt"));
+  EXPECT_TRUE(files.Exists(home + "\\Uninstall.exe"));
+  EXPECT_EQ(Text(std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey, "DisplayIcon"), home + "\\Uninstall.exe");
+}
+
+// An uninstaller that cannot be copied: no entry offers a removal that
+// could not run.
+TEST_F(InstallProblemTest, AnUninstallerThatCannotBeCopied) {
+  files.FailOn(platform::MemoryFileSystem::Op::Copy, home + "\\Uninstall.exe");
+  ExpectToldOnce("文件未复制：" + home + "\\Uninstall.exe（错误 5）");
+  EXPECT_FALSE(registry.KeyExists(std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey));
+  EXPECT_FALSE(registry.KeyExists(std::string("HKEY_CURRENT_USER\\") + kUninstallKey));
+}
+
+// An entry neither list takes: the value that failed is named.
+TEST_F(InstallProblemTest, AnEntryNeitherListTakes) {
+  registry.DenyWritesBelow("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft");
+  registry.FailOn(platform::MemoryRegistry::Op::SetValue, std::string("HKEY_CURRENT_USER\\") + kUninstallKey);
+  ExpectToldOnce(
+      "注册表未写入：HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\V-VidudOvev\\"
+      "DisplayName（错误 5）");
+  EXPECT_TRUE(files.Exists(home + "\\Uninstall.exe"));
 }
 
 // At every display scale the completion view ends button 1 as far above the
@@ -628,17 +813,22 @@ TEST_F(InstallTest, EachEditionWritesWhereItsAutoCadReadsOnA64BitWindows) {
     std::vector<const Product*> untouched;
     std::map<int, std::size_t> registered;  // catalogue entries per year
     std::string writesBelow;                // every value set in HKLM lies below this
+    // Where the Programs and Features entry lands: in the process's own
+    // view, which that list reads in both.
+    std::string uninstallKey;
   };
   const Case cases[] = {
       // Both passes reach the one key of 32-bit 2008 and 2010: registered
       // twice, as the scan keeps it.
       {"32-bit edition, 32-bit view", View::Wow64, 32, {2008, 2010, 2012}, {&x86_2008, &x86_2010, &x86_2012},
        {&x64_2010, &x64_2014, &x64_2020}, {{2008, 2}, {2010, 2}, {2012, 1}, {2014, 0}, {2020, 0}},
-       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Autodesk\\AutoCAD\\"},
+       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Autodesk\\AutoCAD\\",
+       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\V-VidudOvev"},
       // The 64-bit edition's first pass takes 32-bit 2007..2010 too.
       {"64-bit edition, 64-bit view", View::Native64, 64, {2008, 2010, 2014, 2020},
        {&x86_2008, &x86_2010, &x64_2010, &x64_2014, &x64_2020}, {&x86_2012},
-       {{2008, 1}, {2010, 2}, {2012, 0}, {2014, 1}, {2020, 1}}, "HKEY_LOCAL_MACHINE\\SOFTWARE\\"},
+       {{2008, 1}, {2010, 2}, {2012, 0}, {2014, 1}, {2020, 1}}, "HKEY_LOCAL_MACHINE\\SOFTWARE\\",
+       std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -673,10 +863,13 @@ TEST_F(InstallTest, EachEditionWritesWhereItsAutoCadReadsOnA64BitWindows) {
       EXPECT_FALSE(registry.KeyExists(product->key + "\\Applications")) << product->key;
     }
     for (const platform::MemoryRegistry::Write& write : registry.writes) {
+      if (write.path.find("\\Uninstall\\V-VidudOvev") != std::string::npos) continue;
       if (write.op == platform::MemoryRegistry::Op::SetValue && write.path.rfind("HKEY_LOCAL_MACHINE", 0) == 0) {
         EXPECT_EQ(write.path.rfind(c.writesBelow, 0), 0u) << write.path;
       }
     }
+    EXPECT_EQ(Text(c.uninstallKey, "DisplayIcon"), "D:\\Tools\\V-VidudOvev\\Uninstall.exe");
+    EXPECT_EQ(registry.KeyExists(std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey), c.view == View::Native64);
     EXPECT_EQ(Text(kProfile, "TRUSTEDPATHS"), "D:\\Tools\\V-VidudOvev") << "HKCU is shared";
     EXPECT_EQ(registry.OpenHandleCount(), 0u);
   }
@@ -892,7 +1085,6 @@ TEST_F(InstallTest, BrowsingReEvaluatesTheInstallButtonFromTheBoxes) {
 
 namespace {
 
-const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\V-VidudOvev";
 const char kSettings[] = "C:\\Users\\cad\\AppData\\Roaming\\Velkor";
 const char kAcad2008[] = "C:\\Program Files\\AutoCAD 2008";
 
@@ -1040,8 +1232,10 @@ const UndoCase kUndoCases[] = {
        EXPECT_TRUE(result.foldersAfterProgram.empty());
        CInstallRecord record(scene.files);
        record.Open(Target("D:\\Tools"));
-       ASSERT_EQ(record.files.size(), 1u) << "only what is left";
+       // Only what is left, and the uninstaller that runs it again.
+       ASSERT_EQ(record.files.size(), 2u);
        EXPECT_EQ(record.files[0].path, result.left[0].place);
+       EXPECT_EQ(record.files[1].path, Target("D:\\Tools") + "\\Uninstall.exe");
        EXPECT_TRUE(record.loaders.empty());
        EXPECT_TRUE(record.trusted.empty());
        EXPECT_EQ(record.entryRoot, "HKLM");
@@ -1121,8 +1315,10 @@ const UndoCase kUndoCases[] = {
        record.Open(Target("D:\\Tools"));
        ASSERT_EQ(record.loaders.size(), 1u);
        EXPECT_EQ(record.loaders[0].subKey, "Applications\\VK_VidudOvev2010");
-       EXPECT_TRUE(record.files.empty());
-       EXPECT_EQ(scene.files.Names(Target("D:\\Tools")), std::vector<std::string>{"install_record.txt"});
+       ASSERT_EQ(record.files.size(), 1u);
+       EXPECT_EQ(record.files[0].path, Target("D:\\Tools") + "\\Uninstall.exe");
+       EXPECT_EQ(scene.files.Names(Target("D:\\Tools")),
+                 (std::vector<std::string>{"install_record.txt", "Uninstall.exe"}));
      }},
     {"NoRecordIsNothingToRemove", nullptr, {}, nullptr, {Target("D:\\Tools")}, SetupExit::NothingToRemove, true,
      [](UndoScene&, const UninstallResult& result) {

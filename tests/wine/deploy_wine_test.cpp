@@ -47,6 +47,7 @@ class RelocatedProgram : public FileSystem {
   bool Remove(const std::string& path) override { return real_.Remove(path); }
   bool MakeFolder(const std::string& path) override { return real_.MakeFolder(path); }
   bool RemoveFolder(const std::string& path) override { return real_.RemoveFolder(path); }
+  bool MakeAdminOnlyFolder(const std::string& path) override { return real_.MakeAdminOnlyFolder(path); }
   bool ReadBytes(const std::string& path, std::string* bytes) override { return real_.ReadBytes(path, bytes); }
   bool WriteBytes(const std::string& path, const std::string& bytes) override {
     return real_.WriteBytes(path, bytes);

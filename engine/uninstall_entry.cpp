@@ -1,0 +1,159 @@
+// ChooseRecordFolder and RegisterUninstall: where an install keeps what it
+// needs to undo itself, the uninstaller beside it, and the Programs and
+// Features entry that runs it.
+#include <cstdint>
+#include <string>
+
+#include "deploy/package_copy.h"
+#include "engine/acad_setup.h"
+#include "engine/install_record.h"
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "platform/text.h"
+
+namespace {
+
+const char kRecordsFolder[] = "\\V-VidudOvev";
+const char kUninstallerName[] = "\\Uninstall.exe";
+const char kDisplayName[] = "批打印软件";
+const char kPublisher[] = "Velkor";
+
+// Sixteen upper-case hex digits of `value`, without a formatter.
+std::string HexDigits(std::uint64_t value) {
+  std::string digits(16, '0');
+  for (int i = 15; i >= 0; --i, value >>= 4) digits[i] = "0123456789ABCDEF"[value & 0xF];
+  return digits;
+}
+
+// "2026.08.01" for 20260801.
+std::string VersionText(int number) {
+  const auto two = [](int n) { return std::string(n < 10 ? "0" : "") + std::to_string(n); };
+  return std::to_string(number / 10000) + "." + two(number / 100 % 100) + "." + two(number % 100);
+}
+
+// The common application-data folder: %ProgramData% from Vista on; XP has
+// no such variable and keeps it below the all-users profile.
+std::string CommonAppData(platform::FileSystem& files) {
+  const std::string programData = files.Environment("ProgramData");
+  if (!programData.empty()) return programData;
+  const std::string allUsers = files.Environment("ALLUSERSPROFILE");
+  return allUsers.empty() ? std::string() : allUsers + "\\Application Data";
+}
+
+// The entry's values, in order; the first that cannot be written ends the
+// attempt with its status, and its name in `*failed`.
+long WriteEntryValues(platform::Registry& registry, platform::RegKey key, const std::string& installFolder,
+                      const std::string& uninstaller, unsigned long sizeKiB, std::string* failed) {
+  const auto text = [&](const char* name, const std::string& value) {
+    const std::string data = value + '\0';
+    *failed = name;
+    return registry.SetValue(key, name, platform::RegType::String,
+                             reinterpret_cast<const unsigned char*>(data.data()),
+                             static_cast<unsigned long>(data.size()));
+  };
+  const auto dword = [&](const char* name, unsigned long value) {
+    const unsigned char data[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+                                   static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+    *failed = name;
+    return registry.SetValue(key, name, platform::RegType::Dword, data, 4);
+  };
+  // The program's own words in UTF-16, so that the list shows them right
+  // on a system of any code page; paths come in the system's and go
+  // through the narrow call, which converts them the same way.
+  *failed = "DisplayName";
+  long status = registry.SetTextValue(key, "DisplayName", kDisplayName);
+  if (status == platform::RegResult::Success) {
+    *failed = "Publisher";
+    status = registry.SetTextValue(key, "Publisher", kPublisher);
+  }
+  const std::string command = "\"" + uninstaller + "\" /uninstall";
+  if (status == platform::RegResult::Success) status = text("DisplayVersion", VersionText(versionNumber));
+  if (status == platform::RegResult::Success) status = text("InstallLocation", installFolder);
+  if (status == platform::RegResult::Success) status = text("DisplayIcon", uninstaller);
+  if (status == platform::RegResult::Success) status = text("UninstallString", command);
+  if (status == platform::RegResult::Success) status = text("QuietUninstallString", command + " /S");
+  if (status == platform::RegResult::Success) status = dword("EstimatedSize", sizeKiB);
+  if (status == platform::RegResult::Success) status = dword("NoModify", 1);
+  if (status == platform::RegResult::Success) status = dword("NoRepair", 1);
+  return status;
+}
+
+}  // namespace
+
+std::string CAcadSetup::ChooseRecordFolder(const std::string& target, bool elevated, SetupProblems* problems) {
+  if (!elevated) return target;
+  // One folder per install folder: two installs into two folders keep two
+  // records, a reinstall into one folder finds its record again.
+  const std::string common = CommonAppData(files_);
+  const std::string records = common + kRecordsFolder;
+  const std::string folder = records + "\\" + HexDigits(Fnv1a64(platform::ToUpper(target)));
+  // Both levels get the access list: someone may have made either first.
+  if (!common.empty() && files_.MakeAdminOnlyFolder(records) && files_.MakeAdminOnlyFolder(folder)) return folder;
+  // Not kept quietly in a place others may write: told, and kept where
+  // it would have been without administrator rights.
+  const long error = common.empty() ? platform::FileError::EnvVarNotFound : files_.LastError();
+  const std::string place = common.empty() ? std::string("%ProgramData%") : folder;
+  if (problems) problems->push_back({SetupProblem::RecordFolder, 0, place, "", error});
+  return target;
+}
+
+void CAcadSetup::RegisterUninstall(const std::string& recordFolder, SetupProblems* problems) {
+  const std::string uninstaller = recordFolder + kUninstallerName;
+  const std::string program = files_.ModulePath();
+  // Started as that very Uninstall.exe, the program is in place already.
+  if (!program.empty() && platform::EqualsNoCase(program, uninstaller)) {
+    if (record) record->NoteFile(uninstaller);
+  } else if (!program.empty() && files_.Copy(program, uninstaller, false)) {
+    // A program that carries the download mark asks before it runs.
+    DeleteZoneIdentifier(files_, uninstaller);
+    if (record) record->NoteFile(uninstaller);
+  } else {
+    if (problems) problems->push_back({SetupProblem::FileCopy, 0, uninstaller, program, files_.LastError()});
+    // An entry without an uninstaller would offer a removal that cannot
+    // run; one kept from an earlier install still serves.
+    if (files_.GetAttributes(uninstaller) == platform::kInvalidAttributes) return;
+  }
+
+  // The size of the package files in the install folder, rounded up.
+  unsigned long long bytes = 0;
+  if (record) {
+    const std::string inside = installFolder + "\\";
+    for (const CInstallRecord::FileItem& item : record->files) {
+      if (!platform::EqualsNoCase(item.path.substr(0, inside.size()), inside)) continue;
+      unsigned long long size = 0;
+      for (const char digit : item.size) size = digit >= '0' && digit <= '9' ? size * 10 + (digit - '0') : 0;
+      bytes += size;  // "unknown" counts nothing
+    }
+  }
+  const unsigned long sizeKiB = static_cast<unsigned long>((bytes + 1023) / 1024);
+
+  // The machine's list when its key can be made (RegCreateKey asks for
+  // write access, so an existing key a standard account may only read
+  // counts as not); that account's own list otherwise, which shows the
+  // entry to it alone. A value that fails once the key is made is told,
+  // not moved elsewhere: the record knows that key. The key is in this
+  // program's registry view: for the 32-bit edition on 64-bit Windows that
+  // is below Wow6432Node, which the list reads as well.
+  static const char kKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\V-VidudOvev";
+  struct Root {
+    platform::RegKey key;
+    const char* name;
+    const char* shortName;
+  };
+  const Root roots[] = {{platform::kLocalMachine, "HKEY_LOCAL_MACHINE", "HKLM"},
+                        {platform::kCurrentUser, "HKEY_CURRENT_USER", "HKCU"}};
+  SetupProblem failure{SetupProblem::RegistryWrite, 0, "", "", 0};
+  for (const Root& root : roots) {
+    platform::ScopedRegKey key(registry_);
+    failure.place = std::string(root.name) + "\\" + kKeyPath;
+    failure.item.clear();
+    failure.error = registry_.CreateKey(root.key, kKeyPath, key.Receive());
+    if (failure.error != platform::RegResult::Success) continue;
+    // Noted before its values, so that an install that stops here still
+    // knows of the key.
+    if (record) record->NoteUninstallEntry(root.shortName, kKeyPath);
+    failure.error = WriteEntryValues(registry_, key.Get(), installFolder, uninstaller, sizeKiB, &failure.item);
+    break;
+  }
+  if (failure.error != platform::RegResult::Success && problems) problems->push_back(failure);
+}
