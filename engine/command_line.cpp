@@ -13,8 +13,9 @@ namespace {
 
 // The words of the line: split at spaces and tabs outside quotes, every
 // quote dropped. A pair of quotes with nothing between is a word, an empty
-// one, as the user wrote it.
-std::vector<std::string> SplitWords(const std::string& line) {
+// one, as the user wrote it. `*open` tells of a quote left open: it would
+// run to the end of the line, taking every switch after it into a value.
+std::vector<std::string> SplitWords(const std::string& line, bool* open) {
   std::vector<std::string> words;
   std::string word;
   bool inWord = false;
@@ -36,6 +37,7 @@ std::vector<std::string> SplitWords(const std::string& line) {
     pos += length;
   }
   if (inWord) words.push_back(word);
+  *open = quoted;
   return words;
 }
 
@@ -116,7 +118,10 @@ bool ParseCommandLine(const std::string& arguments, SetupOptions* options, Comma
   bool releasesGiven = false;
   bool logGiven = false;
   std::string folderWord, releasesWord;
-  for (const std::string& word : SplitWords(arguments)) {
+  bool openQuote = false;
+  const std::vector<std::string> words = SplitWords(arguments, &openQuote);
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const std::string& word = words[i];
     const std::size_t equals = platform::FindChar(word, '=');
     const std::string name = word.substr(0, equals);
     const bool hasValue = equals != platform::npos;
@@ -124,6 +129,8 @@ bool ParseCommandLine(const std::string& arguments, SetupOptions* options, Comma
     const SwitchName* known = nullptr;
     for (const SwitchName& candidate : kSwitches)
       if (platform::EqualsNoCase(name, candidate.name)) known = &candidate;
+    if (openQuote && i + 1 == words.size())
+      return Refuse(error, CommandLineError::OpenQuote, known ? known->name : name, word);
     if (!known) return Refuse(error, CommandLineError::UnknownSwitch, name, word);
     if (!known->takesValue && hasValue) return Refuse(error, CommandLineError::UnexpectedValue, known->name, word);
     if (known->takesValue && value.empty()) return Refuse(error, CommandLineError::MissingValue, known->name, word);
@@ -178,6 +185,10 @@ std::string DescribeCommandLineError(const CommandLineError& error) {
   std::string chinese, english;
   switch (error.kind) {
     case CommandLineError::None: return std::string();
+    case CommandLineError::OpenQuote:
+      chinese = "引号未闭合";
+      english = "a quote is left open";
+      break;
     case CommandLineError::UnknownSwitch:
       chinese = "未知的参数";
       english = "unknown switch";
@@ -222,18 +233,19 @@ std::string UsageText(int bits) {
       "\r\n"
       "  /S              静默运行：不显示窗口和任何提示框\r\n"
       "                  silent: no window and no message box\r\n"
-      "  /D=<folder>     安装路径，与对话框中输入的相同，程序会在其后加上 \\V-VidudOvev；含空格时加引号\r\n"
+      "  /D=<folder>     安装路径，与对话框中输入的相同，程序会在其后加上 \\V-VidudOvev；\r\n"
+      "                  含空格时加引号\r\n"
       "                  the install folder, as typed in the dialog; \\V-VidudOvev is appended;\r\n"
       "                  put it in quotes when it holds spaces: /D=\"C:\\Program Files\\Tools\"\r\n"
-      "  /R=<years>|all  要安装的AutoCAD版本，如 /R=2008,2010,2014；默认 all：本版本支持的所有已安装版本（" +
-      years + "）\r\n"
+      "  /R=<years>|all  要安装的AutoCAD版本，如 /R=2008,2010,2014；\r\n"
+      "                  默认 all：本版本支持的所有已安装版本（" + years + "）\r\n"
       "                  the AutoCAD releases to serve, as /R=2008,2010,2014; all (the default):\r\n"
       "                  every release found that this " + std::to_string(bits) + "-bit edition serves (" + years +
       ")\r\n"
       "  /LOG=<file>     日志文件，默认 %TEMP%\\V-VidudOvev-setup.log\r\n"
       "                  the log file, %TEMP%\\V-VidudOvev-setup.log by default\r\n"
-      "  /uninstall      卸载；可与 /S、/LOG= 同用\r\n"
-      "                  the uninstall; goes with /S and /LOG=\r\n"
+      "  /uninstall      卸载；可与 /S、/LOG=、/FORCE 同用\r\n"
+      "                  the uninstall; goes with /S, /LOG= and /FORCE\r\n"
       "  /FORCE          AutoCAD正在运行时仍然继续\r\n"
       "                  go on while AutoCAD runs\r\n"
       "  /?              显示本说明 / shows this text\r\n"

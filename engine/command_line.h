@@ -24,7 +24,8 @@
 // give the folder as typed. (The C run time's argv rules would read the
 // last one as D:\Tools" plus whatever follows, since they take \" for a
 // literal quote; no Windows path can hold a quote, so nothing is lost by
-// not having one.) The line is walked by characters of the code page
+// not having one.) A quote left open is an error: /D="D:\Tools /S would
+// otherwise install into "D:\Tools /S", silently. The line is walked by characters of the code page
 // (platform/text.h): a trail byte is never taken for a space, a quote or a
 // backslash of its own.
 //
@@ -60,6 +61,7 @@ struct CommandLineError {
     BadValue,          // /R= not a list of years or "all"
     YearOutOfRange,    // /R= holds a year outside 2007..2027
     GivenTwice,        // a switch given again with another value
+    OpenQuote,         // a quote not closed before the end of the line
     NotWithUninstall,  // /D= or /R= beside /uninstall
   };
   Kind kind = None;

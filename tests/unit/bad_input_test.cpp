@@ -1140,6 +1140,8 @@ const RefusedLine kRefused[] = {
     {"/R=all /R=2010", CommandLineError::GivenTwice, "/R", "/R=2010"},
     {"/LOG=a.log /LOG=b.log", CommandLineError::GivenTwice, "/LOG", "/LOG=b.log"},
     {"/uninstall /D=C:\\A", CommandLineError::NotWithUninstall, "/D", "/D=C:\\A"},
+    {"/d=\"D:\\Tools /S", CommandLineError::OpenQuote, "/D", "/d=D:\\Tools /S"},
+    {"/S \"/X", CommandLineError::OpenQuote, "/X", "/X"},
     {"/R=2010 /uninstall /S", CommandLineError::NotWithUninstall, "/R", "/R=2010"},
 };
 
