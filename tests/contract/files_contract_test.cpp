@@ -429,10 +429,6 @@ TEST_P(FilesContract, BytesAreAppendedAtTheEnd) {
   EXPECT_NE(Attributes(At("run.log")) & kAttrHidden, 0u) << "the file keeps its attributes";
   ASSERT_TRUE(fs().SetAttributes(At("run.log"), kAttrArchive));
 
-  MakeReadOnly(At("run.log"));
-  EXPECT_FALSE(fs().AppendBytes(At("run.log"), "x"));
-  EXPECT_EQ(fs().LastError(), FileError::AccessDenied);
-  ClearReadOnlyBit(At("run.log"));
   EXPECT_FALSE(fs().AppendBytes(At("gone\\run.log"), "x"));
   EXPECT_EQ(fs().LastError(), FileError::PathNotFound);
   ASSERT_TRUE(fs().MakeFolder(At("sub")));
@@ -443,6 +439,17 @@ TEST_P(FilesContract, BytesAreAppendedAtTheEnd) {
   EXPECT_EQ(fs().LastError(), FileError::SharingViolation);
   world().Release(At("run.log"));
   EXPECT_EQ(world().Content(At("run.log")), std::string("first\r\n\x81\x5C\0last!", 15));
+
+  world().PutFile(At("locked.log"), "old");
+  MakeReadOnly(At("locked.log"));
+  const bool appended = fs().AppendBytes(At("locked.log"), "x");
+  const long error = fs().LastError();
+  ClearReadOnlyBit(At("locked.log"));
+  // Wine running as the Unix superuser writes read-only files, as for Copy.
+  if (appended && world().IsWine()) return;
+  EXPECT_FALSE(appended);
+  EXPECT_EQ(error, FileError::AccessDenied);
+  EXPECT_EQ(world().Content(At("locked.log")), "old");
 }
 
 TEST_P(FilesContract, AttributesAreReadAndWritten) {

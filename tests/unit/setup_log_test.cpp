@@ -202,16 +202,16 @@ TEST(SetupLog, EachTextIsWrittenAsUtf8FromItsOwnCodePage) {
     ScopedCodePage page(platform::CodePageId::Chinese);
     ASSERT_TRUE(m.log.Begin("", Facts()));
     m.log.ReleaseFound(2010, "SOFTWARE\\乗", "C:\\工具");
+    m.log.Line("C:\\乗\xFF");  // 0xFF starts no character of 936
   }
   {
     ScopedCodePage page(platform::CodePageId::Western);
     m.log.ProgramLine("文件未复制：" + platform::SystemText("C:\\Caf\xE9"));
-    m.log.Line("C:\\Caf\xE9\\\x81");  // 0x81 is no character of 1252
   }
   const std::string log = m.Log();
   EXPECT_EQ(log.substr(kHeader.size()), u8"release 2010: key SOFTWARE\\乗, folder C:\\工具\r\n"
-                                        u8"文件未复制：C:\\Café\r\n"
-                                        u8"C:\\Caf\\xE9\\\\x81\r\n");
+                                        u8"C:\\\\x81\\\\xFF\r\n"
+                                        u8"文件未复制：C:\\Café\r\n");
 }
 
 // A log that cannot be written stops nothing and changes nothing: every
