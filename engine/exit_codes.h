@@ -17,4 +17,33 @@ constexpr int NothingToRemove = 9;        // uninstall: no record of an install 
 constexpr int RemovedWithItemsLeft = 10;  // uninstall: removed, but some items were left (and reported)
 // 0 (Installed) is also an uninstall that removed everything, and 1
 // (Cancelled) one the user declined.
+
+// What each code says, for the usage text and the log: the one list of the
+// codes' meanings (the README's table says the same).
+struct Meaning {
+  int code;
+  const char* chinese;  // CP936
+  const char* english;
+};
+inline constexpr Meaning kMeanings[] = {
+    {Installed, "安装完成（卸载：全部删除）", "installed (uninstall: everything removed)"},
+    {Cancelled, "未安装任何内容即关闭（卸载：用户取消）", "closed before anything was installed (uninstall: declined)"},
+    {PackageMissing, "程序旁没有 Data 文件夹，未安装", "no Data folder beside the program; nothing installed"},
+    {CopyAborted, "安装文件拷贝失败，已中止", "a package file could not be copied; aborted"},
+    {InstalledWithProblems, "已安装，但有未完成的项目（见日志）", "installed, with problems (see the log)"},
+    {NoDialog, "无法显示对话框", "the dialog could not be made"},
+    {BadCommandLine, "命令行参数错误，未做任何操作", "bad command line; nothing done"},
+    {NothingToInstall, "没有可安装的AutoCAD版本（未找到，或不在 /R= 中）",
+     "nothing to install: no release found, or none of /R="},
+    {HostRunning, "AutoCAD正在运行，未做任何操作（/FORCE 仍然安装）", "AutoCAD runs; nothing done (/FORCE goes on)"},
+    {NothingToRemove, "卸载：没有安装记录", "uninstall: no record of an install"},
+    {RemovedWithItemsLeft, "卸载：已删除，但有项目未能删除（见日志）", "uninstall: removed, some items left (see the log)"},
+};
+
+// The English meaning of `code`; empty for a code not in the list.
+inline const char* EnglishMeaning(int code) {
+  for (const Meaning& meaning : kMeanings)
+    if (meaning.code == code) return meaning.english;
+  return "";
+}
 }  // namespace SetupExit

@@ -118,6 +118,14 @@ class FileSystem {
   // holds open, and in a missing folder, as Copy does.
   virtual bool WriteBytes(const std::string& path, const std::string& bytes) = 0;
 
+  // CreateFileA(OPEN_ALWAYS, append access) + WriteFile: adds `bytes` at
+  // the end of the file, making it when it is missing; `*sizeBefore` (when
+  // given) gets the file's length before, 0 for a new file. Fails on a
+  // read-only file, a folder, a file another process holds open without
+  // sharing, and in a missing folder; a hidden file takes the bytes.
+  virtual bool AppendBytes(const std::string& path, const std::string& bytes,
+                           std::uint64_t* sizeBefore = nullptr) = 0;
+
   // GetEnvironmentVariableA: the whole value, however long (callers that
   // hold it in a path buffer check the length themselves); empty when unset.
   virtual std::string Environment(const std::string& name) = 0;

@@ -49,6 +49,9 @@ unsigned int SystemCodePage();
 // C library's (iconv) elsewhere.
 bool ToUtf8(const std::string& text, std::string* out);
 bool FromUtf8(const std::string& utf8, std::string* out);
+// The same from a code page named by the caller: the program's own CP936
+// texts on a system of another code page.
+bool ToUtf8(unsigned int codePage, const std::string& text, std::string* out);
 
 // True when `byte` starts a character of more than one byte: in a
 // double-byte page a lead byte (936, 950, 949: 0x81..0xFE; 932: 0x81..0x9F

@@ -48,6 +48,10 @@ bool ToUtf8(const std::string& text, std::string* out) {
   return Convert(text, IconvName(CurrentCodePage()), "UTF-8", out);
 }
 
+bool ToUtf8(unsigned int codePage, const std::string& text, std::string* out) {
+  return Convert(text, IconvName(codePage), "UTF-8", out);
+}
+
 bool FromUtf8(const std::string& utf8, std::string* out) {
   return Convert(utf8, "UTF-8", IconvName(CurrentCodePage()), out);
 }

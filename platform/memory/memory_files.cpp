@@ -411,6 +411,32 @@ bool MemoryFileSystem::WriteBytes(const std::string& path, const std::string& by
   return true;
 }
 
+bool MemoryFileSystem::AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) {
+  Count(Op::AppendBytes);
+  Parsed parsed;
+  if (!Parse(path, &parsed) || !parsed.stream.empty() || parsed.trailingSeparator) return Fail(FileError::InvalidName);
+  if (Fails(Op::AppendBytes, parsed.parts)) return false;
+  if (parsed.parts.size() < 2) return Fail(FileError::AccessDenied);
+  long error = 0;
+  const std::vector<std::string> folderParts(parsed.parts.begin(), parsed.parts.end() - 1);
+  Node* folder = Walk(folderParts, &error);
+  if (!folder || !folder->folder) return Fail(FileError::PathNotFound);
+  std::unique_ptr<Node>& slot = folder->children[ToUpper(parsed.parts.back())];
+  if (slot) {
+    if (slot->folder) return Fail(FileError::AccessDenied);
+    if (slot->heldOpen) return Fail(FileError::SharingViolation);
+    // Opening an existing file keeps its attributes: only read-only refuses.
+    if (slot->attributes & kAttrReadOnly) return Fail(FileError::AccessDenied);
+  } else {
+    slot = std::make_unique<Node>();
+    slot->name = parsed.parts.back();
+    slot->attributes = kAttrArchive;
+  }
+  if (sizeBefore) *sizeBefore = slot->content.size();
+  slot->content += bytes;
+  return true;
+}
+
 unsigned long MemoryFileSystem::GetAttributes(const std::string& path) {
   Count(Op::GetAttributes);
   Parsed parsed;

@@ -46,7 +46,7 @@ namespace platform {
 class MemoryFileSystem final : public FileSystem {
  public:
   enum class Op { ModulePath, FindFirst, FindNext, Copy, GetAttributes, SetAttributes, Remove, MakeFolder, Environment,
-                  ReadBytes, WriteBytes, RemoveFolder, MakeAdminOnlyFolder };
+                  ReadBytes, WriteBytes, RemoveFolder, MakeAdminOnlyFolder, AppendBytes };
 
   MemoryFileSystem();
   ~MemoryFileSystem() override;
@@ -64,6 +64,7 @@ class MemoryFileSystem final : public FileSystem {
   bool MakeAdminOnlyFolder(const std::string& path) override;
   bool ReadBytes(const std::string& path, std::string* bytes) override;
   bool WriteBytes(const std::string& path, const std::string& bytes) override;
+  bool AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) override;
   std::string Environment(const std::string& name) override;
   long LastError() override { return lastError_; }
 
@@ -151,7 +152,7 @@ class MemoryFileSystem final : public FileSystem {
   FindHandle nextFind_ = 0x2000;
   std::vector<Fault> faults_;
   long lastError_ = 0;
-  std::size_t calls_[static_cast<int>(Op::MakeAdminOnlyFolder) + 1] = {};
+  std::size_t calls_[static_cast<int>(Op::AppendBytes) + 1] = {};
 };
 
 }  // namespace platform

@@ -176,6 +176,29 @@ class Win32FileSystem final : public FileSystem {
     return ok && (bytes.empty() || written == bytes.size());
   }
 
+  bool AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) override {
+    // Append access alone makes every write go to the end, even when
+    // another run appends to the same file meanwhile; both may read it.
+    const HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_ARCHIVE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size = {};
+    BOOL ok = !sizeBefore || GetFileSizeEx(file, &size);
+    DWORD written = 0;
+    if (ok && !bytes.empty())
+      ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(file);
+    if (!ok) {
+      SetLastError(error);
+      return false;
+    }
+    if (sizeBefore) *sizeBefore = static_cast<std::uint64_t>(size.QuadPart);
+    return true;
+  }
+
   std::string Environment(const std::string& name) override {
     // Asked twice: once for the length, once for the value, so that a value
     // of any length comes back whole.

@@ -44,6 +44,9 @@ bool Convert(const std::string& text, unsigned int from, unsigned int to, std::s
 
 bool ToUtf8(const std::string& text, std::string* out) { return Convert(text, CurrentCodePage(), CP_UTF8, out); }
 bool FromUtf8(const std::string& utf8, std::string* out) { return Convert(utf8, CP_UTF8, CurrentCodePage(), out); }
+bool ToUtf8(unsigned int codePage, const std::string& text, std::string* out) {
+  return Convert(text, codePage, CP_UTF8, out);
+}
 
 std::vector<wchar_t> ToWide(const std::string& text, unsigned int codePage) {
   const int length = text.empty() ? 0

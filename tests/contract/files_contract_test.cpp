@@ -409,6 +409,49 @@ TEST_P(FilesContract, WholeFilesAreReadAndWritten) {
   EXPECT_EQ(world().Content(At("record.txt")), "shorter");
 }
 
+// Appending: a new file is made, the length before comes back, bytes go
+// at the end; a hidden file takes them, a read-only one, a folder, a file
+// held open and a missing folder do not.
+TEST_P(FilesContract, BytesAreAppendedAtTheEnd) {
+  std::uint64_t before = 99;
+  EXPECT_TRUE(fs().AppendBytes(At("run.log"), std::string(), &before)) << fs().LastError();
+  EXPECT_EQ(before, 0u);
+  EXPECT_EQ(world().Content(At("run.log")), "");
+  EXPECT_TRUE(fs().AppendBytes(At("run.log"), "first\r\n", &before));
+  EXPECT_EQ(before, 0u);
+  EXPECT_TRUE(fs().AppendBytes(At("run.log"), std::string("\x81\x5C\0", 3)));
+  EXPECT_TRUE(fs().AppendBytes(At("run.log"), "last", &before));
+  EXPECT_EQ(before, 10u);
+  EXPECT_EQ(world().Content(At("run.log")), std::string("first\r\n\x81\x5C\0last", 14));
+
+  ASSERT_TRUE(fs().SetAttributes(At("run.log"), Attributes(At("run.log")) | kAttrHidden));
+  EXPECT_TRUE(fs().AppendBytes(At("run.log"), "!")) << fs().LastError();
+  EXPECT_NE(Attributes(At("run.log")) & kAttrHidden, 0u) << "the file keeps its attributes";
+  ASSERT_TRUE(fs().SetAttributes(At("run.log"), kAttrArchive));
+
+  EXPECT_FALSE(fs().AppendBytes(At("gone\\run.log"), "x"));
+  EXPECT_EQ(fs().LastError(), FileError::PathNotFound);
+  ASSERT_TRUE(fs().MakeFolder(At("sub")));
+  EXPECT_FALSE(fs().AppendBytes(At("sub"), "x"));
+  EXPECT_EQ(fs().LastError(), FileError::AccessDenied);
+  world().HoldOpen(At("run.log"));
+  EXPECT_FALSE(fs().AppendBytes(At("run.log"), "x"));
+  EXPECT_EQ(fs().LastError(), FileError::SharingViolation);
+  world().Release(At("run.log"));
+  EXPECT_EQ(world().Content(At("run.log")), std::string("first\r\n\x81\x5C\0last!", 15));
+
+  world().PutFile(At("locked.log"), "old");
+  MakeReadOnly(At("locked.log"));
+  const bool appended = fs().AppendBytes(At("locked.log"), "x");
+  const long error = fs().LastError();
+  ClearReadOnlyBit(At("locked.log"));
+  // Wine running as the Unix superuser writes read-only files, as for Copy.
+  if (appended && world().IsWine()) return;
+  EXPECT_FALSE(appended);
+  EXPECT_EQ(error, FileError::AccessDenied);
+  EXPECT_EQ(world().Content(At("locked.log")), "old");
+}
+
 TEST_P(FilesContract, AttributesAreReadAndWritten) {
   world().PutFile(At("a.dll"), "a");
   ASSERT_TRUE(fs().MakeFolder(At("sub")));

@@ -194,6 +194,11 @@ bool FaultyFileSystem::WriteBytes(const std::string& path, const std::string& by
   return inner_.WriteBytes(path, bytes);
 }
 
+bool FaultyFileSystem::AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) {
+  if (Fails("files.AppendBytes", path, FileError::AccessDenied)) return false;
+  return inner_.AppendBytes(path, bytes, sizeBefore);
+}
+
 std::string FaultyFileSystem::Environment(const std::string& name) {
   if (Fails("files.Environment", name, FileError::EnvVarNotFound)) return std::string();
   return inner_.Environment(name);

@@ -21,6 +21,7 @@ class NullFileSystem : public platform::FileSystem {
   bool MakeAdminOnlyFolder(const std::string&) override { return false; }
   bool ReadBytes(const std::string&, std::string*) override { return false; }
   bool WriteBytes(const std::string&, const std::string&) override { return false; }
+  bool AppendBytes(const std::string&, const std::string&, std::uint64_t*) override { return false; }
   std::string Environment(const std::string&) override { return ""; }
   long LastError() override { return platform::FileError::FileNotFound; }
 };

@@ -1,7 +1,8 @@
 // Bad input against the in-memory machine: registry data of every type and
 // size, the longest key names, endless and looping key trees, paths at the
 // 260-byte buffers, trail bytes 0x5C, a missing APPDATA, a big package and
-// excluded names in odd case. Each case says what the sound result is.
+// excluded names in odd case, and command lines of every switch, good and
+// bad. Each case says what the sound result is.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,9 +15,12 @@
 #include "deploy/package_copy.h"
 #include "deploy/package_folder.h"
 #include "engine/acad_setup.h"
+#include "engine/command_line.h"
+#include "engine/exit_codes.h"
 #include "platform/memory/memory_accounts.h"
 #include "platform/memory/memory_files.h"
 #include "platform/memory/memory_registry.h"
+#include "platform/message_text.h"
 #include "platform/text.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/null_files.h"
@@ -1014,6 +1018,171 @@ TEST(OddCaseNames, ExcludedFilesStayOutOfTheInstallFolderAndReachAutoCad) {
   EXPECT_EQ(m.Content("C:\\CAD2008\\Fonts\\Velkor_HZ.shx"), "HZ");
   EXPECT_EQ(m.Content("C:\\CAD2008\\Drv\\pdfplot9.hdi"), "driver");
   EXPECT_TRUE(m.owner.shown.empty());
+}
+
+
+// ---- The command line -------------------------------------------------------
+
+// The options in one line: the flags set, then each value.
+std::string Summary(const SetupOptions& o) {
+  std::string s;
+  if (o.silent) s += "S ";
+  if (o.uninstall) s += "U ";
+  if (o.force) s += "F ";
+  if (o.help) s += "? ";
+  if (o.folderGiven) s += "D=" + o.folder + " ";
+  if (o.allReleases) {
+    s += "R=all";
+  } else {
+    s += "R=";
+    for (std::size_t i = 0; i < o.years.size(); ++i) s += (i ? "," : "") + std::to_string(o.years[i]);
+  }
+  if (!o.logPath.empty()) s += " LOG=" + o.logPath;
+  return s;
+}
+
+struct AcceptedLine {
+  const char* line;
+  std::string options;
+};
+const AcceptedLine kAccepted[] = {
+    {"", "R=all"},
+    {"/S", "S R=all"},
+    {"/s /force", "S F R=all"},
+    {"\t/S  \t /FORCE ", "S F R=all"},
+    {"/D=D:\\Tools", "D=D:\\Tools R=all"},
+    {"\"/D=C:\\Program Files\\X\"", "D=C:\\Program Files\\X R=all"},
+    {"/D=\"C:\\Program Files\\X\" /S", "S D=C:\\Program Files\\X R=all"},
+    // A backslash before the closing quote is part of the folder: the
+    // quote still closes, and /S is a switch of its own.
+    {"/D=\"D:\\Tools\\\" /S", "S D=D:\\Tools\\ R=all"},
+    {"/d=D:\\乗 /S", "S D=D:\\乗 R=all"},
+    {"/D=\"D:\\工具 乗\\\" /R=2010", "D=D:\\工具 乗\\ R=2010"},
+    {"/R=2008,2010,2014", "R=2008,2010,2014"},
+    {"/R=2014,2008,2014", "R=2008,2014"},
+    {"/r=ALL", "R=all"},
+    {"/R=2007,2027", "R=2007,2027"},
+    {"/LOG=C:\\logs\\run.log", "R=all LOG=C:\\logs\\run.log"},
+    {"/log=\"C:\\my logs\\乗.log\"", "R=all LOG=C:\\my logs\\乗.log"},
+    {"/uninstall /S /LOG=x.log", "S U R=all LOG=x.log"},
+    {"/UNINSTALL /force", "U F R=all"},
+    {"/?", "? R=all"},
+    // Given twice with the same value: tolerated.
+    {"/S /S", "S R=all"},
+    {"/D=D:\\Tools /d=d:\\TOOLS", "D=d:\\TOOLS R=all"},
+    {"/R=2008,2010 /R=2010,2008", "R=2008,2010"},
+};
+
+TEST(CommandLine, EverySwitchIsReadInAnyCaseAndQuoting) {
+  testing_support::ScopedCodePage page(platform::CodePageId::Chinese);
+  for (const AcceptedLine& row : kAccepted) {
+    SetupOptions options;
+    CommandLineError error;
+    EXPECT_TRUE(ParseCommandLine(row.line, &options, &error)) << row.line << ": " << error.name;
+    EXPECT_EQ(Summary(options), row.options) << row.line;
+    EXPECT_EQ(error.kind, CommandLineError::None) << row.line;
+  }
+}
+
+TEST(CommandLine, TheProgramsNameIsSkippedAsWindowsReadsIt) {
+  testing_support::ScopedCodePage page(platform::CodePageId::Chinese);
+  const struct {
+    const char* line;
+    const char* arguments;
+  } rows[] = {
+      {"\"C:\\Program Files\\pkg\\SetUp.exe\" /S /D=D:\\Tools", "/S /D=D:\\Tools"},
+      {"C:\\pkg\\SetUp.exe   /S", "/S"},
+      {"\"C:\\乗\\SetUp.exe\"/S", "/S"},
+      {"SetUp.exe", ""},
+      {"\"C:\\pkg\\SetUp.exe\"", ""},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(SkipProgramName(row.line), row.arguments) << row.line;
+    SetupOptions options;
+    EXPECT_TRUE(ParseProgramCommandLine(row.line, &options, nullptr)) << row.line;
+  }
+  SetupOptions options;
+  ASSERT_TRUE(ParseProgramCommandLine("\"C:\\Program Files\\pkg\\SetUp.exe\" /S /D=D:\\Tools", &options, nullptr));
+  EXPECT_EQ(Summary(options), "S D=D:\\Tools R=all");
+}
+
+struct RefusedLine {
+  const char* line;
+  CommandLineError::Kind kind;
+  const char* name;
+  const char* argument;
+};
+const RefusedLine kRefused[] = {
+    {"/X", CommandLineError::UnknownSwitch, "/X", "/X"},
+    {"S", CommandLineError::UnknownSwitch, "S", "S"},
+    {"-S", CommandLineError::UnknownSwitch, "-S", "-S"},
+    {"/Silent", CommandLineError::UnknownSwitch, "/Silent", "/Silent"},
+    {"/S \"\"", CommandLineError::UnknownSwitch, "", ""},
+    {"/S /Q=1", CommandLineError::UnknownSwitch, "/Q", "/Q=1"},
+    {"/D", CommandLineError::MissingValue, "/D", "/D"},
+    {"/D=", CommandLineError::MissingValue, "/D", "/D="},
+    {"/D=\"\"", CommandLineError::MissingValue, "/D", "/D="},
+    {"/LOG=", CommandLineError::MissingValue, "/LOG", "/LOG="},
+    {"/r", CommandLineError::MissingValue, "/R", "/r"},
+    {"/S=1", CommandLineError::UnexpectedValue, "/S", "/S=1"},
+    {"/FORCE=yes", CommandLineError::UnexpectedValue, "/FORCE", "/FORCE=yes"},
+    {"/uninstall=", CommandLineError::UnexpectedValue, "/uninstall", "/uninstall="},
+    {"/R=20x0", CommandLineError::BadValue, "/R", "/R=20x0"},
+    {"/R=2008,,2010", CommandLineError::BadValue, "/R", "/R=2008,,2010"},
+    {"/R=2008,", CommandLineError::BadValue, "/R", "/R=2008,"},
+    {"/R=all,2008", CommandLineError::BadValue, "/R", "/R=all,2008"},
+    {"\"/R=2008, 2010\"", CommandLineError::BadValue, "/R", "/R=2008, 2010"},
+    {"/R=2006", CommandLineError::YearOutOfRange, "/R", "/R=2006"},
+    {"/R=2010,2028", CommandLineError::YearOutOfRange, "/R", "/R=2010,2028"},
+    {"/R=99999999999", CommandLineError::YearOutOfRange, "/R", "/R=99999999999"},
+    {"/D=C:\\A /D=C:\\B", CommandLineError::GivenTwice, "/D", "/D=C:\\B"},
+    {"/R=2008 /R=2010", CommandLineError::GivenTwice, "/R", "/R=2010"},
+    {"/R=all /R=2010", CommandLineError::GivenTwice, "/R", "/R=2010"},
+    {"/LOG=a.log /LOG=b.log", CommandLineError::GivenTwice, "/LOG", "/LOG=b.log"},
+    {"/uninstall /D=C:\\A", CommandLineError::NotWithUninstall, "/D", "/D=C:\\A"},
+    {"/d=\"D:\\Tools /S", CommandLineError::OpenQuote, "/D", "/d=D:\\Tools /S"},
+    {"/S \"/X", CommandLineError::OpenQuote, "/X", "/X"},
+    {"/R=2010 /uninstall /S", CommandLineError::NotWithUninstall, "/R", "/R=2010"},
+};
+
+TEST(CommandLine, EachBadSwitchIsRefusedByName) {
+  testing_support::ScopedCodePage page(platform::CodePageId::Chinese);
+  for (const RefusedLine& row : kRefused) {
+    SetupOptions options;
+    options.folder = "untouched";
+    CommandLineError error;
+    EXPECT_FALSE(ParseCommandLine(row.line, &options, &error)) << row.line;
+    EXPECT_EQ(error.kind, row.kind) << row.line;
+    EXPECT_EQ(error.name, row.name) << row.line;
+    EXPECT_EQ(error.argument, row.argument) << row.line;
+    EXPECT_EQ(options.folder, "untouched") << row.line;
+    EXPECT_FALSE(options.silent) << row.line;
+    // The message names the word as given, in both languages.
+    const std::string text = platform::PlainMessageText(DescribeCommandLineError(error));
+    EXPECT_NE(text.find("命令行参数错误：" + std::string(row.argument)), std::string::npos) << text;
+    EXPECT_NE(text.find("Bad command line: " + std::string(row.argument)), std::string::npos) << text;
+  }
+}
+
+// The usage text lists every switch and every exit code with its number,
+// the years the edition serves, and all of it is CP936.
+TEST(CommandLine, TheUsageTextListsTheSwitchesAndTheExitCodes) {
+  for (const int bits : {32, 64}) {
+    const std::string text = UsageText(bits);
+    for (const char* name : {"/S", "/D=", "/R=", "/LOG=", "/uninstall", "/FORCE", "/?"})
+      EXPECT_NE(text.find(name), std::string::npos) << name;
+    for (const SetupExit::Meaning& meaning : SetupExit::kMeanings) {
+      const std::string code = std::to_string(meaning.code);
+      EXPECT_NE(text.find(" " + code + "  " + meaning.chinese + "\r\n      " + meaning.english + "\r\n"),
+                std::string::npos)
+          << code;
+    }
+    EXPECT_NE(text.find(bits == 32 ? "2007..2016" : "2007..2027"), std::string::npos) << bits;
+    EXPECT_NE(text.find("this " + std::to_string(bits) + "-bit edition"), std::string::npos);
+    std::string utf8;
+    EXPECT_TRUE(platform::ToUtf8(platform::CodePageId::Chinese, text, &utf8));
+    EXPECT_NE(utf8.find(u8"静默运行"), std::string::npos);
+  }
 }
 
 }  // namespace

@@ -52,6 +52,9 @@ class RelocatedProgram : public FileSystem {
   bool WriteBytes(const std::string& path, const std::string& bytes) override {
     return real_.WriteBytes(path, bytes);
   }
+  bool AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) override {
+    return real_.AppendBytes(path, bytes, sizeBefore);
+  }
   std::string Environment(const std::string& name) override {
     return EqualsNoCase(name, "APPDATA") ? appData_ : real_.Environment(name);
   }
