@@ -4,6 +4,8 @@
 #include <cstdlib>
 
 #include "app/globals.h"
+#include "app/program_run.h"
+#include "engine/setup_log.h"
 #include "platform/accounts.h"
 #include "platform/files.h"
 #include "platform/processes.h"
@@ -11,12 +13,18 @@
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/window.h"
+#include "platform/win32/win32_text.h"
 
 // One translation unit, so they are made in this order and destroyed in
-// reverse.
+// reverse. The setup works through the log's decorators: every file and
+// registry change it makes is a line of the run's log.
 std::string lastBrowseFolder;
 CWizardApp theApp;
-CAcadSetup theSetup(platform::SystemRegistry(), platform::SystemFileSystem(), SetupMessageOwner());
+CSetupLog theLog(platform::SystemFileSystem());
+CLoggedFileSystem loggedFiles(platform::SystemFileSystem(), theLog);
+CLoggedRegistry loggedRegistry(platform::SystemRegistry(), theLog);
+CLoggedMessageOwner loggedBoxes(platform::SystemMessageBoxes(), theLog);
+CAcadSetup theSetup(loggedRegistry, loggedFiles, SetupMessageOwner());
 
 // Set at start: the first press of install asks whether AutoCAD runs.
 bool warnHostRunning = true;
@@ -36,13 +44,74 @@ void RestrictDllSearch() {
   SetDllDirectoryW(L"");  // also drops the current folder from the search
 }
 
+// What the log's header says of the run, from the system.
+RunFacts GatherRunFacts() {
+  RunFacts facts;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  facts.year = now.wYear;
+  facts.month = now.wMonth;
+  facts.day = now.wDay;
+  facts.hour = now.wHour;
+  facts.minute = now.wMinute;
+  facts.second = now.wSecond;
+  OSVERSIONINFOA version;
+  ZeroMemory(&version, sizeof(version));
+  version.dwOSVersionInfoSize = sizeof(version);
+  // Windows 8.1 and later give the version the manifest declares support
+  // for; that is the version the program is treated as running on.
+  if (GetVersionExA(&version)) {
+    facts.windowsMajor = version.dwMajorVersion;
+    facts.windowsMinor = version.dwMinorVersion;
+    facts.windowsBuild = version.dwBuildNumber;
+    facts.servicePack = version.szCSDVersion;
+  }
+  facts.elevated = platform::SystemAccounts().IsElevated();
+  platform::Account account;
+  if (platform::SystemAccounts().ProcessUser(&account)) facts.account = account.name;
+  const char* line = GetCommandLineA();
+  facts.commandLine = line ? line : "";
+  return facts;
+}
+
+// The console of the program that started this one (a batch file, a
+// command prompt), once attached; none for a start from Explorer or a
+// service. Output redirected to a file or a pipe gets the text in UTF-8.
+bool WriteToParentConsole(const std::string& text) {
+  static HANDLE out = INVALID_HANDLE_VALUE;
+  static bool looked = false;
+  if (!looked) {
+    looked = true;
+    out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if ((out == nullptr || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+      out = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_EXISTING, 0, nullptr);
+    }
+  }
+  if (out == nullptr || out == INVALID_HANDLE_VALUE) return false;
+  const std::vector<wchar_t> wide = platform::WidenMessageText(text, 0);
+  const int length = static_cast<int>(wide.size() - 1);
+  DWORD written = 0;
+  if (WriteConsoleW(out, wide.data(), static_cast<DWORD>(length), &written, nullptr)) return true;
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return false;
+  std::string utf8(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, &utf8[0], bytes, nullptr, nullptr);
+  return WriteFile(out, utf8.data(), static_cast<DWORD>(bytes), &written, nullptr) != FALSE;
+}
+
 }  // namespace
 
 bool CWizardApp::InitInstance() {
   AfxEnableControlContainer();
-  theApp.exitCode = RunWizard(WizardWorld{theSetup, platform::SystemFileSystem(), platform::SystemProcessList(),
-                                          platform::SystemShell(), platform::SystemAccounts(),
-                                          platform::SystemDialogRunner(), lastBrowseFolder, warnHostRunning});
+  const WizardWorld wizard{theSetup,         loggedFiles,           platform::SystemProcessList(),
+                           platform::SystemShell(), platform::SystemAccounts(), platform::SystemDialogRunner(),
+                           lastBrowseFolder, warnHostRunning};
+  const char* line = GetCommandLineA();
+  theApp.exitCode = RunProgram(
+      ProgramWorld{wizard, loggedRegistry, platform::SystemLauncher(), loggedBoxes, theLog, GatherRunFacts(),
+                   [](unsigned milliseconds) { Sleep(milliseconds); }, WriteToParentConsole},
+      line ? line : "");
   // False: the program ends without a message loop.
   return false;
 }

@@ -33,16 +33,24 @@ bool AsksForSilence(const std::string& arguments) {
 std::string WithUsage(const std::string& text) { return text + "\r\n\r\n" + UsageText(); }
 
 int Uninstall(const ProgramWorld& world, const SetupOptions& options, const std::string& arguments) {
-  const UninstallWorld uninstallWorld{world.registry, world.wizard.files, world.wizard.processes, world.boxes};
+  platform::FileSystem& files = world.wizard.files;
+  const UninstallWorld uninstallWorld{world.registry, files, world.wizard.processes, world.boxes};
+  std::vector<std::string> later;
   if (!options.recordFolder.empty()) {
     // The hand-over's copy: the uninstaller the caller started is spared,
-    // and removed once it has ended.
-    return RunUninstall(uninstallWorld, UninstallRequest{options.silent, options.force, options.recordFolder,
-                                                         options.recordFolder + kUninstallerName});
+    // and goes once it has ended.
+    const std::string original = options.recordFolder + kUninstallerName;
+    const int code = RunUninstall(
+        uninstallWorld, UninstallRequest{options.silent, options.force, options.recordFolder, original}, &later);
+    StartCleanup(files, world.launcher, original, files.ModulePath(), code == SetupExit::Installed, later);
+    return code;
   }
-  return HandOverUninstall(world.wizard.files, world.launcher, arguments, [&](const std::string& recordFolder) {
-    return RunUninstall(uninstallWorld, UninstallRequest{options.silent, options.force, recordFolder,
-                                                         world.wizard.files.ModulePath()});
+  return HandOverUninstall(files, world.launcher, arguments, [&](const std::string& recordFolder) {
+    const std::string self = files.ModulePath();
+    const int code =
+        RunUninstall(uninstallWorld, UninstallRequest{options.silent, options.force, recordFolder, self}, &later);
+    StartCleanup(files, world.launcher, self, std::string(), code == SetupExit::Installed, later);
+    return code;
   });
 }
 

@@ -77,41 +77,38 @@ int HandOverUninstall(platform::FileSystem& files, platform::Launcher& launcher,
                       const std::function<int(const std::string& recordFolder)>& runHere) {
   const std::string self = files.ModulePath();
   const std::string recordFolder = ParentOf(self);
-  if (recordFolder.empty()) return runHere(recordFolder);
-  const std::string processor = CommandProcessor(files);
-
-  std::vector<std::string> emptyFolders{recordFolder};
-  // An elevated install keeps its uninstaller one level below a folder
-  // of its own name: that one goes too when it is left empty.
-  const std::string parent = ParentOf(recordFolder);
-  if (!parent.empty() && platform::EqualsNoCase(NameOf(parent), kOwnFolderName)) emptyFolders.push_back(parent);
-
-  const std::string copyFolder = MakeCopyFolder(files);
+  const std::string copyFolder = recordFolder.empty() ? std::string() : MakeCopyFolder(files);
   const std::string copy = copyFolder.empty() ? std::string() : copyFolder + "\\" + kProgramName;
   unsigned long code = 0;
-  const bool handedOver = !copy.empty() && files.Copy(self, copy, true) &&
-                          launcher.Start("\"" + copy + "\" " + arguments + " " + kRecordSwitch + "\"" +
-                                             recordFolder + "\"",
-                                         &code);
-  if (!handedOver) {
-    if (!copy.empty()) files.Remove(copy);
-    if (!copyFolder.empty()) files.RemoveFolder(copyFolder);
-    const int result = runHere(recordFolder);
-    if (result == SetupExit::Installed && !processor.empty()) {
-      launcher.Start(CleanupCommand(processor, self, std::string(), emptyFolders), nullptr);
-    }
-    return result;
+  if (!copy.empty() && files.Copy(self, copy, true) &&
+      launcher.Start("\"" + copy + "\" " + arguments + " " + kRecordSwitch + "\"" + recordFolder + "\"", &code)) {
+    return static_cast<int>(code);
   }
-  const int result = static_cast<int>(code);
-  if (!processor.empty()) {
-    if (result == SetupExit::Installed) {
-      // The original ends last: waiting for its file covers the copy's.
-      emptyFolders.insert(emptyFolders.begin(), copyFolder);
-      launcher.Start(CleanupCommand(processor, self, copy, emptyFolders), nullptr);
-    } else {
-      // Something is left to uninstall later: the uninstaller stays.
-      launcher.Start(CleanupCommand(processor, copy, std::string(), {copyFolder}), nullptr);
-    }
+  // No copy to hand over to: the uninstall runs here, and its file goes
+  // after it all the same.
+  if (!copy.empty()) files.Remove(copy);
+  if (!copyFolder.empty()) files.RemoveFolder(copyFolder);
+  return runHere(recordFolder);
+}
+
+void StartCleanup(platform::FileSystem& files, platform::Launcher& launcher, const std::string& original,
+                  const std::string& copy, bool removeOriginal, const std::vector<std::string>& laterFolders) {
+  const std::string processor = CommandProcessor(files);
+  if (processor.empty()) return;
+  const std::string copyFolder = ParentOf(copy);
+  if (!removeOriginal) {
+    // Something is left to uninstall later: the uninstaller stays, and
+    // only the copy goes once it has ended.
+    if (!copy.empty()) launcher.Start(CleanupCommand(processor, copy, std::string(), {copyFolder}), nullptr);
+    return;
   }
-  return result;
+  std::vector<std::string> folders;
+  if (!copy.empty()) folders.push_back(copyFolder);
+  folders.insert(folders.end(), laterFolders.begin(), laterFolders.end());
+  // An elevated install keeps its uninstaller one level below a folder of
+  // its own name: that one goes too when it is left empty.
+  const std::string parent = ParentOf(ParentOf(original));
+  if (!parent.empty() && platform::EqualsNoCase(NameOf(parent), kOwnFolderName)) folders.push_back(parent);
+  // The original ends last: waiting for its file covers the copy's.
+  launcher.Start(CleanupCommand(processor, original, copy, folders), nullptr);
 }

@@ -7,15 +7,13 @@
 // runs the copy with the same switches and /RECORD=<its own folder>, waits
 // for it and gives the copy's exit code, which the caller's process then
 // ends with (deployment tools wait on that process and read its code). The
-// copy does the uninstall. Last, the original starts a hidden command
-// processor that, once both programs have ended, deletes the temporary copy
-// and its folder, and, when the uninstall removed everything else, the
-// original uninstaller and the folders it leaves empty. Nothing is left in
-// %TEMP%.
+// copy does the uninstall, and last starts a hidden command processor
+// (StartCleanup) that, once both programs have ended, deletes the copy and
+// its folder, and, when the uninstall removed everything else, the original
+// uninstaller and the folders that held only it. Nothing is left in %TEMP%.
 //
 // When no copy can be made or started, the original runs the uninstall
-// itself (`runHere`), and the command processor still removes its file
-// afterwards.
+// itself (`runHere`), which ends with StartCleanup for its own file.
 #pragma once
 
 #include <functional>
@@ -35,6 +33,15 @@ constexpr const char kRecordSwitch[] = "/RECORD=";
 // gives the exit code.
 int HandOverUninstall(platform::FileSystem& files, platform::Launcher& launcher, const std::string& arguments,
                       const std::function<int(const std::string& recordFolder)>& runHere);
+
+// Starts the command processor that ends an uninstall: `original` is the
+// uninstaller the caller started, `copy` the running copy (empty when the
+// original runs the uninstall itself). With `removeOriginal` (everything
+// else is gone) it deletes the original once it has ended, then the copy,
+// and removes the copy's folder, `laterFolders` and the record folders'
+// own parent when they are empty; otherwise only the copy and its folder.
+void StartCleanup(platform::FileSystem& files, platform::Launcher& launcher, const std::string& original,
+                  const std::string& copy, bool removeOriginal, const std::vector<std::string>& laterFolders);
 
 // The command line of the hidden command processor that ends the
 // hand-over: it waits (up to about twenty seconds) for `waitFile` to become

@@ -23,7 +23,7 @@ const char kHostRunningText[] =
 
 }  // namespace
 
-int RunUninstall(const UninstallWorld& world, const UninstallRequest& request) {
+int RunUninstall(const UninstallWorld& world, const UninstallRequest& request, std::vector<std::string>* laterFolders) {
   const std::string recordPath = request.recordFolder + "\\" + CInstallRecord::kFileName;
   if (world.files.GetAttributes(recordPath) == platform::kInvalidAttributes) {
     if (!request.silent) {
@@ -47,6 +47,7 @@ int RunUninstall(const UninstallWorld& world, const UninstallRequest& request) {
   }
   CUninstall uninstall(world.registry, world.files);
   const UninstallResult result = uninstall.Run(request.recordFolder, request.runningProgram);
+  if (laterFolders) *laterFolders = result.foldersAfterProgram;
   if (!request.silent) world.boxes.ShowMessage(DescribeUninstall(result), kUninstallCaption, platform::kMbOk);
   return UninstallExitCode(result);
 }

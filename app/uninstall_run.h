@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform {
 class FileSystem;
@@ -33,4 +34,7 @@ constexpr const char kUninstallCaption[] = "V-软件卸载";
 // The exit code (SetupExit): Installed (0) when everything was removed,
 // RemovedWithItemsLeft, NothingToRemove, Cancelled (the user said no), or
 // HostRunning (silent, AutoCAD runs, not forced: nothing done).
-int RunUninstall(const UninstallWorld& world, const UninstallRequest& request);
+// `laterFolders`, when given, gets the folders that held only the running
+// uninstaller, to remove once it has ended (StartCleanup).
+int RunUninstall(const UninstallWorld& world, const UninstallRequest& request,
+                 std::vector<std::string>* laterFolders = nullptr);

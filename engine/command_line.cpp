@@ -41,7 +41,7 @@ std::vector<std::string> SplitWords(const std::string& line, bool* open) {
   return words;
 }
 
-enum class Switch { Silent, Folder, Releases, Log, Uninstall, Force, Help };
+enum class Switch { Silent, Folder, Releases, Log, Uninstall, Force, Help, Record };
 
 struct SwitchName {
   Switch which;
@@ -52,7 +52,7 @@ const SwitchName kSwitches[] = {
     {Switch::Silent, "/S", false},          {Switch::Folder, "/D", true},
     {Switch::Releases, "/R", true},         {Switch::Log, "/LOG", true},
     {Switch::Uninstall, "/uninstall", false}, {Switch::Force, "/FORCE", false},
-    {Switch::Help, "/?", false},
+    {Switch::Help, "/?", false},            {Switch::Record, "/RECORD", true},
 };
 
 bool Refuse(CommandLineError* error, CommandLineError::Kind kind, const std::string& name,
@@ -152,6 +152,11 @@ bool ParseCommandLine(const std::string& arguments, SetupOptions* options, Comma
         logGiven = true;
         parsed.logPath = value;
         break;
+      case Switch::Record:
+        if (!parsed.recordFolder.empty() && !platform::EqualsNoCase(parsed.recordFolder, value))
+          return Refuse(error, CommandLineError::GivenTwice, known->name, word);
+        parsed.recordFolder = value;
+        break;
       case Switch::Releases: {
         bool all = false;
         std::vector<int> years;
@@ -173,6 +178,9 @@ bool ParseCommandLine(const std::string& arguments, SetupOptions* options, Comma
     return Refuse(error, CommandLineError::NotWithUninstall, "/D", folderWord);
   if (parsed.uninstall && releasesGiven)
     return Refuse(error, CommandLineError::NotWithUninstall, "/R", releasesWord);
+  // The hand-over's own switch: nothing without the uninstall.
+  if (!parsed.recordFolder.empty() && !parsed.uninstall)
+    return Refuse(error, CommandLineError::UnknownSwitch, "/RECORD", "/RECORD=" + parsed.recordFolder);
   if (options) *options = parsed;
   return true;
 }

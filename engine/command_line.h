@@ -16,6 +16,9 @@
 //   /uninstall      the uninstall; takes /S, /LOG= and /FORCE, not /D= or /R=
 //   /FORCE          install (or uninstall) even while AutoCAD runs
 //   /?              the usage text
+// and one the program gives itself, not in the usage: /RECORD=<folder>,
+// with /uninstall, is how the uninstaller hands over to its copy in %TEMP%
+// (app/uninstall_handoff.h).
 //
 // Words and quotes. Words are separated by spaces and tabs outside quotes.
 // Every double quote opens or closes a quoted stretch and is dropped; a
@@ -49,6 +52,7 @@ struct SetupOptions {
   bool allReleases = true;   // no /R=, or /R=all
   std::vector<int> years;    // /R=<years>: ascending, each once; empty with allReleases
   std::string logPath;       // /LOG=; empty: the default place
+  std::string recordFolder;  // /RECORD=: the hand-over's copy, and where the record is
 };
 
 // Why a command line was refused, and which switch.

@@ -152,6 +152,7 @@ bool CInstallRecord::Serialise(std::string* utf8) const {
                         std::to_string(item.writtenType), item.written});
   }
   if (!installFolder.empty()) text += JoinFields({"folder", installFolder});
+  for (const std::string& made : madeFolders) text += JoinFields({"made", made});
   if (!entryRoot.empty()) text += JoinFields({"entry", entryRoot, entryKey});
   for (const std::string& line : unknownLines_) text += line + "\n";
   return platform::ToUtf8(text, utf8);
@@ -166,6 +167,7 @@ bool CInstallRecord::Parse(const std::string& utf8) {
   std::vector<TrustedItem> newTrusted;
   std::vector<std::string> unknown;
   std::string newFolder, newRoot, newKey;
+  std::vector<std::string> newMade;
   std::size_t start = 0;
   bool first = true;
   while (start < text.size()) {
@@ -207,11 +209,13 @@ bool CInstallRecord::Parse(const std::string& utf8) {
       newTrusted.push_back(item);
     } else if (kind == "folder" && fields.size() == 2) {
       newFolder = fields[1];
+    } else if (kind == "made" && fields.size() == 2) {
+      newMade.push_back(fields[1]);
     } else if (kind == "entry" && fields.size() == 3) {
       newRoot = fields[1];
       newKey = fields[2];
     } else if (kind == "file" || kind == "backup" || kind == "loader" || kind == "trusted" || kind == "folder" ||
-               kind == "entry") {
+               kind == "entry" || kind == "made") {
       return false;
     } else {
       unknown.push_back(line);  // kept for a later version that knows it
@@ -223,6 +227,7 @@ bool CInstallRecord::Parse(const std::string& utf8) {
   loaders = std::move(newLoaders);
   trusted = std::move(newTrusted);
   installFolder = std::move(newFolder);
+  madeFolders = std::move(newMade);
   entryRoot = std::move(newRoot);
   entryKey = std::move(newKey);
   unknownLines_ = std::move(unknown);
@@ -279,6 +284,14 @@ void CInstallRecord::NoteTrustedPath(const TrustedItem& noted) {
 
 void CInstallRecord::NoteInstallFolder(const std::string& folder) {
   installFolder = folder;
+  Save();
+}
+
+void CInstallRecord::NoteMadeFolder(const std::string& folder) {
+  for (const std::string& made : madeFolders) {
+    if (platform::EqualsNoCase(made, folder)) return;
+  }
+  madeFolders.push_back(folder);
   Save();
 }
 

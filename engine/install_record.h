@@ -19,6 +19,7 @@
 //   trusted <profile's Variables key> <before> <before type> <before data hex>
 //           <Variables key existed: 1/0> <type written> <value written>
 //   folder  <install folder>                            (at most one)
+//   made    <a folder above it the install made>
 //   entry   <root: HKLM or HKCU> <Uninstall key's path> (at most one)
 // where <before> is "value" or "absent" (then type and data are empty). A
 // line the reader does not know is kept as it is.
@@ -99,6 +100,9 @@ class CInstallRecord {
   // written for it (root "HKLM" or "HKCU", the key's path below it).
   void NoteInstallFolder(const std::string& folder);
   void NoteUninstallEntry(const std::string& root, const std::string& keyPath);
+  // A folder above the install folder that the install made (the one the
+  // user chose, when it was not there): an uninstall removes it when empty.
+  void NoteMadeFolder(const std::string& folder);
 
   // Before `path` is replaced: when a file is there that this install did
   // not put there (not recorded, or changed since), keeps a copy of it in
@@ -122,6 +126,7 @@ class CInstallRecord {
   std::vector<LoaderItem> loaders;
   std::vector<TrustedItem> trusted;
   std::string installFolder;  // empty: not noted
+  std::vector<std::string> madeFolders;
   std::string entryRoot;      // empty: no entry written
   std::string entryKey;
 

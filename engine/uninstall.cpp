@@ -560,6 +560,26 @@ void Undo::Folders() {
   // For a per-user install the record folder is the install folder itself.
   RemoveFolderIfEmpty(record_.Folder());
   if (!platform::EqualsNoCase(record_.Folder(), folder_)) RemoveFolderIfEmpty(folder_);
+  // The folders the install made above it, innermost first. One that holds
+  // anything else now is the user's: it stays, and is no problem. One that
+  // holds only folders that go after the program goes after them.
+  for (auto made = record_.madeFolders.rbegin(); made != record_.madeFolders.rend(); ++made) {
+    if (files_.RemoveFolder(*made) || files_.LastError() != FileError::DirNotEmpty) continue;
+    bool onlyLater = true, any = false;
+    platform::FindEntry entry;
+    const platform::ScopedFind listing(files_, files_.FindFirst(*made + "\\*.*", &entry));
+    if (!listing.Valid()) continue;
+    do {
+      if (entry.name == "." || entry.name == "..") continue;
+      bool later = false;
+      for (const std::string& folder : result_.foldersAfterProgram) {
+        later = later || platform::EqualsNoCase(folder, *made + "\\" + entry.name);
+      }
+      onlyLater = onlyLater && later;
+      any = true;
+    } while (files_.FindNext(listing.Get(), &entry));
+    if (any && onlyLater && files_.LastError() == FileError::NoMoreFiles) result_.foldersAfterProgram.push_back(*made);
+  }
 }
 
 }  // namespace

@@ -20,9 +20,12 @@
 //    install (with a kept original, for a later run). The settings file
 //    under APPDATA is the user's and is never removed.
 //  - Folders: the backup folder, the record folder and the install folder,
-//    when empty. One file is left alone for the caller: the uninstaller
-//    that runs (a running program cannot delete itself). A folder that
-//    holds only that file is left to the caller too (foldersAfterProgram).
+//    when empty, and the folders above it the install made, when empty
+//    (one the user has put anything into since stays, without a word).
+//    One file is left alone for the caller: the uninstaller that runs (a
+//    running program cannot delete itself). A folder that holds only that
+//    file, or only such folders, is left to the caller too
+//    (foldersAfterProgram).
 //  - The Programs and Features entry, last, and only when nothing else is
 //    left and its UninstallString still names this record folder's
 //    Uninstall.exe: while items are left, the entry stays so that the

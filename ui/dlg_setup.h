@@ -112,6 +112,8 @@ class Dlg_Setup : public CDialog {
   std::string editionText;
   CProgressCtrl progressBar;
   std::string folderPath = "C:\\Velkor";  // system code page
+  // The folder above the install folder, when the last install made it.
+  std::string madeFolder;
   // The title and edition fonts, made on their first colour request and
   // released with the dialog.
   CFont titleFont;

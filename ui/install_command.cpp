@@ -108,7 +108,9 @@ void Dlg_Setup::OnInstall() {
   if (platform::ReverseFindChar(folderPath, '\\') == folderPath.size() - 1) folderPath.pop_back();
   // One level each; an existing folder is no error, and a folder that could
   // not be made is met, and reported, by the data copy.
-  files_.MakeFolder(folderPath);
+  // The chosen folder, when the install makes it, is noted: an uninstall
+  // removes it again once empty.
+  madeFolder = files_.MakeFolder(folderPath) ? folderPath : std::string();
   folderPath += kSubFolder;
   files_.MakeFolder(folderPath);
 
@@ -168,6 +170,7 @@ bool Dlg_Setup::RunInstall() {
   CInstallRecord record(files_);
   record.Open(recordFolder);
   record.NoteInstallFolder(folderPath);
+  if (!madeFolder.empty()) record.NoteMadeFolder(madeFolder);
   struct RecordInUse {
     CAcadSetup& setup;
     ~RecordInUse() { setup.record = nullptr; }

@@ -71,15 +71,7 @@ cmp "$art/unsigned/${names[1]}/SetUp.exe" "$SETUP_EXE" || fail "an unsigned run 
 echo "signatures verify; a run without a certificate signs nothing"
 
 # ---- 4. The unpacked 64-bit package installs --------------------------------
-c=$WINEPREFIX/drive_c
-acad_folders=("Program Files/AutoCAD 2008" "Program Files/AutoCAD 2009" "Program Files/AutoCAD 2010"
-  "Program Files (x86)/AutoCAD 2010" "Program Files/Autodesk/AutoCAD 2020")
-rm -rf "$WINEPREFIX/drive_d"
-for folder in "${acad_folders[@]}"; do rm -rf "${c:?}/$folder"; mkdir -p "$c/$folder/Fonts" "$c/$folder/Drv"; done
-mkdir -p "$WINEPREFIX/drive_d"
-ln -sfn "$WINEPREFIX/drive_d" "$WINEPREFIX/dosdevices/d:"
-"$SETUP_WINE" regedit /S "$(e2e_winpath "$SETUP_FIXTURES/wine_songti.reg")"
-"$SETUP_WINE" regedit /S "$(e2e_winpath "$SETUP_FIXTURES/install_machine.reg")"
+install_machine
 export SETUP_DESKTOP=1
 start_app "$art/unpacked/${names[1]}/SetUp.exe"
 drive <<'CMDS' || fail "the install from the package"

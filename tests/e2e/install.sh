@@ -32,20 +32,7 @@ c=$WINEPREFIX/drive_c
 fail() { echo "FAIL: $*"; exit 1; }
 
 # The machine: AutoCAD's folders, a D: drive, the registry.
-acad_folders=("Program Files/AutoCAD 2008" "Program Files/AutoCAD 2009" "Program Files/AutoCAD 2010"
-  "Program Files (x86)/AutoCAD 2010" "Program Files/Autodesk/AutoCAD 2020")
-rm -rf "$WINEPREFIX/drive_d"
-for folder in "${acad_folders[@]}"; do rm -rf "${c:?}/$folder"; done
-mkdir -p "$WINEPREFIX/drive_d"
-ln -sfn "$WINEPREFIX/drive_d" "$WINEPREFIX/dosdevices/d:"
-for folder in "${acad_folders[@]}"; do
-  mkdir -p "$c/$folder/Fonts" "$c/$folder/Drv"
-done
-"$SETUP_WINE" regedit /S "$(e2e_winpath "$SETUP_FIXTURES/wine_songti.reg")"
-"$SETUP_WINE" regedit /S "$(e2e_winpath "$SETUP_FIXTURES/install_machine.reg")"
-appdata=$(find "$c/users" -maxdepth 3 -type d -path '*/AppData/Roaming' | head -n 1)
-[ -n "$appdata" ] || fail "no AppData\\Roaming folder in the prefix"
-rm -rf "$appdata/Velkor"
+install_machine
 
 package=$art/package
 bash "$SETUP_SOURCE/tools/make-demo-package.sh" "$SETUP_EXE" "$package" >/dev/null

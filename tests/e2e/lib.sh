@@ -84,3 +84,35 @@ pixel() {
   /usr/bin/convert "$1[1x1+$2+$3]" -format '%[fx:int(255*r+0.5)],%[fx:int(255*g+0.5)],%[fx:int(255*b+0.5)]' info:
   echo
 }
+
+# install_machine: the machine of the install scenarios in the prefix, made
+# afresh: AutoCAD 2008, 2009, 2010 (both views) and 2020 with their folders
+# (acad_folders, below drive C:, $c), an empty D: drive, the registry of
+# tests/fixtures/install_machine.reg, no settings folder. Leaves `c`,
+# `acad_folders` and `appdata` (the user's AppData\Roaming) set, and also
+# clears what earlier runs left: the record folders under ProgramData and the
+# Programs and Features entry.
+install_machine() {
+  c=$WINEPREFIX/drive_c
+  acad_folders=("Program Files/AutoCAD 2008" "Program Files/AutoCAD 2009" "Program Files/AutoCAD 2010"
+    "Program Files (x86)/AutoCAD 2010" "Program Files/Autodesk/AutoCAD 2020")
+  rm -rf "$WINEPREFIX/drive_d" "$c/ProgramData/V-VidudOvev"
+  local folder
+  for folder in "${acad_folders[@]}"; do
+    rm -rf "${c:?}/$folder"
+    mkdir -p "$c/$folder/Fonts" "$c/$folder/Drv"
+  done
+  mkdir -p "$WINEPREFIX/drive_d"
+  ln -sfn "$WINEPREFIX/drive_d" "$WINEPREFIX/dosdevices/d:"
+  "$SETUP_WINE" regedit /S "$(e2e_winpath "$SETUP_FIXTURES/wine_songti.reg")"
+  "$SETUP_WINE" regedit /S "$(e2e_winpath "$SETUP_FIXTURES/install_machine.reg")"
+  local key
+  for key in 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\V-VidudOvev' \
+    'HKLM\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\V-VidudOvev' \
+    'HKCU\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\V-VidudOvev'; do
+    "$SETUP_WINE" reg delete "$key" /f >/dev/null 2>&1 || true
+  done
+  appdata=$(find "$c/users" -maxdepth 3 -type d -path '*/AppData/Roaming' | head -n 1)
+  [ -n "$appdata" ] || { echo "FAIL: no AppData\\Roaming folder in the prefix"; exit 1; }
+  rm -rf "$appdata/Velkor"
+}

@@ -31,6 +31,8 @@
 #include "ui/silent_run.h"
 #include "app/uninstall_handoff.h"
 #include "app/uninstall_run.h"
+#include "app/program_run.h"
+#include "engine/setup_log.h"
 #include "tests/support/scripted_owner.h"
 #include "ui/uninstall_notice.h"
 #include "tests/support/fixtures.h"
@@ -1357,28 +1359,31 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, UndoTest, ::testing::ValuesIn(kUndoCases),
 
 // Uninstall.exe as the caller starts it: it hands over to a copy in a
 // folder of its own under %TEMP% and ends with the copy's code; the copy
-// asks, warns, undoes; a hidden command processor removes the copy, and
-// the original with its folder only when everything else went.
+// asks, warns, undoes, and starts a hidden command processor that removes
+// the copy, and the original with its folders only when everything else
+// went. Both runs go through the program's own entry.
 TEST_F(UndoTest, TheUninstallerHandsOverToACopyAndEndsWithItsCode) {
   struct Row {
     const char* name;
-    bool silent, force, acadRuns, noRecord, cannotStart;
+    const char* switches;
+    bool acadRuns, noRecord, cannotStart;
     std::deque<int> answers;
     int code;
   };
   const Row rows[] = {
-      {"confirmed", false, false, false, false, false, {platform::kIdYes, platform::kIdOk}, SetupExit::Installed},
-      {"declined", false, false, false, false, false, {platform::kIdNo}, SetupExit::Cancelled},
-      {"AutoCAD runs, warned once, then on", false, false, true, false, false,
+      {"confirmed", "", false, false, false, {platform::kIdYes, platform::kIdOk}, SetupExit::Installed},
+      {"declined", "", false, false, false, {platform::kIdNo}, SetupExit::Cancelled},
+      {"AutoCAD runs, warned once, then on", "", true, false, false,
        {platform::kIdYes, platform::kIdOk, platform::kIdOk}, SetupExit::Installed},
-      {"silent, AutoCAD runs", true, false, true, false, false, {}, SetupExit::HostRunning},
-      {"silent, AutoCAD runs, forced", true, true, true, false, false, {}, SetupExit::Installed},
-      {"no record", false, false, false, true, false, {platform::kIdOk}, SetupExit::NothingToRemove},
-      {"no copy can start: run in place", true, false, false, false, true, {}, SetupExit::Installed},
+      {"silent, AutoCAD runs", " /S", true, false, false, {}, SetupExit::HostRunning},
+      {"silent, AutoCAD runs, forced", " /s /force", true, false, false, {}, SetupExit::Installed},
+      {"no record", "", false, true, false, {platform::kIdOk}, SetupExit::NothingToRemove},
+      {"no copy can be made: run in place", " /S", false, false, true, {}, SetupExit::Installed},
   };
   const std::string folder = Target("D:\\Tools");
   const std::string original = folder + "\\Uninstall.exe";
   const std::string copyFolder = "C:\\Temp\\V-VidudOvev-uninstall-2";
+  const std::string copy = copyFolder + "\\Uninstall.exe";
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     if (!row.noRecord) {
@@ -1396,47 +1401,50 @@ TEST_F(UndoTest, TheUninstallerHandsOverToACopyAndEndsWithItsCode) {
     if (row.acadRuns) processes.running = {"acad.exe"};
     testing_support::ScriptedOwner boxes;
     boxes.answers = row.answers;
-    const UninstallWorld world{registry, files, processes, boxes};
     platform::MemoryLauncher launcher;
-    if (row.cannotStart) launcher.failWith = platform::FileError::AccessDenied;
-    std::string recordGiven;
+    if (row.cannotStart) files.FailOn(platform::MemoryFileSystem::Op::Copy, copy);
+    CSetupLog log(files);
+    CAcadSetup engine(registry, files, SetupMessageOwner());
+    const ProgramWorld world{WizardWorld{engine, files, processes, shell, accounts, runner, lastBrowse, warnHostRunning},
+                             registry, launcher, boxes, log, RunFacts{}, [](unsigned) {},
+                             [](const std::string&) { return false; }};
     launcher.onStart = [&](const std::string& line) -> unsigned long {
-      const std::size_t record = line.find(kRecordSwitch);
-      if (record == std::string::npos) return 0;  // the command processor
-      EXPECT_EQ(line.find("\"" + copyFolder + "\\Uninstall.exe\" /uninstall"), 0u) << line;
-      recordGiven = line.substr(record + sizeof(kRecordSwitch));
-      recordGiven.pop_back();  // the closing quote
-      EXPECT_TRUE(files.Exists(copyFolder + "\\Uninstall.exe")) << "the copy runs from its own folder";
-      return static_cast<unsigned long>(
-          RunUninstall(world, UninstallRequest{row.silent, row.force, recordGiven, original}));
+      if (line.find(kRecordSwitch) == std::string::npos) return 0;  // the command processor
+      EXPECT_EQ(line.find("\"" + copy + "\" /uninstall"), 0u) << line;
+      EXPECT_NE(line.find(std::string(kRecordSwitch) + "\"" + folder + "\""), std::string::npos) << line;
+      EXPECT_TRUE(files.Exists(copy)) << "the copy runs from its own folder";
+      files.SetModulePath(copy);
+      const int code = RunProgram(world, line);
+      files.SetModulePath(original);
+      return static_cast<unsigned long>(code);
     };
-    const std::string arguments = std::string("/uninstall") + (row.silent ? " /S" : "") + (row.force ? " /FORCE" : "");
-    const int code = HandOverUninstall(files, launcher, arguments, [&](const std::string& recordFolder) {
-      return RunUninstall(world, UninstallRequest{row.silent, row.force, recordFolder, original});
-    });
+    const int code = RunProgram(world, "\"" + original + "\" /uninstall" + row.switches);
     EXPECT_EQ(code, row.code);
     EXPECT_EQ(boxes.shown.size(), row.answers.size());
+    const std::string cleanup = launcher.started.empty() ? std::string() : launcher.started.back();
     if (!row.cannotStart) {
-      EXPECT_EQ(recordGiven, folder);
       ASSERT_EQ(launcher.started.size(), 2u);
-      const std::string& cleanup = launcher.started[1];
       EXPECT_EQ(cleanup.find("\"C:\\Windows\\System32\\cmd.exe\" /d /q /s /c \""), 0u) << cleanup;
       EXPECT_NE(cleanup.find("rd \"" + copyFolder + "\""), std::string::npos) << "the copy's folder always goes";
-      EXPECT_EQ(cleanup.find("del /f /q \"" + original + "\"") != std::string::npos, code == SetupExit::Installed)
-          << "the original goes only when everything else did: " << cleanup;
     } else {
-      EXPECT_FALSE(files.Exists(copyFolder)) << "nothing is left of a copy that did not start";
+      ASSERT_EQ(launcher.started.size(), 1u) << "the command processor alone";
+      EXPECT_FALSE(files.Exists(copyFolder)) << "nothing is left of a copy that could not be made";
     }
-    EXPECT_EQ(files.Exists(folder + "\\install_record.txt"),
-              code != SetupExit::Installed && code != SetupExit::NothingToRemove);
+    const bool all = code == SetupExit::Installed;
+    EXPECT_EQ(cleanup.find("del /f /q \"" + original + "\"") != std::string::npos, all)
+        << "the original goes only when everything else did: " << cleanup;
+    // The folder the install made in D:\Tools, after the install folder.
+    EXPECT_EQ(cleanup.find("rd \"" + folder + "\"") != std::string::npos, all) << cleanup;
+    EXPECT_EQ(files.Exists(folder + "\\install_record.txt"), !all && !row.noRecord);
     // The next row starts from scratch: what the command processor would
     // have removed.
-    files.Remove(copyFolder + "\\Uninstall.exe");
+    files.Remove(copy);
     files.RemoveFolder(copyFolder);
-    if (code == SetupExit::Installed) {
+    if (all) {
       files.Remove(original);
       files.RemoveFolder(folder);
+    } else {
+      Uninstall(folder);
     }
-    if (row.code != SetupExit::Installed) Uninstall(folder);
   }
 }

@@ -1,0 +1,206 @@
+#!/usr/bin/env bash
+# The uninstall and the unattended runs of the real SetUp.exe under Wine,
+# on the machine of the install scenarios (lib.sh install_machine):
+#  1. a typical install through the dialog, then the Programs and Features
+#     entry's UninstallString run and driven through its two boxes: the
+#     machine is as before the install (registry exports and files), the
+#     settings file aside, and nothing is left in %TEMP%;
+#  2. SetUp.exe /S /D=D:\Tools: exit code 0, no window, the same registry
+#     and files as the dialog's install, and the log (UTF-8, a mark) with
+#     its header and exit code; then the QuietUninstallString: 0, and the
+#     machine as before again;
+#  3. /R= with a year not found, AutoCAD running with and without /FORCE
+#     (for the install and the uninstall), no Data, a bad switch: each its
+#     exit code, and nothing done where nothing may be.
+# Run by run-under-x.sh. Environment: E2E_DRIVER, SETUP_EXE, ACAD_STANDIN,
+# SETUP_FIXTURES, SETUP_ARTEFACTS, SETUP_SOURCE, SETUP_EDITION_BITS.
+set -euo pipefail
+. "$E2E_DIR/lib.sh"
+art=$SETUP_ARTEFACTS/unattended
+rm -rf "$art"
+mkdir -p "$art"
+export E2E_LOG=$art/driver.log
+fail() { echo "FAIL: $*"; exit 1; }
+
+install_machine
+temp=$(find "$c/users" -maxdepth 3 -type d -iname temp -path '*/users/*' | head -n 1)
+[ -n "$temp" ] || fail "no Temp folder in the prefix"
+rm -rf "$temp"/V-VidudOvev-*
+package=$art/package
+bash "$SETUP_SOURCE/tools/make-demo-package.sh" "$SETUP_EXE" "$package" >/dev/null
+setup=$package/SetUp.exe
+# The entry lands in the program's registry view: the 32-bit edition's
+# below Wow6432Node on 64-bit Windows (the test build of that edition is a
+# 64-bit program, and writes the native view).
+entry='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\V-VidudOvev'
+
+# Everything an install may touch, the settings folder left out (the
+# uninstall keeps it): files with their digests, the registry trees as text.
+snapshot() {
+  (cd "$WINEPREFIX" && find drive_d "${acad_folders[@]/#/drive_c/}" drive_c/ProgramData/V-VidudOvev \
+    -print0 2>/dev/null | sort -z | xargs -0 -r md5sum 2>&1 | sed 's/^md5sum: \(.*\): Is a directory$/folder \1/')
+  local root
+  for root in 'HKEY_LOCAL_MACHINE\SOFTWARE\Autodesk' 'HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Autodesk' \
+    'HKEY_CURRENT_USER\SOFTWARE\Autodesk' "$entry" 'HKEY_CURRENT_USER\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\V-VidudOvev'; do
+    rm -f "$art/export.reg"
+    echo "== $root"
+    "$SETUP_WINE" regedit /E "$(e2e_winpath "$art/export.reg")" "$root" >/dev/null 2>&1 || true
+    if [ -f "$art/export.reg" ]; then
+      iconv -f UTF-16LE -t UTF-8 "$art/export.reg" | tr -d '\r' | sed '1s/^\xEF\xBB\xBF//' | sed 1d
+    fi
+  done
+}
+same_as() {
+  local now
+  now=$(snapshot)
+  diff <(printf '%s\n' "$2") <(printf '%s\n' "$now") >"$art/$1.diff" || fail "$1: $(head -8 "$art/$1.diff")"
+}
+# run <expected code> <args...>: the program without a window to drive.
+run() {
+  local expected=$1 rc=0
+  shift
+  timeout 120 "$SETUP_WINE" "$@" >"$art/out.txt" 2>&1 || rc=$?
+  [ "$rc" = "$expected" ] || fail "$*: exit code $rc, expected $expected"
+}
+# The value of the entry, as reg query prints it.
+entry_value() {
+  "$SETUP_WINE" reg query "$entry" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z_]* *//p"
+}
+# No %TEMP% copy of the uninstaller left, once the command processor it
+# started has had its time.
+temp_clean() {
+  local waited=0
+  while compgen -G "$temp/V-VidudOvev-uninstall-*" >/dev/null; do
+    [ "$waited" -lt 30 ] || fail "left in %TEMP%: $(ls "$temp" | grep V-VidudOvev-uninstall)"
+    sleep 1
+    waited=$((waited + 1))
+  done
+}
+# A Windows path of the prefix's C: or D: drive as a Unix path.
+unix_path() {
+  local drive=${1:0:1} rest=${1:3}
+  case $drive in
+    [Cc]) printf '%s/%s\n' "$c" "${rest//\\//}" ;;
+    *) printf '%s/%s\n' "$WINEPREFIX/drive_${drive,,}" "${rest//\\//}" ;;
+  esac
+}
+# Waits until the record folders are gone (the command processor removes
+# the uninstaller and its folder after both programs have ended).
+gone() {
+  local waited=0
+  while [ -e "$1" ]; do
+    [ "$waited" -lt 30 ] || fail "still there: $1 ($(ls "$1" 2>&1))"
+    sleep 1
+    waited=$((waited + 1))
+  done
+}
+
+before=$(snapshot)
+printf '%s\n' "$before" >"$art/before.txt"
+
+# ---- 1. Install through the dialog, uninstall through Programs and Features --
+export SETUP_DESKTOP=1
+start_app "$setup"
+drive <<'CMDS' || fail "the dialog's install"
+wait-dialog "V-批打印软件安装" 60
+settext 1000 D:\Tools
+click 1022
+expect 1023 visible=1
+click 1
+wait-exit 30
+CMDS
+wait_app 30 || true
+installed=$(snapshot)
+printf '%s\n' "$installed" >"$art/installed.txt"
+uninstall=$(entry_value UninstallString)
+[ -n "$uninstall" ] || fail "no UninstallString in $entry"
+program=${uninstall%\" /uninstall}
+program=${program#\"}
+[ "$uninstall" = "\"$program\" /uninstall" ] || fail "UninstallString: $uninstall"
+export SETUP_DESKTOP=0
+start_app "$program" /uninstall
+out=$(drive <<'CMDS'
+wait-dialog "V-软件卸载" 60
+controls
+post-click 6
+sleep 1000
+wait-dialog "V-软件卸载" 60
+controls
+CMDS
+) || fail "the uninstall's boxes: $out"
+screenshot "$art/uninstall_done.png"
+grep -q '确定要从本机卸载批打印软件吗' <<<"$out" || fail "the confirmation's text: $out"
+grep -q '已删除' <<<"$out" || fail "the closing box's text: $out"
+drive <<'CMDS' >/dev/null || fail "closing the last box"
+wait-dialog "V-软件卸载" 10
+post-click 1
+CMDS
+rc=0
+wait_app 60 || rc=$?
+[ "$rc" = 0 ] || fail "the uninstall ended with $rc"
+temp_clean
+gone "$(unix_path "$program")"
+gone "$WINEPREFIX/drive_d/Tools/V-VidudOvev"
+same_as "uninstall after the dialog's install" "$before"
+[ -f "$appdata/Velkor/Velkor.Ini" ] || fail "the settings file was not kept"
+echo "dialog install, then UninstallString: the machine is as before, the settings file kept"
+
+# ---- 2. Silent install, then the quiet uninstall --------------------------------
+log=$temp/V-VidudOvev-setup.log
+rm -f "$log"
+start_app "$setup" /S '/D=D:\Tools'
+windows=0
+for _ in 1 2 3 4 5 6; do
+  if "$SETUP_WINE" "$E2E_DRIVER" <<<'wait-dialog "V-批打印软件安装" 1' >/dev/null 2>&1 ||
+     "$SETUP_WINE" "$E2E_DRIVER" <<<'wait-dialog "V-软件安装" 1' >/dev/null 2>&1; then
+    windows=1
+  fi
+done
+rc=0
+wait_app 120 || rc=$?
+[ "$rc" = 0 ] || fail "/S /D=D:\\Tools ended with $rc"
+[ "$windows" = 0 ] || fail "the silent install showed a window"
+same_as "silent install" "$installed"
+[ -f "$log" ] || fail "no log at $log"
+head -c 3 "$log" | cmp -s - <(printf '\xEF\xBB\xBF') || fail "the log does not start with the UTF-8 mark"
+iconv -f UTF-8 -t UTF-8 "$log" >/dev/null || fail "the log is not UTF-8"
+cp "$log" "$art/silent.log"
+for line in '/S /D=D:\Tools' 'VK_VidudOvev2010.ARX' 'TRUSTEDPATHS' ; do
+  grep -qF -- "$line" "$log" || fail "the log lacks $line"
+done
+tail -n 1 "$log" | grep -q '^exit code 0' || fail "the log does not end with the exit code: $(tail -n 3 "$log")"
+quiet=$(entry_value QuietUninstallString)
+[ "$quiet" = "$uninstall /S" ] || fail "QuietUninstallString: $quiet"
+run 0 "$program" /uninstall /S
+temp_clean
+gone "$(unix_path "$program")"
+same_as "quiet uninstall" "$before"
+echo "silent install: 0, no window, as the dialog's, logged; quiet uninstall: 0, as before"
+
+# ---- 3. Each unattended ending and its code -----------------------------------
+run 7 "$setup" /S '/D=D:\Tools' /R=2021
+[ ! -e "$WINEPREFIX/drive_d/Tools" ] || fail "/R=2021 made the folder"
+run 6 "$setup" /S /X
+run 6 "$setup" /S '/R=20x8'
+mkdir -p "$art/alone"
+cp "$SETUP_EXE" "$art/alone/SetUp.exe"
+run 2 "$art/alone/SetUp.exe" /S '/D=D:\Alone'
+"$SETUP_WINE" "$ACAD_STANDIN" &
+acad_pid=$!
+sleep 2
+run 8 "$setup" /S '/D=D:\Tools'
+[ ! -e "$WINEPREFIX/drive_d/Tools" ] || fail "AutoCAD running: the silent install made the folder"
+run 0 "$setup" /S '/D=D:\Tools' /FORCE
+program=$(entry_value UninstallString)
+program=${program%\" /uninstall}
+program=${program#\"}
+run 8 "$program" /uninstall /S
+[ -e "$WINEPREFIX/drive_d/Tools/V-VidudOvev/VK_VidudOvev2010.ARX" ] || fail "AutoCAD running: the silent uninstall removed files"
+run 0 "$program" /uninstall /S /FORCE
+kill "$acad_pid" 2>/dev/null; wait "$acad_pid" 2>/dev/null || true
+temp_clean
+gone "$(unix_path "$program")"
+same_as "forced uninstall" "$before"
+echo "exit codes: 7 for a year not found, 6 for a bad switch, 2 without Data, 8 while AutoCAD runs, 0 forced"
+
+echo "unattended: all checks passed"
