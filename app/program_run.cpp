@@ -36,19 +36,21 @@ int Uninstall(const ProgramWorld& world, const SetupOptions& options, const std:
   platform::FileSystem& files = world.wizard.files;
   const UninstallWorld uninstallWorld{world.registry, files, world.wizard.processes, world.boxes};
   std::vector<std::string> later;
+  const std::string logPath = world.log.Writing() ? world.log.Path() : std::string();
   if (!options.recordFolder.empty()) {
     // The hand-over's copy: the uninstaller the caller started is spared,
     // and goes once it has ended.
     const std::string original = options.recordFolder + kUninstallerName;
     const int code = RunUninstall(
-        uninstallWorld, UninstallRequest{options.silent, options.force, options.recordFolder, original}, &later);
+        uninstallWorld, UninstallRequest{options.silent, options.force, options.recordFolder, original, logPath},
+        &later);
     StartCleanup(files, world.launcher, original, files.ModulePath(), code == SetupExit::Installed, later);
     return code;
   }
   return HandOverUninstall(files, world.launcher, arguments, [&](const std::string& recordFolder) {
     const std::string self = files.ModulePath();
     const int code =
-        RunUninstall(uninstallWorld, UninstallRequest{options.silent, options.force, recordFolder, self}, &later);
+        RunUninstall(uninstallWorld, UninstallRequest{options.silent, options.force, recordFolder, self, logPath}, &later);
     StartCleanup(files, world.launcher, self, std::string(), code == SetupExit::Installed, later);
     return code;
   });
@@ -56,7 +58,13 @@ int Uninstall(const ProgramWorld& world, const SetupOptions& options, const std:
 
 int Install(const ProgramWorld& world, const SetupOptions& options) {
   const auto listFound = [&] { world.log.ReleasesFound(world.wizard.setup); };
-  if (!options.silent) return RunWizard(world.wizard, listFound);
+  const WizardWorld& w = world.wizard;
+  const std::string logPath = world.log.Writing() ? world.log.Path() : std::string();
+  if (!options.silent) {
+    return RunWizard(WizardWorld{w.setup, w.files, w.processes, w.shell, w.accounts, w.dialogs, w.lastBrowseFolder,
+                                 w.warnHostRunning, logPath},
+                     listFound);
+  }
   SilentRequest request;
   request.folderGiven = options.folderGiven;
   request.folder = options.folder;
@@ -64,9 +72,8 @@ int Install(const ProgramWorld& world, const SetupOptions& options) {
   request.years = options.years;
   request.force = options.force;
   SilentDialogRunner runner(request, world.wizard.warnHostRunning, world.pause, nullptr);
-  WizardWorld silent = world.wizard;
-  int code = RunWizard(WizardWorld{silent.setup, silent.files, silent.processes, silent.shell, silent.accounts,
-                                   runner, silent.lastBrowseFolder, silent.warnHostRunning},
+  int code = RunWizard(WizardWorld{w.setup, w.files, w.processes, w.shell, w.accounts, runner, w.lastBrowseFolder,
+                                   w.warnHostRunning, logPath},
                        listFound);
   for (const int year : runner.missingYears) {
     world.log.ProgramLine("/R 所列的AutoCAD " + std::to_string(year) + " 在本机未找到，或不属本版本：未安装任何内容。");

@@ -6,6 +6,7 @@
 #include "engine/install_record.h"
 #include "engine/uninstall.h"
 #include "platform/files.h"
+#include "platform/message_text.h"
 #include "platform/window.h"
 #include "ui/uninstall_notice.h"
 
@@ -48,6 +49,10 @@ int RunUninstall(const UninstallWorld& world, const UninstallRequest& request, s
   CUninstall uninstall(world.registry, world.files);
   const UninstallResult result = uninstall.Run(request.recordFolder, request.runningProgram);
   if (laterFolders) *laterFolders = result.foldersAfterProgram;
-  if (!request.silent) world.boxes.ShowMessage(DescribeUninstall(result), kUninstallCaption, platform::kMbOk);
+  if (!request.silent) {
+    std::string text = DescribeUninstall(result);
+    if (!request.logPath.empty()) text += "\n\n详细情况见日志文件：" + platform::SystemText(request.logPath);
+    world.boxes.ShowMessage(text, kUninstallCaption, platform::kMbOk);
+  }
   return UninstallExitCode(result);
 }

@@ -27,6 +27,7 @@ struct UninstallRequest {
   bool force = false;           // silent: uninstall even while AutoCAD runs
   std::string recordFolder;     // where the record and the uninstaller lie
   std::string runningProgram;   // the uninstaller the caller started: spared
+  std::string logPath;          // the run's log, named by the last box; empty: none
 };
 
 constexpr const char kUninstallCaption[] = "V-软件卸载";

@@ -31,6 +31,7 @@ struct WizardWorld {
   platform::DialogRunner& dialogs;
   std::string& lastBrowseFolder;
   bool& warnHostRunning;
+  std::string logPath = std::string();  // the run's log, for the problems notice
 };
 
 // The owner of the engine's message boxes: the dialog that is running, or

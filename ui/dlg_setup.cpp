@@ -12,7 +12,8 @@ Dlg_Setup::Dlg_Setup(const SetupContext& context, CWnd* parent)
       accounts_(context.accounts),
       lastBrowseFolder_(context.lastBrowseFolder),
       warnHostRunning_(context.warnHostRunning),
-      version_(context.version) {
+      version_(context.version),
+      logPath_(context.logPath) {
   selectionFlags.fill(1);
 }
 

@@ -42,6 +42,7 @@ struct SetupContext {
   std::string& lastBrowseFolder;  // the folder browser's remembered folder
   bool& warnHostRunning;          // set at start; cleared once AutoCAD was reported
   int version = ::versionNumber;  // yyyymmdd, shown in the title
+  std::string logPath = std::string();  // the run's log, named by the problems notice; empty: none
 };
 
 // Picks a folder in the shell's browser, opened at `folder` (or, when that
@@ -142,4 +143,5 @@ class Dlg_Setup : public CDialog {
   std::string& lastBrowseFolder_;
   bool& warnHostRunning_;
   int version_;
+  std::string logPath_;
 };

@@ -5,6 +5,7 @@
 #include "engine/install_record.h"
 #include "platform/accounts.h"
 #include "platform/files.h"
+#include "platform/message_text.h"
 #include "platform/text.h"
 #include "ui/dlg_setup.h"
 #include "ui/problems_notice.h"
@@ -103,6 +104,14 @@ void Dlg_Setup::OnInstall() {
     MessageBox(OtherAccountText(user), kSetupCaption, platform::kMbOk);
     return;
   }
+  // Without the package nothing is made: the folders and a record would be
+  // left behind for nothing.
+  std::string package;
+  if (!LocatePackageFolder(files_, package) && !FindPackageFolder(files_, *this, package)) {  // it says why
+    exitCode = SetupExit::PackageMissing;
+    OnCancel();
+    return;
+  }
   // The last character, not the last byte: a Chinese folder name may end in
   // a trail byte 0x5C. One backslash only; a second one before it stays.
   if (platform::ReverseFindChar(folderPath, '\\') == folderPath.size() - 1) folderPath.pop_back();
@@ -116,7 +125,11 @@ void Dlg_Setup::OnInstall() {
 
   if (!RunInstall()) return;
   exitCode = installProblems.empty() ? SetupExit::Installed : SetupExit::InstalledWithProblems;
-  if (!installProblems.empty()) MessageBox(DescribeProblems(installProblems), kSetupCaption, platform::kMbOk);
+  if (!installProblems.empty()) {
+    std::string text = DescribeProblems(installProblems);
+    if (!logPath_.empty()) text += "\n\n详细情况见日志文件：" + platform::SystemText(logPath_);
+    MessageBox(text, kSetupCaption, platform::kMbOk);
+  }
   ShowCompletionView();
 }
 

@@ -37,8 +37,11 @@ entry='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\V-
 # Everything an install may touch, the settings folder left out (the
 # uninstall keeps it): files with their digests, the registry trees as text.
 snapshot() {
-  (cd "$WINEPREFIX" && find drive_d "${acad_folders[@]/#/drive_c/}" drive_c/ProgramData/V-VidudOvev \
-    -print0 2>/dev/null | sort -z | xargs -0 -r md5sum 2>&1 | sed 's/^md5sum: \(.*\): Is a directory$/folder \1/')
+  local places=(drive_d "${acad_folders[@]/#/drive_c/}" drive_c/ProgramData/V-VidudOvev)
+  (cd "$WINEPREFIX" && {
+    find "${places[@]}" -type d 2>/dev/null | sed 's/^/folder /'
+    find "${places[@]}" -type f -print0 2>/dev/null | xargs -0 -r md5sum
+  } | LC_ALL=C sort)
   local root
   for root in 'HKEY_LOCAL_MACHINE\SOFTWARE\Autodesk' 'HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Autodesk' \
     'HKEY_CURRENT_USER\SOFTWARE\Autodesk' "$entry" 'HKEY_CURRENT_USER\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\V-VidudOvev'; do
@@ -131,6 +134,7 @@ CMDS
 screenshot "$art/uninstall_done.png"
 grep -q '确定要从本机卸载批打印软件吗' <<<"$out" || fail "the confirmation's text: $out"
 grep -q '已删除' <<<"$out" || fail "the closing box's text: $out"
+grep -q '日志文件：C:\\users\\.*V-VidudOvev-setup.log' <<<"$out" || fail "the closing box does not name the log: $out"
 drive <<'CMDS' >/dev/null || fail "closing the last box"
 wait-dialog "V-软件卸载" 10
 post-click 1
