@@ -54,6 +54,12 @@ std::string FolderOf(const std::string& path) {
   return slash == platform::npos ? std::string() : path.substr(0, slash);
 }
 
+// Whether `path` lies in `folder` or below it.
+bool Within(const std::string& path, const std::string& folder) {
+  return !folder.empty() && path.size() > folder.size() && path[folder.size()] == '\\' &&
+         platform::EqualsNoCase(path.substr(0, folder.size()), folder);
+}
+
 std::string NameOf(const std::string& path) {
   const std::size_t slash = platform::ReverseFindChar(path, '\\');
   return slash == platform::npos ? path : path.substr(slash + 1);
@@ -157,6 +163,9 @@ class Undo {
   // sub-keys; false (and the place left) when that cannot be told or done.
   bool RemoveIfEmpty(RegKey root, const std::string& path, const std::string& place);
   bool RemoveFolderIfEmpty(const std::string& folder);
+  // Whether the install could have put a file at `path`: in the install
+  // or record folder, or one of the support files in an AutoCAD folder.
+  bool MayHavePlaced(const std::string& path) const;
 
   platform::Registry& registry_;
   platform::FileSystem& files_;
@@ -374,6 +383,15 @@ void Undo::Files() {
       result_.settingsFile = path;  // the user's: kept
       continue;
     }
+    // A record that names anything else (one planted in a folder someone
+    // else made first, say) deletes or restores nothing there.
+    bool placed = MayHavePlaced(path);
+    for (const CInstallRecord::BackupItem* item : originals) placed = placed && Within(item->kept, record_.Folder());
+    if (!placed) {
+      Leave(UninstallLeft::NotPlaced, path, std::string(), 0);
+      keepAll();
+      continue;
+    }
     bool handedOver = false;
     for (const std::string& acad : handedOver_) {
       handedOver = handedOver || platform::EqualsNoCase(FolderOf(path), acad) ||
@@ -512,6 +530,25 @@ void Undo::EntryAndRecord() {
     Leave(UninstallLeft::Failed, record_.Path(), std::string(), files_.LastError());
   }
   leftFiles_.push_back(record_.Path());
+}
+
+bool Undo::MayHavePlaced(const std::string& path) const {
+  if (Within(path, folder_) || Within(path, record_.Folder())) return true;
+  const std::string name = NameOf(path);
+  const std::string parent = NameOf(FolderOf(path));
+  const auto is = [&name](const char* known) { return platform::EqualsNoCase(name, known); };
+  if ((is("Velkor_EN.shx") || is("Velkor_HZ.shx")) && platform::EqualsNoCase(parent, "Fonts")) return true;
+  if (is("pdfplot9.hdi") && platform::EqualsNoCase(parent, "Drv")) return true;
+  if (is("itextsharp.dll")) return true;
+  // ACAD<year>P.dll
+  if (name.size() != 13 || !platform::EqualsNoCase(name.substr(0, 4), "ACAD") ||
+      !platform::EqualsNoCase(name.substr(8), "P.dll")) {
+    return false;
+  }
+  for (std::size_t i = 4; i < 8; ++i) {
+    if (name[i] < '0' || name[i] > '9') return false;
+  }
+  return true;
 }
 
 bool Undo::RemoveFolderIfEmpty(const std::string& folder) {

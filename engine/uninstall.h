@@ -48,6 +48,7 @@ struct UninstallLeft {
     Changed,       // changed by someone else since the install: not ours to remove
     NotEmpty,      // a folder that holds what is not ours
     KeptOriginal,  // a kept original left in the backup folder beside a changed file
+    NotPlaced,     // the record names a file where the install never puts one: left alone
     Unreadable,    // the record is there but cannot be read: nothing was done
   };
   Reason reason;

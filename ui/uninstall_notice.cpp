@@ -27,6 +27,9 @@ std::string Describe(const UninstallLeft& left) {
     case UninstallLeft::KeptOriginal:
       line = "原有文件的备份，保留：" + Where(left);
       break;
+    case UninstallLeft::NotPlaced:
+      line = "安装记录中列有安装程序从不写入的文件，未动：" + Where(left);
+      break;
     case UninstallLeft::Unreadable:
       line = "安装记录无法读取，未删除任何内容：" + Where(left);
       break;

@@ -1246,6 +1246,30 @@ const UndoCase kUndoCases[] = {
        EXPECT_NE(text.find("安装后已被修改，保留原样：C:\\Program Files\\AutoCAD 2010\\ACAD2010P.dll"),
                  std::string::npos) << text;
      }},
+    // A record someone else wrote (into a folder they made first) lists
+    // system files with their right hashes, and a "kept original" of theirs
+    // to put back over one: neither is touched.
+    {"ARecordNamingFilesTheInstallNeverWritesTouchesNone", nullptr, {"D:\\Tools"},
+     [](UndoScene& scene) {
+       scene.files.AddFile("C:\\Windows\\System32\\victim.dll", "system");
+       scene.files.AddFile("C:\\Windows\\System32\\other.dll", "system too");
+       scene.files.AddFile("E:\\Other\\evil.dll", "evil");
+       CInstallRecord record(scene.files);
+       record.Open(Target("D:\\Tools"));
+       record.backups.push_back({"C:\\Windows\\System32\\other.dll", "E:\\Other\\evil.dll", "4",
+                                 "0000000000000000"});
+       record.NoteFile("C:\\Windows\\System32\\victim.dll");
+     },
+     {Target("D:\\Tools")}, SetupExit::RemovedWithItemsLeft, false,
+     [](UndoScene& scene, const UninstallResult& result) {
+       EXPECT_EQ(Read(scene.files, "C:\\Windows\\System32\\victim.dll"), "system");
+       EXPECT_EQ(Read(scene.files, "C:\\Windows\\System32\\other.dll"), "system too");
+       EXPECT_EQ(Read(scene.files, "E:\\Other\\evil.dll"), "evil");
+       std::size_t notPlaced = 0;
+       for (const UninstallLeft& left : result.left) notPlaced += left.reason == UninstallLeft::NotPlaced;
+       EXPECT_EQ(notPlaced, 2u);
+       EXPECT_FALSE(scene.files.Exists(Target("D:\\Tools") + "\\VK_VidudOvev2010.ARX")) << "ours still go";
+     }},
     {"PreExistingFilesRestored",
      [](UndoScene& scene) {
        std::string error;
