@@ -1472,3 +1472,45 @@ TEST_F(UndoTest, TheUninstallerHandsOverToACopyAndEndsWithItsCode) {
     }
   }
 }
+
+// A command line the program refuses is told once (no box with /S) and
+// ends with its code, nothing done; /? gives the usage, to the console
+// when there is one.
+TEST_F(InstallTest, RefusedCommandLinesAndTheUsage) {
+  struct Row {
+    const char* line;
+    bool console;
+    int code;
+    std::size_t boxes;
+    const char* said;  // in the box or on the console
+  };
+  const Row rows[] = {
+      {"SetUp.exe /X", false, SetupExit::BadCommandLine, 1, "/X"},
+      {"SetUp.exe /S /X", false, SetupExit::BadCommandLine, 0, nullptr},
+      {"SetUp.exe /S /R=1999", true, SetupExit::BadCommandLine, 0, "/R"},
+      {"SetUp.exe /?", false, SetupExit::Installed, 1, "/uninstall"},
+      {"SetUp.exe /?", true, SetupExit::Installed, 0, "/uninstall"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.line) + (row.console ? " (console)" : ""));
+    testing_support::ScriptedOwner boxes;
+    platform::MemoryLauncher launcher;
+    CSetupLog log(files);
+    CAcadSetup engine(registry, files, SetupMessageOwner());
+    std::string printed;
+    const ProgramWorld world{
+        WizardWorld{engine, files, processes, shell, accounts, runner, lastBrowse, warnHostRunning}, registry, launcher,
+        boxes, log, RunFacts{}, [](unsigned) {}, [&](const std::string& text) {
+          printed += text;
+          return row.console;
+        }};
+    EXPECT_EQ(RunProgram(world, row.line), row.code);
+    ASSERT_EQ(boxes.shown.size(), row.boxes);
+    const std::string said = row.boxes ? boxes.shown[0].text : printed;
+    if (row.said) {
+      EXPECT_NE(said.find(row.said), std::string::npos) << said;
+    }
+    EXPECT_FALSE(files.Exists("C:\\Velkor")) << "nothing made";
+    EXPECT_TRUE(launcher.started.empty());
+  }
+}
