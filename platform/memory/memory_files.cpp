@@ -386,54 +386,57 @@ bool MemoryFileSystem::ReadBytes(const std::string& path, std::string* bytes) {
   return true;
 }
 
-bool MemoryFileSystem::WriteBytes(const std::string& path, const std::string& bytes) {
-  Count(Op::WriteBytes);
+MemoryFileSystem::Node* MemoryFileSystem::FileToWrite(Op op, const std::string& path, unsigned long refusedMarks) {
+  Count(op);
   Parsed parsed;
-  if (!Parse(path, &parsed) || !parsed.stream.empty() || parsed.trailingSeparator) return Fail(FileError::InvalidName);
-  if (Fails(Op::WriteBytes, parsed.parts)) return false;
-  if (parsed.parts.size() < 2) return Fail(FileError::AccessDenied);
+  if (!Parse(path, &parsed) || !parsed.stream.empty() || parsed.trailingSeparator) {
+    Fail(FileError::InvalidName);
+    return nullptr;
+  }
+  if (Fails(op, parsed.parts)) return nullptr;
+  if (parsed.parts.size() < 2) {
+    Fail(FileError::AccessDenied);
+    return nullptr;
+  }
   long error = 0;
   const std::vector<std::string> folderParts(parsed.parts.begin(), parsed.parts.end() - 1);
   Node* folder = Walk(folderParts, &error);
-  if (!folder || !folder->folder) return Fail(FileError::PathNotFound);
+  if (!folder || !folder->folder) {
+    Fail(FileError::PathNotFound);
+    return nullptr;
+  }
   std::unique_ptr<Node>& slot = folder->children[ToUpper(parsed.parts.back())];
-  if (slot) {
-    if (slot->folder) return Fail(FileError::AccessDenied);
-    if (slot->heldOpen) return Fail(FileError::SharingViolation);
-    if (slot->attributes & (kAttrReadOnly | kAttrHidden)) return Fail(FileError::AccessDenied);
-    slot->streams.clear();
-  } else {
+  if (!slot) {
     slot = std::make_unique<Node>();
     slot->name = parsed.parts.back();
     slot->attributes = kAttrArchive;
+    return slot.get();
   }
-  slot->content = bytes;
+  error = slot->folder ? FileError::AccessDenied
+          : slot->heldOpen ? FileError::SharingViolation
+          : (slot->attributes & refusedMarks) ? FileError::AccessDenied
+                                              : 0;
+  if (error) {
+    Fail(error);
+    return nullptr;
+  }
+  return slot.get();
+}
+
+bool MemoryFileSystem::WriteBytes(const std::string& path, const std::string& bytes) {
+  Node* file = FileToWrite(Op::WriteBytes, path, kAttrReadOnly | kAttrHidden);
+  if (!file) return false;
+  file->streams.clear();
+  file->content = bytes;
   return true;
 }
 
+// Opening an existing file keeps its attributes: only read-only refuses.
 bool MemoryFileSystem::AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) {
-  Count(Op::AppendBytes);
-  Parsed parsed;
-  if (!Parse(path, &parsed) || !parsed.stream.empty() || parsed.trailingSeparator) return Fail(FileError::InvalidName);
-  if (Fails(Op::AppendBytes, parsed.parts)) return false;
-  if (parsed.parts.size() < 2) return Fail(FileError::AccessDenied);
-  long error = 0;
-  const std::vector<std::string> folderParts(parsed.parts.begin(), parsed.parts.end() - 1);
-  Node* folder = Walk(folderParts, &error);
-  if (!folder || !folder->folder) return Fail(FileError::PathNotFound);
-  std::unique_ptr<Node>& slot = folder->children[ToUpper(parsed.parts.back())];
-  if (slot) {
-    if (slot->folder) return Fail(FileError::AccessDenied);
-    if (slot->heldOpen) return Fail(FileError::SharingViolation);
-    // Opening an existing file keeps its attributes: only read-only refuses.
-    if (slot->attributes & kAttrReadOnly) return Fail(FileError::AccessDenied);
-  } else {
-    slot = std::make_unique<Node>();
-    slot->name = parsed.parts.back();
-    slot->attributes = kAttrArchive;
-  }
-  if (sizeBefore) *sizeBefore = slot->content.size();
-  slot->content += bytes;
+  Node* file = FileToWrite(Op::AppendBytes, path, kAttrReadOnly);
+  if (!file) return false;
+  if (sizeBefore) *sizeBefore = file->content.size();
+  file->content += bytes;
   return true;
 }
 

@@ -133,6 +133,10 @@ class MemoryFileSystem final : public FileSystem {
   Node* Lookup(const std::string& path, Parsed* parsed, long* error) const;
   Node* MakePath(const std::vector<std::string>& parts, std::size_t count);
   Node* Require(const std::string& path) const;
+  // A file to write: made when missing (archive mark), null (LastError set)
+  // when the path, a fault or a folder, a held file or read-only marks
+  // (`refusedMarks`) stand in the way.
+  Node* FileToWrite(Op op, const std::string& path, unsigned long refusedMarks);
   // True (and LastError set) when a fault set by FailOn applies.
   bool Fails(Op op, const std::vector<std::string>& parts);
   // Records `error` as LastError; false, for `return Fail(...)`.

@@ -72,17 +72,7 @@ echo "signatures verify; a run without a certificate signs nothing"
 
 # ---- 4. The unpacked 64-bit package installs --------------------------------
 install_machine
-export SETUP_DESKTOP=1
-start_app "$art/unpacked/${names[1]}/SetUp.exe"
-drive <<'CMDS' || fail "the install from the package"
-wait-dialog "V-批打印软件安装" 60
-settext 1000 D:\Tools
-click 1022
-expect 1023 visible=1
-click 1
-wait-exit 30
-CMDS
-wait_app 30 || true
+dialog_install "$art/unpacked/${names[1]}/SetUp.exe" 'D:\Tools' || fail "the install from the package"
 got=$(grep -o 'exited code=[0-9-]*' "$E2E_LOG" | tail -n 1)
 [ "$got" = "exited code=0" ] || fail "exit code: expected 0, $got"
 target=$WINEPREFIX/drive_d/Tools/V-VidudOvev

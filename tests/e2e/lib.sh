@@ -116,3 +116,19 @@ install_machine() {
   [ -n "$appdata" ] || { echo "FAIL: no AppData\\Roaming folder in the prefix"; exit 1; }
   rm -rf "$appdata/Velkor"
 }
+
+# dialog_install <SetUp.exe> <folder>: the typical install a person makes in
+# the dialog, in the Wine desktop: type the folder, install, close the
+# completion view. Fails unless every step of the driver passed.
+dialog_install() {
+  SETUP_DESKTOP=1 start_app "$1"
+  SETUP_DESKTOP=1 drive <<CMDS || return 1
+wait-dialog "V-批打印软件安装" 60
+settext 1000 $2
+click 1022
+expect 1023 visible=1
+click 1
+wait-exit 30
+CMDS
+  wait_app 30 || true
+}

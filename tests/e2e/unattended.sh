@@ -102,17 +102,7 @@ before=$(snapshot)
 printf '%s\n' "$before" >"$art/before.txt"
 
 # ---- 1. Install through the dialog, uninstall through Programs and Features --
-export SETUP_DESKTOP=1
-start_app "$setup"
-drive <<'CMDS' || fail "the dialog's install"
-wait-dialog "V-批打印软件安装" 60
-settext 1000 D:\Tools
-click 1022
-expect 1023 visible=1
-click 1
-wait-exit 30
-CMDS
-wait_app 30 || true
+dialog_install "$setup" 'D:\Tools' || fail "the dialog's install"
 installed=$(snapshot)
 printf '%s\n' "$installed" >"$art/installed.txt"
 uninstall=$(entry_value UninstallString)
@@ -120,7 +110,6 @@ uninstall=$(entry_value UninstallString)
 program=${uninstall%\" /uninstall}
 program=${program#\"}
 [ "$uninstall" = "\"$program\" /uninstall" ] || fail "UninstallString: $uninstall"
-export SETUP_DESKTOP=0
 start_app "$program" /uninstall
 out=$(drive <<'CMDS'
 wait-dialog "V-软件卸载" 60
