@@ -113,7 +113,12 @@ int RunProgram(const ProgramWorld& world, const std::string& commandLine) {
   world.log.ExitCode(code);
   AfxSetBoxObserver(nullptr);
   if (!options.help) {
-    world.console("SetUp.exe: " + std::to_string(code) + "\r\n");
+    // The result, for the one who typed the command.
+    std::string said = "exit code " + std::to_string(code);
+    for (const SetupExit::Meaning& meaning : SetupExit::kMeanings) {
+      if (meaning.code == code) said += std::string("：") + meaning.chinese + " / " + meaning.english;
+    }
+    world.console("SetUp.exe " + said + "\r\n");
   }
   return code;
 }
