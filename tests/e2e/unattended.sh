@@ -11,7 +11,8 @@
 #     machine as before again;
 #  3. /R= with a year not found, AutoCAD running with and without /FORCE
 #     (for the install and the uninstall), no Data, a bad switch: each its
-#     exit code, and nothing done where nothing may be.
+#     exit code, and nothing done where nothing may be; /? and a refusal
+#     printed to the caller's output.
 # Run by run-under-x.sh. Environment: E2E_DRIVER, SETUP_EXE, ACAD_STANDIN,
 # SETUP_FIXTURES, SETUP_ARTEFACTS, SETUP_SOURCE, SETUP_EDITION_BITS.
 set -euo pipefail
@@ -174,6 +175,11 @@ echo "silent install: 0, no window, as the dialog's, logged; quiet uninstall: 0,
 run 7 "$setup" /S '/D=D:\Tools' /R=2021
 [ ! -e "$WINEPREFIX/drive_d/Tools" ] || fail "/R=2021 made the folder"
 run 6 "$setup" /S /X
+# From a console (here a pipe) the usage and the refusal are printed, no box.
+run 0 "$setup" '/?'
+grep -q '/uninstall' "$art/out.txt" && grep -q 'Usage' "$art/out.txt" || fail "/? printed: $(head -3 "$art/out.txt")"
+run 6 "$setup" /X
+grep -q '/X' "$art/out.txt" || fail "the refusal printed: $(head -3 "$art/out.txt")"
 run 6 "$setup" /S '/R=20x8'
 mkdir -p "$art/alone"
 cp "$SETUP_EXE" "$art/alone/SetUp.exe"
