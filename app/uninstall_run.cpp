@@ -51,6 +51,7 @@ int RunUninstall(const UninstallWorld& world, const UninstallRequest& request, s
   if (laterFolders) *laterFolders = result.foldersAfterProgram;
   if (!request.silent) {
     std::string text = DescribeUninstall(result);
+    while (!text.empty() && text.back() == '\n') text.pop_back();
     if (!request.logPath.empty()) text += "\n\n详细情况见日志文件：" + platform::SystemText(request.logPath);
     world.boxes.ShowMessage(text, kUninstallCaption, platform::kMbOk);
   }
