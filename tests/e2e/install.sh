@@ -231,16 +231,7 @@ echo "Programs and Features entry: $uninstaller"
 # but for the package's new desktop.ini, copied over the hidden one.
 printf '[.ShellClassInfo]\r\nIconResource=setup.ico\r\n' >"$package/Data/desktop.ini"
 "$SETUP_WINE" attrib +h +s "$(e2e_winpath "$package/Data/desktop.ini")"
-start_app "$setup"
-drive <<CMDS
-wait-dialog "V-批打印软件安装" 60
-settext 1000 D:\\Tools
-click 1022
-expect 1023 visible=1
-click 1
-wait-exit 30
-CMDS
-wait_app 30 || true
+dialog_install "$setup" 'D:\Tools' || fail "the second install"
 exited 0
 second=$(snapshot)
 grep -q IconResource "$WINEPREFIX/drive_d/Tools/V-VidudOvev/desktop.ini" || fail "the hidden desktop.ini was not replaced"
