@@ -71,7 +71,7 @@ int Install(const ProgramWorld& world, const SetupOptions& options) {
   request.allReleases = options.allReleases;
   request.years = options.years;
   request.force = options.force;
-  SilentDialogRunner runner(request, world.wizard.warnHostRunning, world.pause, nullptr);
+  SilentDialogRunner runner(request, world.wizard.warnHostRunning, world.pause);
   int code = RunWizard(WizardWorld{w.setup, w.files, w.processes, w.shell, w.accounts, runner, w.lastBrowseFolder,
                                    w.warnHostRunning, logPath},
                        listFound);

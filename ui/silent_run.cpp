@@ -85,14 +85,13 @@ class SilentWindow final : public platform::DialogWindow {
 }  // namespace
 
 SilentDialogRunner::SilentDialogRunner(const SilentRequest& request, bool& warnHostRunning,
-                                       std::function<void(unsigned)> pause,
-                                       std::function<void(const std::string&, const std::string&, int)> onBox)
-    : request_(request), warnHostRunning_(warnHostRunning), pause_(std::move(pause)), onBox_(std::move(onBox)) {}
+                                       std::function<void(unsigned)> pause)
+    : request_(request), warnHostRunning_(warnHostRunning), pause_(std::move(pause)) {}
 
 int SilentDialogRunner::RunModal(const platform::DialogTemplate& dialogTemplate, platform::DialogHandler& handler) {
   std::string lastText;
   int retries = 0;
-  SilentWindow window(dialogTemplate, [&](const std::string& text, const std::string& caption, unsigned type) {
+  SilentWindow window(dialogTemplate, [&](const std::string& text, const std::string&, unsigned type) {
     int answer = platform::kIdOk;
     if ((type & 0xF) == platform::kMbAbortRetryIgnore) {
       // The same file again: its retries go on; another file starts anew.
@@ -108,7 +107,6 @@ int SilentDialogRunner::RunModal(const platform::DialogTemplate& dialogTemplate,
         answer = platform::kIdIgnore;
       }
     }
-    if (onBox_) onBox_(text, caption, answer);
     return answer;
   });
   handler.OnWindowInit(window);

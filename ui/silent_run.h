@@ -30,10 +30,10 @@ struct SilentRequest {
 class SilentDialogRunner final : public platform::DialogRunner {
  public:
   // `warnHostRunning` is the program's flag the dialog clears once it has
-  // warned that AutoCAD runs. `pause` waits that many milliseconds.
-  // `onBox` is told each box and the answer given (for the log).
-  SilentDialogRunner(const SilentRequest& request, bool& warnHostRunning, std::function<void(unsigned)> pause,
-                     std::function<void(const std::string& text, const std::string& caption, int answer)> onBox);
+  // warned that AutoCAD runs. `pause` waits that many milliseconds. The
+  // boxes and their answers reach the log as every dialog box does
+  // (AfxSetBoxObserver).
+  SilentDialogRunner(const SilentRequest& request, bool& warnHostRunning, std::function<void(unsigned)> pause);
 
   int RunModal(const platform::DialogTemplate& dialogTemplate, platform::DialogHandler& handler) override;
 
@@ -51,5 +51,4 @@ class SilentDialogRunner final : public platform::DialogRunner {
   SilentRequest request_;
   bool& warnHostRunning_;
   std::function<void(unsigned)> pause_;
-  std::function<void(const std::string&, const std::string&, int)> onBox_;
 };

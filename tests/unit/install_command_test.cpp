@@ -329,7 +329,7 @@ TEST_F(InstallTest, TheSilentInstallAnswersEachBoxAndEndsWithItsCode) {
     request.folder = folder;
     row.ask(request);
     std::vector<unsigned> pauses;
-    SilentDialogRunner silent(request, warnHostRunning, [&](unsigned ms) { pauses.push_back(ms); }, nullptr);
+    SilentDialogRunner silent(request, warnHostRunning, [&](unsigned ms) { pauses.push_back(ms); });
     CAcadSetup engine(registry, files, SetupMessageOwner());
     int code = RunWizard(WizardWorld{engine, files, processes, shell, accounts, silent, lastBrowse, warnHostRunning});
     if (silent.exitCode) code = silent.exitCode;
