@@ -29,6 +29,17 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+# The 32-bit edition runs under Wine's 32-bit half (wine32:i386) beside
+# wine64: a real WoW64 in a 64-bit prefix. Its i386 libraries must be the
+# very versions of their amd64 twins (Multi-Arch: same). When an i386 index
+# is missing or older (a failed download of the security suite's index),
+# apt would rather remove wine64 than mismatch; so each amd64 library it
+# would remove is pinned to the version its i386 twin has, and the install
+# goes ahead only when the simulation removes nothing.
+if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+  bash "$(dirname "$0")/install-wine32.sh"
+fi
+
 # The Wine tests run in code page 936, which needs the zh_CN.UTF-8 locale;
 # the screenshot on a Western system (code page 1252) needs en_US.UTF-8.
 for loc in zh_CN en_US; do
