@@ -2,9 +2,9 @@
 # configuration and runs every test; `make demo` runs SetUp.exe on a demo
 # machine under Wine; `make bench` measures; `make dist` makes the release
 # packages.
-.PHONY: test bootstrap native asan win64 win32 acad64 bench bench-build demo fuzz dist
+.PHONY: test bootstrap native asan win32 acad64 bench bench-build demo fuzz dist
 
-test: bootstrap native asan win64 win32 acad64
+test: bootstrap native asan win32 acad64
 
 bootstrap:
 	bash tools/bootstrap.sh
@@ -19,13 +19,9 @@ asan:
 	cmake --build --preset native-asan
 	ctest --preset native-asan
 
-win64:
-	cmake --preset win64
-	cmake --build --preset win64
-	ctest --preset win64
-
-# The shipped 32-bit edition: compiled, linked and its imports checked
-# (32-bit programs cannot run here).
+# The 32-bit edition: the suites (i686, posix threads) under Wine's WoW64,
+# and the shipped SetUp.exe (i686, win32 threads, a sub-build) in its
+# end-to-end scenarios, on 32-bit Windows and beside 64-bit AutoCAD.
 win32:
 	cmake --preset win32
 	cmake --build --preset win32
@@ -43,24 +39,22 @@ bench: bootstrap bench-build
 	bash tools/bench-size.sh
 	./build/native/tests/bench/setup_bench
 	bash tools/bench-scan-wine.sh
-	tests/e2e/run-under-x.sh build/win64/bench-prefix bash tools/bench-launch-wine.sh
+	tests/e2e/run-under-x.sh build/win32/bench-prefix bash tools/bench-launch-wine.sh
 	bash tools/bench-copy-wine.sh
 
 bench-build:
 	cmake --preset native
 	cmake --build --preset native --target setup_bench make_scan_tree
-	cmake --preset win64
-	cmake --build --preset win64 --target SetUp scan_once copy_once bare_dialog dialog_driver
 	cmake --preset win32
-	cmake --build --preset win32 --target SetUp
+	cmake --build --preset win32 --target SetUp scan_once copy_once bare_dialog dialog_driver
 	cmake --preset acad64
 	cmake --build --preset acad64 --target SetUp
 
 # SetUp.exe on the demo machine: on your display, or under Xvfb with a
 # screenshot when there is none.
 demo: bootstrap
-	cmake --preset win64
-	cmake --build --preset win64 --target SetUp dialog_driver
+	cmake --preset win32
+	cmake --build --preset win32 --target SetUp dialog_driver
 	bash tools/demo.sh
 
 # libFuzzer targets under ASan and UBSan, FUZZ_SECONDS each, on a working

@@ -4,7 +4,7 @@
 # folder in the same run, and prints the ratio of the median wall times
 # (each includes one Wine process start).
 #
-# The scene, in build/win64/copy-bench/: copy_once.exe with a Data folder
+# The scene, in build/win32/copy-bench/: copy_once.exe with a Data folder
 # beside it holding 99 files, 50 MB in all (a few big files, the add-on
 # modules of each release, many small data files), the same bytes on every
 # run. Neither job copies more than the other: no excluded name and no
@@ -12,14 +12,14 @@
 #   RUNS=7 bash tools/bench-copy-wine.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-win64=build/win64
+win32=build/win32
 runs=${RUNS:-7}
-[ -f $win64/tests/bench/copy_once.exe ] || { echo "build the win64 preset first (make win64)"; exit 1; }
+[ -f $win32/tests/bench/copy_once.exe ] || { echo "build the win32 preset first (make win32)"; exit 1; }
 command -v openssl >/dev/null || { echo "openssl is needed to write the package's contents"; exit 1; }
 
-export SETUP_WINEPREFIX=$PWD/$win64/wineprefix
+export SETUP_WINEPREFIX=$PWD/$win32/wineprefix
 run=tools/wine-run.sh
-scene=$PWD/$win64/copy-bench
+scene=$PWD/$win32/copy-bench
 data=$scene/Data
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
@@ -64,7 +64,7 @@ if ! cmp -s "$scene/manifest.new" "$scene/manifest" || [ "$(ls "$data" 2>/dev/nu
   done < "$scene/manifest.new"
 fi
 mv "$scene/manifest.new" "$scene/manifest"
-cp $win64/tests/bench/copy_once.exe "$scene/"
+cp $win32/tests/bench/copy_once.exe "$scene/"
 mkdir -p "$scene/Empty"   # the xcopy start without a copy
 [ "$(du -cb "$data"/* | tail -1 | cut -f1)" -eq $total ] || { echo "the package is not 50 MB"; exit 1; }
 

@@ -5,14 +5,14 @@
 # includes one Wine process start).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-native=build/native win64=build/win64
+native=build/native win32=build/win32
 runs=${RUNS:-5}
-[ -x $native/tests/bench/make_scan_tree ] && [ -f $win64/tests/bench/scan_once.exe ] || {
-  echo "build the native and win64 presets first (make native win64)"; exit 1; }
+[ -x $native/tests/bench/make_scan_tree ] && [ -f $win32/tests/bench/scan_once.exe ] || {
+  echo "build the native and win32 presets first (make native win32)"; exit 1; }
 
-export SETUP_WINEPREFIX=$PWD/$win64/wineprefix
+export SETUP_WINEPREFIX=$PWD/$win32/wineprefix
 run=tools/wine-run.sh
-tree=$PWD/$win64/tests/bench/scan_tree.reg
+tree=$PWD/$win32/tests/bench/scan_tree.reg
 $native/tests/bench/make_scan_tree "$tree"
 $run regedit /S "Z:${tree//\//\\}"
 
@@ -25,9 +25,9 @@ time_runs() {
   done | median
 }
 
-$run $win64/tests/bench/scan_once.exe   # warm the prefix
-echo "scan_once: $($run $win64/tests/bench/scan_once.exe)"
-scan=$(time_runs $run $win64/tests/bench/scan_once.exe)
+$run $win32/tests/bench/scan_once.exe   # warm the prefix
+echo "scan_once: $($run $win32/tests/bench/scan_once.exe)"
+scan=$(time_runs $run $win32/tests/bench/scan_once.exe)
 query=$(time_runs $run reg query 'HKLM\SOFTWARE\Autodesk\AutoCAD' /s)
 printf 'median of %d runs: ScanReleases process %.3f s, reg query /s %.3f s, ratio scan/reg = %.2f\n' \
   "$runs" "$scan" "$query" "$(echo "$scan / $query" | bc -l)"

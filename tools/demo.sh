@@ -5,6 +5,8 @@
 # (tests/fixtures/selection_machine.reg: 2007 under Wow6432Node, 2008, 2010
 # under both roots, 2011, 2014, and 2018 and 2024, which the 32-bit edition
 # does not offer), and runs SetUp.exe.
+# The demo machine is a 32-bit Windows (a win32 prefix), where the 32-bit
+# edition sees both AutoCAD roots as they stand.
 # With a DISPLAY the dialog is yours to use; without one it runs under Xvfb:
 # a screenshot of the selection view, then a whole install into D:\Tools
 # (a folder of the prefix), a screenshot of the completion view, and a
@@ -12,13 +14,17 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-win64=$root/build/win64
+win32=$root/build/win32
 demo=$root/build/demo
-for f in "$win64/SetUp.exe" "$win64/tests/dialog_driver.exe"; do
-  [ -f "$f" ] || { echo "demo: $f is missing (make win64)"; exit 1; }
+for f in "$win32/SetUp.exe" "$win32/tests/dialog_driver.exe"; do
+  [ -f "$f" ] || { echo "demo: $f is missing (make win32)"; exit 1; }
 done
 mkdir -p "$demo"
-bash tools/make-demo-package.sh "$win64/SetUp.exe" "$demo/package"
+# A prefix of another Windows (an earlier demo's 64-bit one) is made anew.
+if [ -f "$demo/wineprefix/system.reg" ] && ! grep -q '^#arch=win32' "$demo/wineprefix/system.reg"; then
+  rm -rf "$demo/wineprefix"
+fi
+bash tools/make-demo-package.sh "$win32/SetUp.exe" "$demo/package"
 
 cat >"$demo/scenario.sh" <<'SCENARIO'
 set -euo pipefail
@@ -79,7 +85,7 @@ SCENARIO
 
 interactive=0
 [ -n "${DISPLAY:-}" ] && interactive=1
-export E2E_DRIVER=$win64/tests/dialog_driver.exe FIXTURES=$root/tests/fixtures DEMO=$demo INTERACTIVE=$interactive
+export E2E_DRIVER=$win32/tests/dialog_driver.exe SETUP_WINEARCH=win32 FIXTURES=$root/tests/fixtures DEMO=$demo INTERACTIVE=$interactive
 SETUP_E2E_TIMEOUT=86400 bash tests/e2e/run-under-x.sh "$demo/wineprefix" bash "$demo/scenario.sh"
 if [ "$interactive" = 0 ]; then
   echo "demo: the selection view on the demo machine: $demo/selection_view.png"

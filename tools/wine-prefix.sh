@@ -6,7 +6,7 @@ ensure_wine_prefix() {
   (
     flock 9
     if [ ! -f "$WINEPREFIX/.setup-ready" ]; then
-      timeout 300 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+      timeout 300 "${SETUP_WINE:-/usr/lib/wine/wine64}" wineboot -i >/dev/null 2>&1 || true
       timeout 60 /usr/lib/wine/wineserver -w || true
       touch "$WINEPREFIX/.setup-ready"
     fi

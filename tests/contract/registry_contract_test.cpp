@@ -54,14 +54,30 @@ struct World {
   // Makes (true) or deletes (false) sub-key "한" of `key`, a name code page
   // 936 cannot carry, as a Korean program would write it.
   std::function<void(Registry&, RegKey, bool)> foreignKey;
+  // Whether the process this world stands for is a 32-bit one on 64-bit
+  // Windows, whose HKLM\SOFTWARE is redirected to SOFTWARE\Wow6432Node.
+  bool wow64 = false;
+  // Sets value "Bits" of `path` below HKLM, making the key, as 64-bit
+  // regedit would: the path names the key in the 64-bit view (a path below
+  // Wow6432Node the 32-bit one); an empty text deletes the key's tree.
+  std::function<void(Registry&, const std::string&, const std::string&)> plant;
 };
 
 std::vector<World> Worlds() {
   std::vector<World> worlds;
-  worlds.push_back({"Memory", [] () -> Registry& {
+  // The double in the view of the process the tests run as (both, natively).
+#ifdef _WIN32
+  const bool wow64 = sizeof(void*) == 4;
+  const std::vector<bool> memoryViews = {wow64};
+#else
+  const std::vector<bool> memoryViews = {false, true};
+#endif
+  for (const bool view32 : memoryViews) {
+  worlds.push_back({view32 ? "Memory32" : "Memory", [view32] () -> Registry& {
                       static MemoryRegistry* registry = nullptr;
                       delete registry;
-                      registry = new MemoryRegistry();
+                      registry = new MemoryRegistry(view32 ? MemoryRegistry::View::Wow64
+                                                           : MemoryRegistry::View::Native64);
                       return *registry;
                     },
                     [](Registry& registry, RegKey key, bool make) {
@@ -74,7 +90,24 @@ std::vector<World> Worlds() {
                       } else {
                         EXPECT_EQ(registry.DeleteKey(key, "\xED\x95\x9C"), RegResult::Success);
                       }
+                    },
+                    view32,
+                    [](Registry& registry, const std::string& path, const std::string& bits) {
+                      auto& memory = static_cast<MemoryRegistry&>(registry);
+                      const MemoryRegistry::View view = memory.GetView();
+                      memory.SetView(MemoryRegistry::View::Native64);
+                      if (bits.empty()) {
+                        DeleteKeyTree(memory, kLocalMachine, path);
+                      } else {
+                        RegKey key = kNoKey;
+                        ASSERT_EQ(memory.CreateKey(kLocalMachine, path.c_str(), &key), RegResult::Success);
+                        memory.SetValue(key, "Bits", RegType::String, reinterpret_cast<const unsigned char*>(bits.c_str()),
+                                        static_cast<unsigned long>(bits.size() + 1));
+                        memory.CloseKey(key);
+                      }
+                      memory.SetView(view);
                     }});
+  }
 #ifdef _WIN32
   worlds.push_back({"Win32", [] () -> Registry& { return SystemRegistry(); },
                     [](Registry&, RegKey key, bool make) {
@@ -88,6 +121,27 @@ std::vector<World> Worlds() {
                       } else {
                         EXPECT_EQ(RegDeleteKeyW(parent, L"\uD55C"), ERROR_SUCCESS);
                       }
+                    },
+                    wow64,
+                    [](Registry&, const std::string& path, const std::string& bits) {
+                      if (bits.empty()) {
+                        HKEY key = nullptr;
+                        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) ==
+                            ERROR_SUCCESS) {
+                          RegDeleteTreeA(key, nullptr);
+                          RegCloseKey(key);
+                        }
+                        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), KEY_WOW64_64KEY, 0);
+                        return;
+                      }
+                      HKEY key = nullptr;
+                      ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                                                KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key, nullptr),
+                                ERROR_SUCCESS)
+                          << path;
+                      RegSetValueExA(key, "Bits", 0, REG_SZ, reinterpret_cast<const BYTE*>(bits.c_str()),
+                                     static_cast<DWORD>(bits.size() + 1));
+                      RegCloseKey(key);
                     }});
 #endif
   return worlds;
@@ -352,54 +406,84 @@ TEST_P(RegistryContract, AKeyOpenedForReadingIsNotWritten) {
   EXPECT_EQ(reg().SetValue(writer, "X", RegType::Dword, one, 4), RegResult::Success);
 }
 
-// A 64-bit process asking for a view by name: the 32-bit view of
-// HKLM\SOFTWARE is SOFTWARE\Wow6432Node, the 64-bit view the keys where they
-// stand, and HKEY_CURRENT_USER\Software is the same in both.
-TEST_P(RegistryContract, AViewAskedForByNameRedirectsOnlyMachineSoftware) {
-  const std::string name = "SetUpContract" + std::to_string(
+// Both registry views, as the process of each world sees them: a 64-bit
+// process (or 32-bit Windows) reads HKLM\SOFTWARE where it stands; a 32-bit
+// one on 64-bit Windows reads SOFTWARE\Wow6432Node through the redirector,
+// and reaches the 64-bit keys only by naming the view, which is what a
+// 64-bit process sees. HKLM outside SOFTWARE and HKEY_CURRENT_USER are
+// shared.
+TEST_P(RegistryContract, EachViewReadsAndWritesItsOwnMachineSoftware) {
+  const std::string name = "SetUpViews" + std::to_string(
 #ifdef _WIN32
-                                                 _getpid()
+                                              _getpid()
 #else
-                                                 getpid()
+                                              getpid()
 #endif
-                                             );
+                                          );
   const std::string native = "SOFTWARE\\" + name;
   const std::string wow = "SOFTWARE\\Wow6432Node\\" + name;
-  DeleteKeyTree(reg(), kLocalMachine, native);
-  DeleteKeyTree(reg(), kLocalMachine, wow);
-  RegKey key = kNoKey;
-  ASSERT_EQ(reg().CreateKey(kLocalMachine, native.c_str(), &key), RegResult::Success);
-  SetString(key, "Bits", "64");
-  reg().CloseKey(key);
-  ASSERT_EQ(reg().CreateKey(kLocalMachine, wow.c_str(), &key), RegResult::Success);
-  SetString(key, "Bits", "32");
-  reg().CloseKey(key);
+  const World& world = GetParam();
+  world.plant(reg(), native, "");
+  world.plant(reg(), wow, "");
+  world.plant(reg(), native, "64");
+  world.plant(reg(), native + "\\Only64", "64");
+  world.plant(reg(), wow, "32");
+  world.plant(reg(), wow + "\\Only32", "32");
+  const std::string own = world.wow64 ? "32" : "64";
 
-  auto bits = [&](RegKey parent, const std::string& path, RegView view) {
+  auto bits = [&](RegKey parent, const std::string& path, const RegView* view) {
     RegKey opened = kNoKey;
-    const long status = reg().OpenKeyReadView(parent, path.c_str(), view, &opened);
+    const long status = view ? reg().OpenKeyReadView(parent, path.c_str(), *view, &opened)
+                             : reg().OpenKeyRead(parent, path.c_str(), &opened);
     if (status != RegResult::Success) return "error " + std::to_string(status);
     char data[8] = {};
     unsigned long size = sizeof(data);
     const long queried = reg().QueryValue(opened, "Bits", nullptr, reinterpret_cast<unsigned char*>(data), &size);
-    const unsigned char one[4] = {1, 0, 0, 0};
-    const long written = reg().SetValue(opened, "X", RegType::Dword, one, 4);
     reg().CloseKey(opened);
-    if (written != RegResult::AccessDenied) return std::string("writable");
     return queried == RegResult::Success ? std::string(data) : "error " + std::to_string(queried);
   };
-  EXPECT_EQ(bits(kLocalMachine, native, RegView::Bits64), "64");
-  EXPECT_EQ(bits(kLocalMachine, native, RegView::Bits32), "32");
-  // A path already below Wow6432Node is that key in either view.
-  EXPECT_EQ(bits(kLocalMachine, wow, RegView::Bits32), "32");
-  EXPECT_EQ(bits(kLocalMachine, wow, RegView::Bits64), "32");
+  const RegView view64 = RegView::Bits64, view32 = RegView::Bits32;
+  // The process's own view, however the key is reached.
+  EXPECT_EQ(bits(kLocalMachine, native, nullptr), own);
+  ScopedRegKey software(reg());
+  ASSERT_EQ(reg().OpenKey(kLocalMachine, "SOFTWARE", software.Receive()), RegResult::Success);
+  EXPECT_EQ(bits(software.Get(), name, nullptr), own);
+  EXPECT_EQ(bits(software.Get(), name + "\\Only" + own, nullptr), own);
+  EXPECT_EQ(bits(software.Get(), name + "\\Only" + std::string(world.wow64 ? "64" : "32"), nullptr), "error 2");
+  // A path below Wow6432Node is that key, in every view.
+  EXPECT_EQ(bits(kLocalMachine, wow, nullptr), "32");
+  EXPECT_EQ(bits(kLocalMachine, wow, &view64), "32");
+  // Named views: the 64-bit one is what a 64-bit process sees.
+  EXPECT_EQ(bits(kLocalMachine, native, &view64), "64");
+  EXPECT_EQ(bits(kLocalMachine, native + "\\Only64", &view64), "64");
+  EXPECT_EQ(bits(kLocalMachine, native, &view32), "32");
+  // Enumerating shows the own view's tree.
+  ScopedRegKey ours(reg());
+  ASSERT_EQ(reg().OpenKeyRead(kLocalMachine, native.c_str(), ours.Receive()), RegResult::Success);
+  EXPECT_EQ(Names(ours.Get()), std::vector<std::string>{"Only" + own});
+  // A key made through the plain path lands in the own view alone.
+  auto exists = [&](const std::string& path, const RegView* view) {
+    RegKey opened = kNoKey;
+    const long status = view ? reg().OpenKeyReadView(kLocalMachine, path.c_str(), *view, &opened)
+                             : reg().OpenKeyRead(kLocalMachine, path.c_str(), &opened);
+    if (status == RegResult::Success) reg().CloseKey(opened);
+    return status == RegResult::Success;
+  };
+  RegKey made = kNoKey;
+  ASSERT_EQ(reg().CreateKey(kLocalMachine, (native + "\\Made").c_str(), &made), RegResult::Success);
+  reg().CloseKey(made);
+  EXPECT_TRUE(exists(native + "\\Made", nullptr));
+  EXPECT_EQ(exists(wow + "\\Made", nullptr), world.wow64);
+  EXPECT_EQ(exists(native + "\\Made", &view64), !world.wow64);
   // Shared: the scratch key below HKEY_CURRENT_USER in both views.
   SetString(base(), "Bits", "any");
-  EXPECT_EQ(bits(base(), "", RegView::Bits32), "any");
-  EXPECT_EQ(bits(base(), "", RegView::Bits64), "any");
+  EXPECT_EQ(bits(base(), "", &view32), "any");
+  EXPECT_EQ(bits(base(), "", &view64), "any");
 
-  EXPECT_EQ(reg().DeleteKey(kLocalMachine, native.c_str()), RegResult::Success);
-  EXPECT_EQ(reg().DeleteKey(kLocalMachine, wow.c_str()), RegResult::Success);
+  world.plant(reg(), native, "");
+  world.plant(reg(), wow, "");
+  EXPECT_EQ(bits(kLocalMachine, native, &view64), "error 2");
+  EXPECT_EQ(bits(kLocalMachine, wow, &view64), "error 2");
 }
 
 INSTANTIATE_TEST_SUITE_P(Worlds, RegistryContract, ::testing::ValuesIn(Worlds()),

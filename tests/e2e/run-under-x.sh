@@ -9,7 +9,10 @@
 # SETUP_LANG overrides the locale (default zh_CN.UTF-8, code page 936);
 # SETUP_SCREEN the Xvfb screen (default 1920x1080x24, a laptop's panel,
 # which a dialog at 150 % needs);
-# SETUP_E2E_TIMEOUT the time limit of the command in seconds (default 600).
+# SETUP_E2E_TIMEOUT the time limit of the command in seconds (default 600);
+# SETUP_WINEARCH the Windows of the prefix: win64 (default; a 32-bit
+# program runs there under WoW64, as on 64-bit Windows) or win32 (32-bit
+# Windows, where a 32-bit program sees one registry view).
 # Give each scenario family its own prefix: the final wineserver -k ends
 # every Wine process of the prefix, tests of other suites in it included.
 set -euo pipefail
@@ -28,9 +31,13 @@ shift
 export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEARCH=win64
+export WINEARCH=${SETUP_WINEARCH:-win64}
 export LANG="${SETUP_LANG:-zh_CN.UTF-8}" LC_ALL="${SETUP_LANG:-zh_CN.UTF-8}"
-export SETUP_WINE=/usr/lib/wine/wine64
+if [ "$WINEARCH" = win32 ]; then
+  export SETUP_WINE=/usr/lib/wine/wine
+else
+  export SETUP_WINE=/usr/lib/wine/wine64
+fi
 E2E_DIR=$(dirname "$self")
 export E2E_DIR
 

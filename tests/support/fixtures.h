@@ -37,8 +37,10 @@ std::string FixturePath(const std::string& name);
 void LoadRegFixture(platform::Registry& registry, const std::string& name);
 
 #ifdef _WIN32
-// Imports a fixture into the real registry with Wine's regedit /S, as a
-// person would; returns regedit's exit code.
+// Imports a fixture into the real registry with regedit /S, as a person
+// would; returns regedit's exit code. Under Wine the regedit a program
+// starts has the program's bitness: a 32-bit test's files HKLM\SOFTWARE
+// below Wow6432Node.
 int ImportWithRegedit(const std::string& path);
 #endif
 
