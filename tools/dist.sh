@@ -72,6 +72,9 @@ for bits in 32 64; do
   [ "$machine" = "$([ "$bits" = 32 ] && echo 014c || echo 8664)" ] ||
     die "$exe is not a ${bits}-bit Windows program (machine ${machine:-unknown})"
   cache=$(dirname "$exe")/CMakeCache.txt
+  # A build with the tests makes the shipped program in a sub-build of its
+  # own, whose cache says how it was built.
+  [ -f "$(dirname "$exe")/shipped/CMakeCache.txt" ] && cache=$(dirname "$exe")/shipped/CMakeCache.txt
   if [ -f "$cache" ]; then
     [ "$(cache_value "$cache" CMAKE_BUILD_TYPE)" = Release ] || die "$exe is not a Release build ($cache)"
     [ "$(cache_value "$cache" editionBits)" = "$bits" ] || die "$exe is not the ${bits}-bit edition ($cache)"

@@ -8,7 +8,7 @@
 # when there is no DISPLAY.
 set -euo pipefail
 if [ "${SETUP_NEEDS_DISPLAY:-0}" = 1 ] && [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1024x768x24" "$(readlink -f "$0")" "$@"
+  exec "$(dirname "$(readlink -f "$0")")/with-xvfb.sh" 1024x768x24 "$(readlink -f "$0")" "$@"
 fi
 
 prog=$1
@@ -28,5 +28,11 @@ wine=/usr/lib/wine/wine64
 
 . "$(dirname "$(readlink -f "$0")")/wine-prefix.sh"
 ensure_wine_prefix
+# A program that makes windows needs the prefix's server on this display: a
+# server left running from an earlier start holds the display it began on.
+if [ "${SETUP_NEEDS_DISPLAY:-0}" = 1 ]; then
+  /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+  timeout 20 /usr/lib/wine/wineserver -w >/dev/null 2>&1 || true
+fi
 
 exec timeout --kill-after=10 "${SETUP_WINE_TIMEOUT:-300}" "$wine" "$@"

@@ -10,6 +10,27 @@
 #                   that desktop.
 
 : "${SETUP_WINE:=/usr/lib/wine/wine64}"
+
+# A step that fails without a word of its own (a command substitution or a
+# tool's status under set -e) still names itself: the script, the line,
+# the command and its status, and the driver's last lines.
+e2e_on_error() {
+  local rc=$?
+  echo "FAIL: ${0##*/} line $1: $2 (exit status $rc)" >&2
+  if [ -n "${E2E_LOG:-}" ] && [ -s "$E2E_LOG" ]; then
+    echo "the driver's last lines:" >&2
+    tail -n 5 "$E2E_LOG" >&2
+  fi
+}
+trap 'e2e_on_error "$LINENO" "$BASH_COMMAND"' ERR
+
+# stop_wine: ends every Wine process of the prefix and its server, so that
+# the next start gets a server of its own (one a start without a display
+# left behind keeps no display for the programs after it).
+stop_wine() {
+  /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+  timeout 20 /usr/lib/wine/wineserver -w >/dev/null 2>&1 || true
+}
 E2E_DESKTOP_NAME=setup
 APP_PID=
 

@@ -2,7 +2,8 @@
 # Runs one end-to-end scenario on an X display with the Wine environment the
 # tests use, then stops whatever Wine left running in that prefix.
 #   run-under-x.sh <wineprefix> <command> [args...]
-# Without a DISPLAY it starts itself again under a fresh Xvfb, which stays up
+# Without a DISPLAY it starts itself again under a fresh Xvfb of its own
+# (tools/with-xvfb.sh), which stays up
 # for the whole command: the program under test, the driver and the
 # screenshots all share it, so the command is the whole scenario (usually a
 # script that sources lib.sh beside this file).
@@ -23,7 +24,7 @@ if [ $# -lt 2 ]; then
 fi
 self=$(readlink -f "$0")
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 ${SETUP_SCREEN:-1920x1080x24}" "$self" "$@"
+  exec "$(dirname "$self")/../../tools/with-xvfb.sh" "${SETUP_SCREEN:-1920x1080x24}" "$self" "$@"
 fi
 
 prefix=$(realpath -m "$1")
