@@ -2,15 +2,14 @@
 #include "app/uninstall_handoff.h"
 
 #include "engine/exit_codes.h"
+#include "engine/program_names.h"
 #include "platform/files.h"
 #include "platform/processes.h"
 #include "platform/text.h"
 
 namespace {
 
-const char kCopyFolderPrefix[] = "\\V-VidudOvev-uninstall-";
 const char kProgramName[] = "Uninstall.exe";
-const char kOwnFolderName[] = "V-VidudOvev";
 constexpr int kMostCopyFolders = 99;
 
 std::string ParentOf(const std::string& path) {
@@ -42,7 +41,7 @@ std::string MakeCopyFolder(platform::FileSystem& files) {
   if (temp.empty()) temp = WithoutTrailingSlash(files.Environment("TMP"));
   if (temp.empty()) return std::string();
   for (int n = 1; n <= kMostCopyFolders; ++n) {
-    const std::string folder = temp + kCopyFolderPrefix + std::to_string(n);
+    const std::string folder = temp + kUninstallCopyPrefix + std::to_string(n);
     if (files.MakeFolder(folder)) return folder;
     if (files.LastError() != platform::FileError::AlreadyExists) return std::string();
   }
@@ -108,7 +107,7 @@ void StartCleanup(platform::FileSystem& files, platform::Launcher& launcher, con
   // An elevated install keeps its uninstaller one level below a folder of
   // its own name: that one goes too when it is left empty.
   const std::string parent = ParentOf(ParentOf(original));
-  if (!parent.empty() && platform::EqualsNoCase(NameOf(parent), kOwnFolderName)) folders.push_back(parent);
+  if (!parent.empty() && platform::EqualsNoCase(NameOf(parent), kProgramFolderName)) folders.push_back(parent);
   // The original ends last: waiting for its file covers the copy's.
   launcher.Start(CleanupCommand(processor, original, copy, folders), nullptr);
 }

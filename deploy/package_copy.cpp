@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "deploy/package_folder.h"
+#include "platform/file_marks.h"
 #include "engine/install_record.h"
 #include "platform/files.h"
 #include "platform/message_text.h"
@@ -63,19 +64,6 @@ const char kNoSettingsFolderNote[] = "\n\n未设置APPDATA，用户设置文件�
 
 }  // namespace
 
-void ClearReadOnly(platform::FileSystem& files, std::string path) {
-  const unsigned long attributes = files.GetAttributes(path);
-  if (attributes == platform::kInvalidAttributes || !(attributes & platform::kAttrReadOnly)) return;
-  files.SetAttributes(path, attributes & ~platform::kAttrReadOnly);
-}
-
-void ClearBlockingAttributes(platform::FileSystem& files, std::string path) {
-  constexpr unsigned long kBlocking = platform::kAttrReadOnly | platform::kAttrHidden | platform::kAttrSystem;
-  const unsigned long attributes = files.GetAttributes(path);
-  if (attributes == platform::kInvalidAttributes || !(attributes & kBlocking)) return;
-  files.SetAttributes(path, attributes & ~kBlocking);
-}
-
 std::size_t LongestPackageFileName(platform::FileSystem& files, const std::string& packageFolder) {
   std::size_t longest = 0;
   platform::FindEntry entry;
@@ -86,10 +74,6 @@ std::size_t LongestPackageFileName(platform::FileSystem& files, const std::strin
     }
   }
   return longest;
-}
-
-bool DeleteZoneIdentifier(platform::FileSystem& files, std::string path) {
-  return files.Remove(path + ":Zone.Identifier");
 }
 
 CPackageCopy::CPackageCopy(std::string folder, platform::ProgressStepper& progressBar, platform::FileSystem& files,

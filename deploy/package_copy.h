@@ -7,6 +7,7 @@
 
 #include "engine/acad_setup.h"
 #include "engine/user_places.h"
+#include "platform/file_marks.h"
 
 class CInstallRecord;
 
@@ -16,24 +17,10 @@ class MessageOwner;
 class ProgressStepper;
 }  // namespace platform
 
-// Clears the read-only attribute of `path` when it is set, leaving every
-// other attribute as it was. Reports nothing.
-void ClearReadOnly(platform::FileSystem& files, std::string path);
-
-// Clears the read-only, hidden and system attributes of `path` where set:
-// CopyFile will not overwrite a read-only or hidden file (a desktop.ini or
-// Thumbs.db from the package would block every later install). Reports
-// nothing.
-void ClearBlockingAttributes(platform::FileSystem& files, std::string path);
-
 // The length in bytes of the longest name among the package files that the
 // data copy puts into the target folder; 0 when there are none or the
 // package cannot be listed.
 std::size_t LongestPackageFileName(platform::FileSystem& files, const std::string& packageFolder);
-
-// Deletes the file's ":Zone.Identifier" stream, the mark that keeps a
-// downloaded file blocked. True when a stream was deleted.
-bool DeleteZoneIdentifier(platform::FileSystem& files, std::string path);
 
 // One install run's copy of the package files. Lives on the install
 // command's stack for one run.

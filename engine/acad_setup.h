@@ -12,7 +12,9 @@
 //   scan.cpp           ScanReleases, ScanWow6432Node, SearchValue
 //   trusted_paths.cpp  AddTrustedPaths, ListSubkeys
 //   demand_load.cpp    RegisterWithHosts, RegisterDemandLoad
-//   support_files.cpp  InstallSupportFiles, CopySupportFiles
+//   deploy/support_files.cpp  InstallSupportFiles, CopySupportFiles (the
+//                      files placed into AutoCAD's folders, beside the
+//                      data copy)
 //   other_edition.cpp  ReleasesForOtherEdition
 //   user_places.cpp    ChooseUserPlaces
 //   uninstall_entry.cpp ChooseRecordFolder, RegisterUninstall

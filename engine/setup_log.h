@@ -31,6 +31,7 @@
 
 #include "engine/acad_setup.h"
 #include "engine/build_constants.h"
+#include "engine/program_names.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/window.h"
@@ -52,7 +53,6 @@ struct RunFacts {
 };
 
 // Name of the log file in the temporary folder.
-constexpr char kLogFileName[] = "V-VidudOvev-setup.log";
 
 // %TEMP%\V-VidudOvev-setup.log (TMP when TEMP is unset); empty when neither
 // is set.

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "deploy/package_copy.h"
 #include "engine/exit_codes.h"
 #include "engine/install_record.h"
+#include "platform/file_marks.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/text.h"

@@ -4,16 +4,16 @@
 #include <cstdint>
 #include <string>
 
-#include "deploy/package_copy.h"
 #include "engine/acad_setup.h"
 #include "engine/install_record.h"
+#include "engine/program_names.h"
+#include "platform/file_marks.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 
 namespace {
 
-const char kRecordsFolder[] = "\\V-VidudOvev";
 const char kUninstallerName[] = "\\Uninstall.exe";
 const char kDisplayName[] = "批打印软件";
 const char kPublisher[] = "Velkor";
@@ -85,7 +85,7 @@ std::string CAcadSetup::ChooseRecordFolder(const std::string& target, bool eleva
   // One folder per install folder: two installs into two folders keep two
   // records, a reinstall into one folder finds its record again.
   const std::string common = CommonAppData(files_);
-  const std::string records = common + kRecordsFolder;
+  const std::string records = common + kSubFolder;
   const std::string folder = records + "\\" + HexDigits(Fnv1a64(platform::ToUpper(target)));
   // Both levels get the access list: someone may have made either first.
   if (!common.empty() && files_.MakeAdminOnlyFolder(records) && files_.MakeAdminOnlyFolder(folder)) return folder;
@@ -134,7 +134,6 @@ void CAcadSetup::RegisterUninstall(const std::string& recordFolder, SetupProblem
   // not moved elsewhere: the record knows that key. The key is in this
   // program's registry view: for the 32-bit edition on 64-bit Windows that
   // is below Wow6432Node, which the list reads as well.
-  static const char kKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\V-VidudOvev";
   struct Root {
     platform::RegKey key;
     const char* name;
@@ -145,13 +144,13 @@ void CAcadSetup::RegisterUninstall(const std::string& recordFolder, SetupProblem
   SetupProblem failure{SetupProblem::RegistryWrite, 0, "", "", 0};
   for (const Root& root : roots) {
     platform::ScopedRegKey key(registry_);
-    failure.place = std::string(root.name) + "\\" + kKeyPath;
+    failure.place = std::string(root.name) + "\\" + kUninstallKeyPath;
     failure.item.clear();
-    failure.error = registry_.CreateKey(root.key, kKeyPath, key.Receive());
+    failure.error = registry_.CreateKey(root.key, kUninstallKeyPath, key.Receive());
     if (failure.error != platform::RegResult::Success) continue;
     // Noted before its values, so that an install that stops here still
     // knows of the key.
-    if (record) record->NoteUninstallEntry(root.shortName, kKeyPath);
+    if (record) record->NoteUninstallEntry(root.shortName, kUninstallKeyPath);
     failure.error = WriteEntryValues(registry_, key.Get(), installFolder, uninstaller, sizeKiB, &failure.item);
     break;
   }

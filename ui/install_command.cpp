@@ -3,6 +3,7 @@
 #include "deploy/package_copy.h"
 #include "deploy/package_folder.h"
 #include "engine/install_record.h"
+#include "engine/program_names.h"
 #include "platform/accounts.h"
 #include "platform/files.h"
 #include "platform/message_text.h"
@@ -19,7 +20,6 @@ const char kCloseAcadText[] = "请关闭AutoCAD后再进行安装 !";
 const char kNoFolderText[] = "请先选择或输入安装路径 !";
 const char kRelativeFolderText[] =
     "安装路径必须是完整路径 !\n\n请以盘符开头（如 D:\\Tools），或使用网络路径（如 \\\\服务器\\共享\\Tools）。";
-const char kSubFolder[] = "\\V-VidudOvev";
 
 // Folder creation takes paths of up to 247 characters (MAX_PATH less room
 // for an 8.3 name); the target folder is the field with the sub-folder.
