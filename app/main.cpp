@@ -5,7 +5,7 @@
 
 #include "app/globals.h"
 #include "app/program_run.h"
-#include "engine/setup_log.h"
+#include "run/setup_log.h"
 #include "platform/accounts.h"
 #include "platform/files.h"
 #include "platform/processes.h"

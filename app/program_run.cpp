@@ -1,16 +1,16 @@
 // The program's run from its command line; see program_run.h.
 #include "app/program_run.h"
 
-#include "app/uninstall_handoff.h"
-#include "app/uninstall_run.h"
+#include "uninstall/uninstall_handoff.h"
+#include "uninstall/uninstall_run.h"
 #include "deploy/package_folder.h"
-#include "engine/command_line.h"
+#include "run/command_line.h"
 #include "engine/exit_codes.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "ui/dlg_setup.h"
 #include "ui/framework.h"
-#include "ui/silent_run.h"
+#include "run/silent_run.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 // The program's run from its command line (app/main.cpp calls it): the
 // setup dialog without arguments, the silent install (/S), the uninstall
 // (/uninstall, through its hand-over), the usage (/?), and a refused
-// command line; every run writes the log (engine/setup_log.h).
+// command line; every run writes the log (run/setup_log.h).
 #pragma once
 
 #include <functional>
 #include <string>
 
 #include "app/wizard_app.h"
-#include "engine/setup_log.h"
+#include "run/setup_log.h"
 
 namespace platform {
 class Launcher;

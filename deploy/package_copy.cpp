@@ -6,7 +6,7 @@
 
 #include "deploy/package_folder.h"
 #include "platform/file_marks.h"
-#include "engine/install_record.h"
+#include "record/install_record.h"
 #include "platform/files.h"
 #include "platform/message_text.h"
 #include "platform/text.h"

@@ -5,7 +5,7 @@
 #include "deploy/package_copy.h"
 #include "deploy/package_folder.h"
 #include "engine/acad_setup.h"
-#include "engine/install_record.h"
+#include "record/install_record.h"
 #include "platform/files.h"
 #include "platform/text.h"
 

@@ -17,9 +17,10 @@
 //                      data copy)
 //   other_edition.cpp  ReleasesForOtherEdition
 //   user_places.cpp    ChooseUserPlaces
-//   uninstall_entry.cpp ChooseRecordFolder, RegisterUninstall
+//   uninstall/uninstall_entry.cpp  ChooseRecordFolder, RegisterUninstall
+//                      (where the install keeps what undoes it)
 // The steps report what they write to `record` when one is set
-// (engine/install_record.h).
+// (record/install_record.h).
 #pragma once
 
 #include <array>
@@ -29,6 +30,7 @@
 #include "engine/build_constants.h"
 #include "engine/user_places.h"
 #include "platform/registry.h"
+#include "record/setup_problem.h"
 
 class CInstallRecord;
 
@@ -45,35 +47,6 @@ using CStringList = std::vector<std::string>;
 constexpr int kFirstYear = 2007;
 constexpr int kLastYear = 2027;
 constexpr int kReleaseCount = kLastYear - kFirstYear + 1;  // 21
-
-// Something an install step could not do, for the install command to tell
-// the user: the steps collect these and go on.
-struct SetupProblem {
-  enum Kind {
-    RegistryWrite,  // a key or value could not be created, deleted or set
-    TextTooLong,    // a path or value would not fit its buffer; not written
-    FileCopy,       // a file whose source exists could not be copied
-    RegistryRead,   // a value that could not be read; left as it was
-    ScanRead,       // a key or value the scan could not read: installations
-                    // below it may be missing from the catalogue
-    NameNotInCodePage,  // a sub-key of `place` whose name the system's code
-                        // page cannot carry (NoUnicodeTranslation): what lies
-                        // below it was not handled
-    RecordWrite,    // the install record (`place`) could not be kept whole:
-                    // what the install did may not all be undone later
-    BackupCopy,     // a file not ours (`place`) was replaced without a kept
-                    // copy of the original, which could not be made
-    RecordFolder,   // the folder only administrators can write (`place`)
-                    // could not be made or protected: the record and the
-                    // uninstaller are kept in the install folder instead
-  };
-  Kind kind;
-  int year;             // release year, 0 when the problem belongs to none
-  std::string place;    // registry key path or destination file
-  std::string item;     // entry or value name, or the source file
-  long error;           // the system's error code, 0 when there is none
-};
-using SetupProblems = std::vector<SetupProblem>;
 
 // Year of a product name such as "AutoCAD 2010": the first of the years
 // firstYear..lastYear, in ascending order, whose four digits first occur at

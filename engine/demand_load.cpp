@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "engine/acad_setup.h"
-#include "engine/install_record.h"
+#include "record/install_record.h"
 #include "platform/text.h"
 
 using platform::RegKey;

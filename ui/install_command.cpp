@@ -2,7 +2,7 @@
 #include "deploy/host_process.h"
 #include "deploy/package_copy.h"
 #include "deploy/package_folder.h"
-#include "engine/install_record.h"
+#include "record/install_record.h"
 #include "engine/program_names.h"
 #include "platform/accounts.h"
 #include "platform/files.h"

@@ -15,7 +15,7 @@
 #include "deploy/package_copy.h"
 #include "deploy/package_folder.h"
 #include "engine/acad_setup.h"
-#include "engine/command_line.h"
+#include "run/command_line.h"
 #include "engine/exit_codes.h"
 #include "platform/memory/memory_accounts.h"
 #include "platform/memory/memory_files.h"

@@ -25,7 +25,7 @@
 
 #include "app/wizard_app.h"
 #include "engine/acad_setup.h"
-#include "engine/uninstall.h"
+#include "uninstall/uninstall.h"
 #include "platform/memory/headless_dialog.h"
 #include "platform/memory/memory_accounts.h"
 #include "platform/memory/memory_files.h"

@@ -2,7 +2,7 @@
 // faults only the double can produce.
 #include <gtest/gtest.h>
 
-#include "engine/install_record.h"
+#include "record/install_record.h"
 #include "platform/memory/memory_files.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/message_text.h"

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "engine/acad_setup.h"
-#include "engine/command_line.h"
+#include "run/command_line.h"
 #include "engine/exit_codes.h"
-#include "engine/setup_log.h"
+#include "run/setup_log.h"
 #include "platform/memory/memory_files.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/message_text.h"

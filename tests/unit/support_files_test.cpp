@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "engine/acad_setup.h"
-#include "engine/install_record.h"
+#include "record/install_record.h"
 #include "platform/memory/memory_files.h"
 #include "platform/memory/memory_registry.h"
 #include "tests/support/scripted_owner.h"

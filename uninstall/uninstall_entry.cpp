@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/acad_setup.h"
-#include "engine/install_record.h"
+#include "record/install_record.h"
 #include "engine/program_names.h"
 #include "platform/file_marks.h"
 #include "platform/files.h"

@@ -1,6 +1,6 @@
 // The uninstall itself (Uninstall.exe /uninstall, in the hand-over's copy):
 // asks once, warns once while AutoCAD runs, undoes the install from its
-// record (engine/uninstall.h) and ends with one box saying what was
+// record (uninstall/uninstall.h) and ends with one box saying what was
 // removed and what was left. Silent (/S): no box at all, and the exit code
 // says how it ended.
 #pragma once

@@ -1,14 +1,14 @@
 // The uninstall's questions and its last box; see uninstall_run.h.
-#include "app/uninstall_run.h"
+#include "uninstall/uninstall_run.h"
 
 #include "deploy/host_process.h"
 #include "engine/exit_codes.h"
-#include "engine/install_record.h"
-#include "engine/uninstall.h"
+#include "record/install_record.h"
+#include "uninstall/uninstall.h"
 #include "platform/files.h"
 #include "platform/message_text.h"
 #include "platform/window.h"
-#include "ui/uninstall_notice.h"
+#include "uninstall/uninstall_notice.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The uninstall's closing box; see uninstall_notice.h.
-#include "ui/uninstall_notice.h"
+#include "uninstall/uninstall_notice.h"
 
 #include <string>
 

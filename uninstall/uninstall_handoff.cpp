@@ -1,5 +1,5 @@
 // The uninstaller's hand-over; see uninstall_handoff.h.
-#include "app/uninstall_handoff.h"
+#include "uninstall/uninstall_handoff.h"
 
 #include "engine/exit_codes.h"
 #include "engine/program_names.h"

@@ -40,7 +40,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/acad_setup.h"
+#include "record/setup_problem.h"
 
 namespace platform {
 class FileSystem;

@@ -18,7 +18,7 @@
 //   /?              the usage text
 // and one the program gives itself, not in the usage: /RECORD=<folder>,
 // with /uninstall, is how the uninstaller hands over to its copy in %TEMP%
-// (app/uninstall_handoff.h).
+// (uninstall/uninstall_handoff.h).
 //
 // Words and quotes. Words are separated by spaces and tabs outside quotes.
 // Every double quote opens or closes a quoted stretch and is dropped; a

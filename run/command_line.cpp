@@ -1,6 +1,6 @@
 // The command line's words and switches, and the usage text; see
 // command_line.h.
-#include "engine/command_line.h"
+#include "run/command_line.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/uninstall.h"
+#include "uninstall/uninstall.h"
 
 // Left items listed before the rest are only counted.
 constexpr std::size_t kLeftItemsListed = 12;

@@ -1,5 +1,5 @@
 // The install record and the kept originals; see install_record.h.
-#include "engine/install_record.h"
+#include "record/install_record.h"
 
 #include <cstdlib>
 

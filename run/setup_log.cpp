@@ -1,7 +1,7 @@
 // The log of a run and its decorators; see setup_log.h.
-#include "engine/setup_log.h"
+#include "run/setup_log.h"
 
-#include "engine/command_line.h"
+#include "run/command_line.h"
 #include "engine/exit_codes.h"
 #include "platform/message_text.h"
 #include "platform/text.h"

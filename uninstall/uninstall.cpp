@@ -1,11 +1,11 @@
 // The uninstall; see uninstall.h.
-#include "engine/uninstall.h"
+#include "uninstall/uninstall.h"
 
 #include <cstdlib>
 #include <vector>
 
 #include "engine/exit_codes.h"
-#include "engine/install_record.h"
+#include "record/install_record.h"
 #include "platform/file_marks.h"
 #include "platform/files.h"
 #include "platform/registry.h"

@@ -1,5 +1,5 @@
 // The silent install's window that is none; see silent_run.h.
-#include "ui/silent_run.h"
+#include "run/silent_run.h"
 
 #include <algorithm>
 
