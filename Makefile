@@ -43,18 +43,18 @@ bench: bootstrap bench-build
 	bash tools/bench-size.sh
 	./build/native/tests/bench/setup_bench
 	bash tools/bench-scan-wine.sh
-	tests/e2e/run-under-x.sh build/win64/bench-prefix bash tools/bench-launch-wine.sh
+	tests/e2e/run-under-x.sh build/win32/bench-prefix bash tools/bench-launch-wine.sh
 	bash tools/bench-copy-wine.sh
 
 bench-build:
 	cmake --preset native
 	cmake --build --preset native --target setup_bench make_scan_tree
 	cmake --preset win64
-	cmake --build --preset win64 --target SetUp scan_once copy_once bare_dialog dialog_driver
+	cmake --build --preset win64 --target SetUp scan_once copy_once dialog_driver
 	cmake --preset win32
-	cmake --build --preset win32 --target SetUp
+	cmake --build --preset win32 --target SetUp bare_dialog dialog_driver
 	cmake --preset acad64
-	cmake --build --preset acad64 --target SetUp
+	cmake --build --preset acad64 --target SetUp bare_dialog
 
 # SetUp.exe on the demo machine: on your display, or under Xvfb with a
 # screenshot when there is none.
