@@ -53,7 +53,7 @@ bench-build:
 	cmake --preset win32
 	cmake --build --preset win32 --target SetUp scan_once copy_once bare_dialog dialog_driver
 	cmake --preset acad64
-	cmake --build --preset acad64 --target SetUp
+	cmake --build --preset acad64 --target SetUp bare_dialog
 
 # SetUp.exe on the demo machine: on your display, or under Xvfb with a
 # screenshot when there is none.

@@ -6,7 +6,7 @@
 #
 #   SETUP_ARTWORK_DIR    the folder holding logo.bmp, menu.bmp, setup.ico and
 #                        logoNNN.bmp, menuNNN.bmp for NNN 125, 150 and 200,
-#                        with their packed forms logoNNN.pak, menuNNN.pak
+#                        with their range-coded forms logoNNN.pak, menuNNN.pak
 #   SETUP_ARTWORK_FILES  those files
 #   setup_artwork        the target that brings them up to date
 

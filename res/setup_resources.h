@@ -9,7 +9,7 @@
 #define IDI_SETUP 1            // icon group: 48, 32, 16 px at 4, 8, 32 bpp
 // The two pictures drawn for displays at 125, 150 and 200 %: bitmap id * 10
 // + 1, 2, 3 (platform::ScaledBitmapId), the dialog takes the nearest. They
-// are RCDATA: bitmap files LZ-packed (platform/packed_artwork.h).
+// are RCDATA: range-coded pictures (platform/packed_artwork.h).
 #define IDB_LOGO_125 1471          // 80 x 80, 16 colours
 #define IDB_LOGO_150 1472          // 96 x 96
 #define IDB_LOGO_200 1473          // 128 x 128

@@ -1,11 +1,20 @@
 #!/usr/bin/env bash
 # Times, under Wine, how long SetUp.exe takes from its start until its dialog
-# shows, next to bare_dialog.exe in the same run: the same dialog frame
-# (caption, size, style, font), empty, shown by a program that does nothing
-# else. Prints every run, the medians and their ratio. Runs on an X display
-# in a prefix of its own:
-#   tests/e2e/run-under-x.sh build/win64/bench-prefix bash tools/bench-launch-wine.sh
+# shows, next to bare_dialog.exe in the same run: a program with SetUp.exe's
+# own resources that shows the same dialog (the same template, all its
+# controls) and does nothing else. The shipped 32-bit edition runs against a
+# 32-bit baseline (under WoW64); when both 64-bit programs are there, the
+# 64-bit pair is timed too. Prints every run, the medians and their ratios.
+# Runs on an X display in a prefix of its own:
+#   tests/e2e/run-under-x.sh build/win32/bench-prefix bash tools/bench-launch-wine.sh
 # RUNS: timed runs of each program (default 9), after one warm-up of each.
+# The programs (defaults in brackets; build/win32's come from the preset
+# win32, targets SetUp, bare_dialog and dialog_driver):
+#   BENCH_SETUP    the 32-bit SetUp.exe [build/win32/SetUp.exe]
+#   BENCH_BARE     its baseline [build/win32/shipped/tests/bench/bare_dialog.exe]
+#   BENCH_SETUP64  the 64-bit SetUp.exe [build/acad64/SetUp.exe]
+#   BENCH_BARE64   its baseline [build/acad64/tests/bench/bare_dialog.exe]
+#   BENCH_DRIVER   the dialog driver [build/win32/tests/dialog_driver.exe]
 #
 # How a run is timed: one dialog driver (tests/e2e/dialog_driver.cpp) runs
 # for the whole benchmark, so its own start is never inside a run. The clock
@@ -16,12 +25,11 @@
 # run one at a time, since both dialogs have the same caption.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-win64=build/win64
-# The program as shipped: the 64-bit edition's Release build (the 32-bit
-# one cannot run here). BENCH_SETUP may name another.
-setup=${BENCH_SETUP:-build/acad64/SetUp.exe}
-bare=$win64/tests/bench/bare_dialog.exe
-driver=$win64/tests/dialog_driver.exe
+setup=${BENCH_SETUP:-build/win32/SetUp.exe}
+bare=${BENCH_BARE:-build/win32/shipped/tests/bench/bare_dialog.exe}
+setup64=${BENCH_SETUP64:-build/acad64/SetUp.exe}
+bare64=${BENCH_BARE64:-build/acad64/tests/bench/bare_dialog.exe}
+driver=${BENCH_DRIVER:-build/win32/tests/dialog_driver.exe}
 runs=${RUNS:-9}
 caption="V-批打印软件安装"
 poll_ms=5
@@ -29,15 +37,29 @@ poll_ms=5
 for f in "$setup" "$bare" "$driver"; do
   [ -f "$f" ] || { echo "$f is missing: build it first (make bench-build)"; exit 1; }
 done
+pairs=(32)
+if [ -f "$setup64" ] && [ -f "$bare64" ]; then pairs+=(64); else
+  echo "($setup64 or $bare64 missing: the 64-bit pair is not timed)"; fi
 [ -n "${SETUP_WINE:-}" ] && [ -n "${WINEPREFIX:-}" ] && [ -n "${DISPLAY:-}" ] || {
-  echo "run it under tests/e2e/run-under-x.sh build/win64/bench-prefix"; exit 1; }
-case $(realpath -m "$WINEPREFIX") in
-  "$(realpath -m $win64/wineprefix)" | "$(realpath -m $win64/e2e-prefix)")
+  echo "run it under tests/e2e/run-under-x.sh build/win32/bench-prefix"; exit 1; }
+case $(basename "$(realpath -m "$WINEPREFIX")") in
+  wineprefix | e2e-prefix)
     echo "the benchmark imports fixtures and ends every Wine process of its prefix:"
-    echo "give it one of its own (build/win64/bench-prefix), not $WINEPREFIX"
+    echo "give it one of its own (build/win32/bench-prefix), not $WINEPREFIX"
     exit 1 ;;
 esac
 . tests/e2e/lib.sh
+
+# Each SetUp.exe runs as shipped, beside a Data folder (without one it
+# shows only a box and ends), from a package beside the prefix.
+package() {
+  local dir
+  dir=$(dirname "$(realpath -m "$WINEPREFIX")")/bench-package-$1
+  bash tools/make-demo-package.sh "$2" "$dir" >/dev/null
+  echo "$dir/SetUp.exe"
+}
+setup=$(package 32 "$setup")
+[[ " ${pairs[*]} " == *" 64 "* ]] && setup64=$(package 64 "$setup64")
 
 # A machine with seven AutoCAD releases, so that SetUp.exe scans a
 # realistic registry, and the dialog font the tests use.
@@ -80,20 +102,35 @@ launch() {
 
 median() { printf '%s\n' "$@" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 
-launch "$setup"; printf "warm-up: SetUp.exe %.3f s\n" "$seconds"
-launch "$bare"; printf "warm-up: bare dialog %.3f s\n" "$seconds"
-setup_times=() bare_times=()
-for i in $(seq "$runs"); do
-  launch "$setup"; setup_times+=("$seconds")
-  launch "$bare"; bare_times+=("$seconds")
-  printf 'run %d: SetUp.exe %.3f s, bare dialog %.3f s\n' "$i" "${setup_times[-1]}" "${bare_times[-1]}"
+# time_pair <bits> <setup> <bare>: the warm-ups and the timed runs of one
+# pair, alternating; leaves the medians in setup_median and bare_median.
+time_pair() {
+  local bits=$1 i
+  local -a setup_times=() bare_times=()
+  launch "$2"; printf "warm-up: %s-bit SetUp.exe %.3f s\n" "$bits" "$seconds"
+  launch "$3"; printf "warm-up: %s-bit bare dialog %.3f s\n" "$bits" "$seconds"
+  for i in $(seq "$runs"); do
+    launch "$2"; setup_times+=("$seconds")
+    launch "$3"; bare_times+=("$seconds")
+    printf 'run %d: %s-bit SetUp.exe %.3f s, bare dialog %.3f s\n' "$i" "$bits" "${setup_times[-1]}" "${bare_times[-1]}"
+  done
+  setup_median=$(median "${setup_times[@]}")
+  bare_median=$(median "${bare_times[@]}")
+}
+
+results=()
+for bits in "${pairs[@]}"; do
+  if [ "$bits" = 32 ]; then time_pair 32 "$setup" "$bare"; else time_pair 64 "$setup64" "$bare64"; fi
+  results+=("$bits $setup_median $bare_median")
 done
 # The end of its input ends the driver.
 exec {to_driver}>&-
 wait "$driver_pid" 2>/dev/null || true
 
-setup_median=$(median "${setup_times[@]}")
-bare_median=$(median "${bare_times[@]}")
 echo "(each time to within about $poll_ms ms: the driver looks for the dialog every $poll_ms ms)"
-awk -v s="$setup_median" -v b="$bare_median" -v n="$runs" 'BEGIN {
-  printf "launch to dialog shown: SetUp.exe %.3f s, bare dialog %.3f s, ratio %.2f (median of %d runs each)\n", s, b, s / b, n }'
+for result in "${results[@]}"; do
+  read -r bits s b <<<"$result"
+  awk -v bits="$bits" -v s="$s" -v b="$b" -v n="$runs" 'BEGIN {
+    printf "launch to dialog shown, %d-bit: SetUp.exe %.3f s, bare dialog %.3f s, ratio %.2f (median of %d runs each)\n",
+      bits, s, b, s / b, n }'
+done

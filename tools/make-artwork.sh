@@ -8,7 +8,7 @@
 # 192 dpi), drawn afresh at that size rather than stretched:
 #   logoNNN.bmp  80, 96 and 128 pixels square, 16 colours (RLE4)
 #   menuNNN.bmp  384 x 219, 461 x 263 and 614 x 350, the same 16 colours (RLE4)
-#   *NNN.pak     each of those LZ-packed, as the program carries them
+#   *NNN.pak     each of those range-coded, as the program carries them
 # ImageMagick draws and quantises; tools/pack-artwork.py writes the files.
 #
 #   tools/make-artwork.sh OUTDIR
@@ -291,7 +291,7 @@ draw_menu 100 "$work/out/menu.bmp"
 for scale in "${scales[@]}"; do
   draw_menu "$scale" "$work/out/menu$scale.bmp"
   for picture in logo menu; do
-    "$py" "$pack" lz "$work/out/$picture$scale.bmp" "$work/out/$picture$scale.pak"
+    "$py" "$pack" pack "$work/out/$picture$scale.bmp" "$work/out/$picture$scale.pak"
   done
 done
 

@@ -16,10 +16,11 @@ rely on:
       per pixel (BI_RLE4) for up to 16 colours, else 8 (BI_RLE8), at most
       256 (the caller quantises).
 
-  pack-artwork.py lz IN OUT
-      IN packed with a small LZ77 code that the program unpacks itself
-      (platform/packed_artwork.h says the format): for the pictures drawn
-      for larger display scales, which the program loads on its own.
+  pack-artwork.py pack IN.bmp OUT.pak
+      The pixels of IN (a 16-colour bitmap this script wrote) range-coded
+      as platform/packed_artwork.h says, which the program unpacks itself:
+      for the pictures drawn for larger display scales, which the program
+      loads on its own.
 
 Pictures with large even areas are run-length encoded, which keeps the
 program small; the system decodes them when it makes a bitmap of them.
@@ -152,61 +153,132 @@ def rle_bits(indices, width, height, bpp):
     return bytes(out + b"\0\1")
 
 
-LZ_MIN, LZ_MAX, LZ_WINDOW = 3, 130, 65535
-
-
-def lz_pack(data):
-    """Greedy LZ77 over a chain of earlier places with the same three
-    bytes: a match of at least four bytes is copied, anything else goes as
-    literals, at most 128 a token."""
-    out = bytearray(struct.pack("<I", len(data)))
-    literal = bytearray()
-    chains = {}
-
-    def flush():
-        for start in range(0, len(literal), 128):
-            chunk = literal[start:start + 128]
-            out.append(len(chunk) - 1)
-            out.extend(chunk)
-        literal.clear()
-
-    def remember(at):
-        if at + LZ_MIN <= len(data):
-            chains.setdefault(data[at:at + LZ_MIN], []).append(at)
-
-    i = 0
-    while i < len(data):
-        best, distance = 0, 0
-        for earlier in reversed(chains.get(data[i:i + LZ_MIN], [])[-64:]):
-            if i - earlier > LZ_WINDOW:
+def read_rle4(path):
+    """Width, height, palette (BGR0 quads) and the palette indices, top row
+    first, of a BI_RLE4 or BI_RGB 4-bit bitmap file."""
+    with open(path, "rb") as f:
+        b = f.read()
+    if b[:2] != b"BM":
+        fail("%s: not a bitmap file" % path)
+    offset = struct.unpack_from("<I", b, 10)[0]
+    size, width, height, _, bpp, compression, _, _, _, used, _ = struct.unpack_from("<IiiHHIIiiII", b, 14)
+    if bpp != 4 or compression not in (BI_RGB, BI_RLE4) or width <= 0 or height <= 0:
+        fail("%s: not a 16-colour bottom-up bitmap" % path)
+    used = used or 16
+    palette = b[14 + size:14 + size + 4 * used]
+    rows = [[0] * width for _ in range(height)]
+    if compression == BI_RGB:
+        row_bytes = stride(width, 4)
+        for y in range(height):
+            for x in range(width):
+                byte = b[offset + y * row_bytes + x // 2]
+                rows[y][x] = byte >> 4 if x % 2 == 0 else byte & 15
+    else:
+        at, x, y = offset, 0, 0
+        while at + 2 <= len(b):
+            count, value = b[at], b[at + 1]
+            at += 2
+            if count:
+                for i in range(count):
+                    rows[y][x] = value >> 4 if i % 2 == 0 else value & 15
+                    x += 1
+            elif value == 0:
+                x, y = 0, y + 1
+            elif value == 1:
                 break
-            length = 0
-            while length < LZ_MAX and i + length < len(data) and data[earlier + length] == data[i + length]:
-                length += 1
-            if length > best:
-                best, distance = length, i - earlier
-                if best == LZ_MAX:
-                    break
-        if best > LZ_MIN:
-            flush()
-            out.append(0x80 | (best - LZ_MIN))
-            out.extend(struct.pack("<H", distance))
-            for at in range(i, i + best):
-                remember(at)
-            i += best
+            elif value == 2:
+                fail("%s: delta codes are not written here" % path)
+            else:
+                for i in range(value):
+                    byte = b[at + i // 2]
+                    rows[y][x] = byte >> 4 if i % 2 == 0 else byte & 15
+                    x += 1
+                at += (value + 1) // 2 + (value + 1) // 2 % 2
+    return width, height, palette, [i for row in reversed(rows) for i in row]
+
+
+# The model of platform/packed_artwork.cpp, which must match it bit for bit.
+PROB_ONE = 1 << 16
+PROB_MIN, PROB_MAX = 64, PROB_ONE - 64
+COUNT_LIMIT = 30
+OUTSIDE = 16
+RATE = [(2 << 16) // (2 * n + 3) for n in range(COUNT_LIMIT + 1)]
+
+
+class RangeEncoder:
+    """LZMA's carry-propagating range coder, with 16-bit probabilities."""
+
+    def __init__(self):
+        self.low, self.range, self.cache, self.pending = 0, 0xFFFFFFFF, 0, 1
+        self.out = bytearray()
+
+    def shift_low(self):
+        if self.low < 0xFF000000 or self.low >= 1 << 32:
+            carry = self.low >> 32
+            byte = self.cache
+            while self.pending:
+                self.out.append((byte + carry) & 0xFF)
+                byte = 0xFF
+                self.pending -= 1
+            self.cache = (self.low >> 24) & 0xFF
+        self.pending += 1
+        self.low = (self.low & 0x00FFFFFF) << 8
+
+    def encode(self, bit, zero):
+        bound = (self.range >> 16) * zero
+        if bit:
+            self.low += bound
+            self.range -= bound
         else:
-            literal.append(data[i])
-            remember(i)
-            i += 1
-    flush()
-    return bytes(out)
+            self.range = bound
+        while self.range < 1 << 24:
+            self.range <<= 8
+            self.shift_low()
+
+    def finish(self):
+        for _ in range(5):
+            self.shift_low()
+        return bytes(self.out)
 
 
-def lz(in_path, out_path):
-    with open(in_path, "rb") as f:
-        data = f.read()
+def range_pack(width, height, indices):
+    """Each pixel's four bits, high first, each coded with a probability
+    kept for its context: the pixels left, above and above left (16 off
+    the picture) and the bits of the pixel already coded. A probability
+    learns fast at first, then settles (its rate falls with its count)."""
+    zero = [PROB_ONE // 2] * (17 * 17 * 17 * 16)
+    count = [0] * len(zero)
+    coder = RangeEncoder()
+    for y in range(height):
+        for x in range(width):
+            left = indices[y * width + x - 1] if x > 0 else OUTSIDE
+            up = indices[(y - 1) * width + x] if y > 0 else OUTSIDE
+            up_left = indices[(y - 1) * width + x - 1] if x > 0 and y > 0 else OUTSIDE
+            base = ((left * 17 + up) * 17 + up_left) * 16
+            value, node = indices[y * width + x], 1
+            for shift in (3, 2, 1, 0):
+                bit = value >> shift & 1
+                model = base + node
+                p, n = zero[model], count[model]
+                coder.encode(bit, p)
+                if bit:
+                    p -= p * RATE[n] >> 16
+                else:
+                    p += (PROB_ONE - p) * RATE[n] >> 16
+                zero[model] = min(max(p, PROB_MIN), PROB_MAX)
+                count[model] = min(n + 1, COUNT_LIMIT)
+                node = node * 2 + bit
+    return coder.finish()
+
+
+def pack(in_path, out_path):
+    width, height, palette, indices = read_rle4(in_path)
+    colours = len(palette) // 4
+    if width > 0xFFFF or height > 0xFFFF or not 1 <= colours <= 16 or max(indices) >= colours:
+        fail("%s: cannot be packed" % in_path)
+    header = struct.pack("<HHB", width, height, colours) + palette
     with open(out_path, "wb") as f:
-        f.write(lz_pack(data))
+        f.write(header + range_pack(width, height, indices))
 
 
 def bmp4(width, height, rgb_path, palette_path, out_path, rle=False):
@@ -299,8 +371,8 @@ def main(argv):
         bmp4(int(argv[2]), int(argv[3]), argv[4], argv[5], argv[6], argv[1] == "rle4")
     elif len(argv) == 6 and argv[1] == "rle":
         rle(int(argv[2]), int(argv[3]), argv[4], argv[5])
-    elif len(argv) == 4 and argv[1] == "lz":
-        lz(argv[2], argv[3])
+    elif len(argv) == 4 and argv[1] == "pack":
+        pack(argv[2], argv[3])
     elif len(argv) >= 4 and argv[1] == "ico":
         ico(argv[2], argv[3:])
     else:

@@ -17,6 +17,8 @@ Dlg_Setup::Dlg_Setup(const SetupContext& context, CWnd* parent)
   selectionFlags.fill(1);
 }
 
+Dlg_Setup::~Dlg_Setup() = default;
+
 void Dlg_Setup::DoDataExchange(CDataExchange* pDX) {
   CDialog::DoDataExchange(pDX);
   for (int k = kReleaseCount - 1; k >= 0; --k) DDX_Control(pDX, kReleaseBoxIds[k], ReleaseBox(k));

@@ -84,6 +84,9 @@ constexpr platform::Color kLabelColor = platform::Rgb(10, 70, 40);
 class Dlg_Setup : public CDialog {
  public:
   explicit Dlg_Setup(const SetupContext& context, CWnd* parent = nullptr);
+  // Out of line, so that one unit makes it and its thunk: made inline in
+  // several, MinGW's linker takes them for two definitions under LTO.
+  ~Dlg_Setup() override;
 
   void DoDataExchange(CDataExchange* pDX) override;
   bool OnInitDialog() override;

@@ -245,25 +245,21 @@ struct RunState {
   std::vector<HBITMAP> pictures;  // the scaled artwork shown, deleted with the dialog
 };
 
-// A bitmap of the program's packed artwork (an RCDATA resource holding an
-// LZ-packed bitmap file), made as LoadImage makes one of a BITMAP resource:
-// a device-dependent bitmap of the screen, which also takes run-length
-// encoded bits. Null when it is missing or not a bitmap file.
+// A bitmap of the program's packed artwork (an RCDATA resource holding a
+// range-coded picture), made as LoadImage makes one of a BITMAP resource:
+// a device-dependent bitmap of the screen. Null when it is missing or does
+// not unpack.
 HBITMAP LoadPackedBitmap(int id) {
   const HMODULE module = GetModuleHandleW(nullptr);
   const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));  // RT_RCDATA
   const HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
   const auto* packed = static_cast<const unsigned char*>(loaded ? LockResource(loaded) : nullptr);
-  std::vector<unsigned char> file;
-  if (!packed || !UnpackArtwork(packed, SizeofResource(module, found), file)) return nullptr;
-  BITMAPFILEHEADER header;
-  if (file.size() < sizeof(header) + sizeof(BITMAPINFOHEADER)) return nullptr;
-  CopyMemory(&header, file.data(), sizeof(header));
-  const auto* info = reinterpret_cast<const BITMAPINFO*>(file.data() + sizeof(header));
-  if (header.bfType != 0x4D42 || header.bfOffBits >= file.size() || info->bmiHeader.biSize < sizeof(BITMAPINFOHEADER))
-    return nullptr;
+  std::vector<unsigned char> dib;
+  if (!packed || !UnpackArtwork(packed, SizeofResource(module, found), dib)) return nullptr;
+  const auto* info = reinterpret_cast<const BITMAPINFO*>(dib.data());
   const HDC screen = GetDC(nullptr);
-  const HBITMAP bitmap = CreateDIBitmap(screen, &info->bmiHeader, CBM_INIT, file.data() + header.bfOffBits, info,
+  const HBITMAP bitmap = CreateDIBitmap(screen, &info->bmiHeader, CBM_INIT,
+                                        dib.data() + info->bmiHeader.biSize + 4 * info->bmiHeader.biClrUsed, info,
                                         DIB_RGB_COLORS);
   ReleaseDC(nullptr, screen);
   return bitmap;
