@@ -5,16 +5,13 @@
 #include "deploy/package_copy.h"
 #include "deploy/package_folder.h"
 #include "engine/acad_setup.h"
+#include "engine/support_file_names.h"
 #include "record/install_record.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
 namespace {
 
-// The per-release DLLs are tried for every year up to this one, whatever
-// release the folder belongs to; the package holds only some of them.
-constexpr int kFirstDllYear = 2007;
-constexpr int kLastDllYear = 2050;
 
 // Copies sourceFolder\sourceName over destinationFolder\destinationName.
 // A source the package does not hold is passed over in silence; any other
@@ -86,15 +83,14 @@ void CAcadSetup::CopySupportFiles(std::string acadFolder, bool withDriver, Setup
   if (!FindPackageFolder(files_, owner_, package)) return;
 
   // No folder is created: Fonts and Drv belong to AutoCAD's installation.
-  const std::string fonts = acadFolder + "\\Fonts";
-  PlaceSupportFile(files_, record, package, "Velkor_EN.shx", fonts, "Velkor_EN.shx", problems);
-  PlaceSupportFile(files_, record, package, "Velkor_HZ.shx", fonts, "Velkor_HZ.shx", problems);
-  PlaceSupportFile(files_, record, package, "itextsharp.dll", acadFolder, "itextsharp.dll", problems);
+  const auto place = [&](const SupportFileName& file) {
+    const std::string folder = *file.subFolder ? acadFolder + "\\" + file.subFolder : acadFolder;
+    PlaceSupportFile(files_, record, package, file.source, folder, file.name, problems);
+  };
+  for (const SupportFileName& file : kSupportFiles) place(file);
   for (int year = kFirstDllYear; year <= kLastDllYear; ++year) {
-    const std::string dll = "ACAD" + std::to_string(year) + "P.dll";
+    const std::string dll = ReleaseDllName(year);
     PlaceSupportFile(files_, record, package, dll, acadFolder, dll, problems);
   }
-  if (withDriver) {
-    PlaceSupportFile(files_, record, package, "Velkor.prt5", acadFolder + "\\Drv", "pdfplot9.hdi", problems);
-  }
+  if (withDriver) place(kPlotterDriver);
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/exit_codes.h"
+#include "engine/support_file_names.h"
 #include "record/install_record.h"
 #include "platform/file_marks.h"
 #include "platform/files.h"
@@ -534,21 +535,7 @@ void Undo::EntryAndRecord() {
 
 bool Undo::MayHavePlaced(const std::string& path) const {
   if (Within(path, folder_) || Within(path, record_.Folder())) return true;
-  const std::string name = NameOf(path);
-  const std::string parent = NameOf(FolderOf(path));
-  const auto is = [&name](const char* known) { return platform::EqualsNoCase(name, known); };
-  if ((is("Velkor_EN.shx") || is("Velkor_HZ.shx")) && platform::EqualsNoCase(parent, "Fonts")) return true;
-  if (is("pdfplot9.hdi") && platform::EqualsNoCase(parent, "Drv")) return true;
-  if (is("itextsharp.dll")) return true;
-  // ACAD<year>P.dll
-  if (name.size() != 13 || !platform::EqualsNoCase(name.substr(0, 4), "ACAD") ||
-      !platform::EqualsNoCase(name.substr(8), "P.dll")) {
-    return false;
-  }
-  for (std::size_t i = 4; i < 8; ++i) {
-    if (name[i] < '0' || name[i] > '9') return false;
-  }
-  return true;
+  return IsSupportFileName(NameOf(path), NameOf(FolderOf(path)));
 }
 
 bool Undo::RemoveFolderIfEmpty(const std::string& folder) {
