@@ -168,4 +168,55 @@ bool FormatBounded(char* buffer, std::size_t capacity, const char* format, ...) 
   return true;
 }
 
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = ReverseFindChar(path, '\\');
+  return slash == npos ? std::string() : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const std::size_t slash = ReverseFindChar(path, '\\');
+  return slash == npos ? path : path.substr(slash + 1);
+}
+
+// By hand: a formatter for one number would bring the C99 one into the
+// program.
+std::string HexNumber(std::uint64_t n, std::size_t width) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  do {
+    text.insert(text.begin(), kDigits[n & 0xF]);
+    n >>= 4;
+  } while (n);
+  if (width > text.size()) text.insert(0, width - text.size(), '0');
+  return text;
+}
+
+std::string HexBytes(const std::string& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (const char c : bytes) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    out += kDigits[byte >> 4];
+    out += kDigits[byte & 0xF];
+  }
+  return out;
+}
+
+bool FromHexBytes(const std::string& hex, std::string* out) {
+  if (hex.size() % 2) return false;
+  const auto digit = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  out->clear();
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    const int high = digit(hex[i]), low = digit(hex[i + 1]);
+    if (high < 0 || low < 0) return false;
+    *out += static_cast<char>(high * 16 + low);
+  }
+  return true;
+}
+
 }  // namespace platform

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -113,5 +114,19 @@ bool FormatLong(char (&buffer)[kLongBufferSize], const char* format, Args... arg
   return FormatBounded(buffer, kLongBufferSize, format, args...);
 }
 #pragma GCC diagnostic pop
+
+// Paths: the folder that holds `path` (everything before its last
+// backslash; "" without one) and its last name (all of it without one).
+std::string FolderOf(const std::string& path);
+std::string NameOf(const std::string& path);
+
+// Hexadecimal digits. HexNumber: upper case, as many as the number needs
+// (at least one), or exactly `width` with leading zeros. HexBytes: two
+// lower-case digits a byte. FromHexBytes takes back only what HexBytes
+// gives (an even count of hexadecimal digits, either case); false, `*out`
+// unspecified, for anything else.
+std::string HexNumber(std::uint64_t n, std::size_t width = 0);
+std::string HexBytes(const std::string& bytes);
+bool FromHexBytes(const std::string& hex, std::string* out);
 
 }  // namespace platform

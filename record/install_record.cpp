@@ -50,38 +50,9 @@ bool Unescape(const std::string& field, std::string* out) {
   return true;
 }
 
-std::string Hex(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (const char c : bytes) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    out += kDigits[byte >> 4];
-    out += kDigits[byte & 0xF];
-  }
-  return out;
-}
-
-bool FromHex(const std::string& hex, std::string* out) {
-  if (hex.size() % 2) return false;
-  out->clear();
-  for (std::size_t i = 0; i < hex.size(); i += 2) {
-    char* end = nullptr;
-    const std::string pair = hex.substr(i, 2);
-    const unsigned long byte = std::strtoul(pair.c_str(), &end, 16);
-    if (*end != '\0') return false;
-    *out += static_cast<char>(byte);
-  }
-  return true;
-}
-
-// Sixteen lower-case hex digits, by hand: a formatter for one number would
-// bring the C99 one into the program.
+// Sixteen lower-case hex digits of the hash, as the record keeps them.
 std::string HashText(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  unsigned long long hash = Fnv1a64(bytes);
-  std::string text(16, '0');
-  for (int i = 15; i >= 0; --i, hash >>= 4) text[static_cast<std::size_t>(i)] = kDigits[hash & 0xF];
-  return text;
+  return platform::ToLower(platform::HexNumber(Fnv1a64(bytes), 16));
 }
 
 std::vector<std::string> SplitFields(const std::string& line) {
@@ -99,11 +70,6 @@ std::string JoinFields(const std::vector<std::string>& fields) {
   std::string line;
   for (std::size_t i = 0; i < fields.size(); ++i) line += (i ? "\t" : "") + Escape(fields[i]);
   return line + "\n";
-}
-
-std::string FileName(const std::string& path) {
-  const std::size_t slash = platform::ReverseFindChar(path, '\\');
-  return slash == platform::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace
@@ -148,7 +114,7 @@ bool CInstallRecord::Serialise(std::string* utf8) const {
   for (const TrustedItem& item : trusted) {
     text += JoinFields({"trusted", item.profile, item.beforeAbsent ? "absent" : "value",
                         item.beforeAbsent ? "" : std::to_string(item.beforeType),
-                        item.beforeAbsent ? "" : Hex(item.beforeData), item.variablesExisted ? "1" : "0",
+                        item.beforeAbsent ? "" : platform::HexBytes(item.beforeData), item.variablesExisted ? "1" : "0",
                         std::to_string(item.writtenType), item.written});
   }
   if (!installFolder.empty()) text += JoinFields({"folder", installFolder});
@@ -200,7 +166,7 @@ bool CInstallRecord::Parse(const std::string& utf8) {
       item.profile = fields[1];
       item.beforeAbsent = fields[2] == "absent";
       if (!item.beforeAbsent) {
-        if (fields[2] != "value" || !FromHex(fields[4], &item.beforeData)) return false;
+        if (fields[2] != "value" || !platform::FromHexBytes(fields[4], &item.beforeData)) return false;
         item.beforeType = std::strtoul(fields[3].c_str(), nullptr, 10);
       }
       item.variablesExisted = fields[5] == "1";
@@ -320,7 +286,7 @@ bool CInstallRecord::KeepOriginal(const std::string& path) {
   }
   const std::string backupFolder = folder_ + "\\" + kBackupFolder;
   files_.MakeFolder(backupFolder);
-  const std::string name = FileName(path);
+  const std::string name = platform::NameOf(path);
   for (int n = 1; n <= kMostCopies; ++n) {
     const std::string kept = backupFolder + "\\" + std::to_string(n) + "_" + name;
     // Never over a kept copy: a name that is taken is passed.

@@ -12,16 +12,6 @@ constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
-std::string Hex(std::uint64_t n) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  do {
-    text.insert(text.begin(), kDigits[n & 0xF]);
-    n >>= 4;
-  } while (n);
-  return text;
-}
-
 // Bytes no conversion can carry, kept readable: ASCII as it is, every
 // other byte as \xNN.
 std::string Escaped(const std::string& text) {
@@ -31,7 +21,7 @@ std::string Escaped(const std::string& text) {
     if (byte >= 0x20 && byte < 0x7F) {
       out.push_back(c);
     } else {
-      const std::string hex = Hex(byte);
+      const std::string hex = platform::HexNumber(byte);
       out += "\\x" + std::string(2 - hex.size(), '0') + hex;
     }
   }
@@ -294,7 +284,7 @@ std::string CLoggedRegistry::PathOf(platform::RegKey key) const {
     default: break;
   }
   const auto found = paths_.find(key);
-  return found != paths_.end() ? found->second : "(key 0x" + Hex(key) + ")";
+  return found != paths_.end() ? found->second : "(key 0x" + platform::HexNumber(key) + ")";
 }
 
 std::string CLoggedRegistry::Join(platform::RegKey parent, const char* subKey) const {

@@ -50,20 +50,10 @@ bool SplitRoot(const std::string& path, RegKey* root, std::string* rest) {
   return false;
 }
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = platform::ReverseFindChar(path, '\\');
-  return slash == platform::npos ? std::string() : path.substr(0, slash);
-}
-
 // Whether `path` lies in `folder` or below it.
 bool Within(const std::string& path, const std::string& folder) {
   return !folder.empty() && path.size() > folder.size() && path[folder.size()] == '\\' &&
          platform::EqualsNoCase(path.substr(0, folder.size()), folder);
-}
-
-std::string NameOf(const std::string& path) {
-  const std::size_t slash = platform::ReverseFindChar(path, '\\');
-  return slash == platform::npos ? path : path.substr(slash + 1);
 }
 
 // A value's type and exact bytes, however long; the size is asked first
@@ -228,8 +218,8 @@ void Undo::Loaders() {
       const std::string loader = TextOf(bytes);
       // A module entry names the install folder; the managed DLL's names
       // AutoCAD's folder, and is ours while it names the DLL we placed.
-      const bool module = platform::EqualsNoCase(FolderOf(item.loader), folder_);
-      const bool ours = module ? platform::EqualsNoCase(FolderOf(loader), folder_)
+      const bool module = platform::EqualsNoCase(platform::FolderOf(item.loader), folder_);
+      const bool ours = module ? platform::EqualsNoCase(platform::FolderOf(loader), folder_)
                                : platform::EqualsNoCase(loader, item.loader);
       entry.state = ours ? Ours : Others;
     }
@@ -238,11 +228,11 @@ void Undo::Loaders() {
   // A product whose module entry a later install elsewhere rewrote is that
   // install's now: its DLL entry stays too.
   for (Entry& entry : entries) {
-    if (entry.state != Ours || platform::EqualsNoCase(FolderOf(entry.item->loader), folder_)) continue;
+    if (entry.state != Ours || platform::EqualsNoCase(platform::FolderOf(entry.item->loader), folder_)) continue;
     for (const Entry& other : entries) {
       if (other.state == Others && platform::EqualsNoCase(other.item->productKey, entry.item->productKey)) {
         entry.state = Others;
-        handedOver_.push_back(FolderOf(entry.item->loader));
+        handedOver_.push_back(platform::FolderOf(entry.item->loader));
       }
     }
   }
@@ -268,8 +258,8 @@ void Undo::Loaders() {
     } else if (entry.state == Gone) {
       // The Applications key the entry sat in, when nothing else is left in
       // it; kept in the record until that is done.
-      const std::string parent = FolderOf(entry.path);
-      if (NameOf(parent) == "Applications" && !RemoveIfEmpty(entry.root, parent, FolderOf(place))) {
+      const std::string parent = platform::FolderOf(entry.path);
+      if (platform::NameOf(parent) == "Applications" && !RemoveIfEmpty(entry.root, parent, platform::FolderOf(place))) {
         kept.push_back(*entry.item);
       }
     }
@@ -379,8 +369,8 @@ void Undo::Files() {
       if (file) keptFiles.push_back(*file);
       continue;
     }
-    if (originals.empty() && !platform::EqualsNoCase(FolderOf(path), folder_) &&
-        platform::EqualsNoCase(NameOf(path), kSettingsFile)) {
+    if (originals.empty() && !platform::EqualsNoCase(platform::FolderOf(path), folder_) &&
+        platform::EqualsNoCase(platform::NameOf(path), kSettingsFile)) {
       result_.settingsFile = path;  // the user's: kept
       continue;
     }
@@ -395,8 +385,8 @@ void Undo::Files() {
     }
     bool handedOver = false;
     for (const std::string& acad : handedOver_) {
-      handedOver = handedOver || platform::EqualsNoCase(FolderOf(path), acad) ||
-                   platform::EqualsNoCase(FolderOf(FolderOf(path)), acad);  // Fonts, Drv
+      handedOver = handedOver || platform::EqualsNoCase(platform::FolderOf(path), acad) ||
+                   platform::EqualsNoCase(platform::FolderOf(platform::FolderOf(path)), acad);  // Fonts, Drv
     }
     if (handedOver) {
       // The later install placed the same file and serves AutoCAD with it.
@@ -535,7 +525,7 @@ void Undo::EntryAndRecord() {
 
 bool Undo::MayHavePlaced(const std::string& path) const {
   if (Within(path, folder_) || Within(path, record_.Folder())) return true;
-  return IsSupportFileName(NameOf(path), NameOf(FolderOf(path)));
+  return IsSupportFileName(platform::NameOf(path), platform::NameOf(platform::FolderOf(path)));
 }
 
 bool Undo::RemoveFolderIfEmpty(const std::string& folder) {
@@ -560,7 +550,7 @@ bool Undo::RemoveFolderIfEmpty(const std::string& folder) {
         }
         bool told = false;
         for (const std::string& left : leftFiles_) {
-          told = told || platform::EqualsNoCase(left, path) || platform::EqualsNoCase(FolderOf(left), path);
+          told = told || platform::EqualsNoCase(left, path) || platform::EqualsNoCase(platform::FolderOf(left), path);
         }
         foreign = foreign || !told;
         anyTold = anyTold || told;

@@ -18,12 +18,6 @@ const char kUninstallerName[] = "\\Uninstall.exe";
 const char kDisplayName[] = "批打印软件";
 const char kPublisher[] = "Velkor";
 
-// Sixteen upper-case hex digits of `value`, without a formatter.
-std::string HexDigits(std::uint64_t value) {
-  std::string digits(16, '0');
-  for (int i = 15; i >= 0; --i, value >>= 4) digits[i] = "0123456789ABCDEF"[value & 0xF];
-  return digits;
-}
 
 // "2026.08.01" for 20260801.
 std::string VersionText(int number) {
@@ -86,7 +80,7 @@ std::string CAcadSetup::ChooseRecordFolder(const std::string& target, bool eleva
   // records, a reinstall into one folder finds its record again.
   const std::string common = CommonAppData(files_);
   const std::string records = common + kSubFolder;
-  const std::string folder = records + "\\" + HexDigits(Fnv1a64(platform::ToUpper(target)));
+  const std::string folder = records + "\\" + platform::HexNumber(Fnv1a64(platform::ToUpper(target)), 16);
   // Both levels get the access list: someone may have made either first.
   if (!common.empty() && files_.MakeAdminOnlyFolder(records) && files_.MakeAdminOnlyFolder(folder)) return folder;
   // Not kept quietly in a place others may write: told, and kept where

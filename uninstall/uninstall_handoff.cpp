@@ -12,16 +12,6 @@ namespace {
 const char kProgramName[] = "Uninstall.exe";
 constexpr int kMostCopyFolders = 99;
 
-std::string ParentOf(const std::string& path) {
-  const std::size_t slash = platform::ReverseFindChar(path, '\\');
-  return slash == platform::npos ? std::string() : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-  const std::size_t slash = platform::ReverseFindChar(path, '\\');
-  return slash == platform::npos ? path : path.substr(slash + 1);
-}
-
 std::string WithoutTrailingSlash(std::string folder) {
   if (!folder.empty() && platform::ReverseFindChar(folder, '\\') == folder.size() - 1) folder.pop_back();
   return folder;
@@ -75,7 +65,7 @@ std::string CleanupCommand(const std::string& commandProcessor, const std::strin
 int HandOverUninstall(platform::FileSystem& files, platform::Launcher& launcher, const std::string& arguments,
                       const std::function<int(const std::string& recordFolder)>& runHere) {
   const std::string self = files.ModulePath();
-  const std::string recordFolder = ParentOf(self);
+  const std::string recordFolder = platform::FolderOf(self);
   const std::string copyFolder = recordFolder.empty() ? std::string() : MakeCopyFolder(files);
   const std::string copy = copyFolder.empty() ? std::string() : copyFolder + "\\" + kProgramName;
   unsigned long code = 0;
@@ -94,7 +84,7 @@ void StartCleanup(platform::FileSystem& files, platform::Launcher& launcher, con
                   const std::string& copy, bool removeOriginal, const std::vector<std::string>& laterFolders) {
   const std::string processor = CommandProcessor(files);
   if (processor.empty()) return;
-  const std::string copyFolder = ParentOf(copy);
+  const std::string copyFolder = platform::FolderOf(copy);
   if (!removeOriginal) {
     // Something is left to uninstall later: the uninstaller stays, and
     // only the copy goes once it has ended.
@@ -106,8 +96,8 @@ void StartCleanup(platform::FileSystem& files, platform::Launcher& launcher, con
   folders.insert(folders.end(), laterFolders.begin(), laterFolders.end());
   // An elevated install keeps its uninstaller one level below a folder of
   // its own name: that one goes too when it is left empty.
-  const std::string parent = ParentOf(ParentOf(original));
-  if (!parent.empty() && platform::EqualsNoCase(NameOf(parent), kProgramFolderName)) folders.push_back(parent);
+  const std::string parent = platform::FolderOf(platform::FolderOf(original));
+  if (!parent.empty() && platform::EqualsNoCase(platform::NameOf(parent), kProgramFolderName)) folders.push_back(parent);
   // The original ends last: waiting for its file covers the copy's.
   launcher.Start(CleanupCommand(processor, original, copy, folders), nullptr);
 }

@@ -150,3 +150,26 @@ TEST(Text, ConvertsToAndFromUtf8) {
   EXPECT_FALSE(platform::FromUtf8("\xC3", &out)) << "a cut sequence";
   EXPECT_EQ(out, "untouched");
 }
+
+// Hexadecimal text both ways, and paths cut at their last backslash by
+// characters: the record's bytes come back only from what was written.
+TEST(TextHelpers, HexAndPathsRoundTripAndRefuseWhatWasNeverWritten) {
+  EXPECT_EQ(platform::HexNumber(0), "0");
+  EXPECT_EQ(platform::HexNumber(0xC0FFEE), "C0FFEE");
+  EXPECT_EQ(platform::HexNumber(0xAB, 16), "00000000000000AB");
+  EXPECT_EQ(platform::HexNumber(~0ull), "FFFFFFFFFFFFFFFF");
+  const std::string bytes("\x00\x7f\x80\xff", 4);
+  EXPECT_EQ(platform::HexBytes(bytes), "007f80ff");
+  std::string back;
+  ASSERT_TRUE(platform::FromHexBytes("007F80ff", &back));
+  EXPECT_EQ(back, bytes);
+  for (const char* bad : {"-1", "f", " f", "0x", "+f", "1g", "ff\n"}) {
+    EXPECT_FALSE(platform::FromHexBytes(bad, &back)) << bad;
+  }
+  testing_support::ScopedCodePage page(platform::CodePageId::Chinese);
+  // "乗" ends in the byte 0x5C, which is no backslash.
+  EXPECT_EQ(platform::NameOf("D:\\Tools\\乗"), "乗");
+  EXPECT_EQ(platform::FolderOf("D:\\Tools\\乗"), "D:\\Tools");
+  EXPECT_EQ(platform::NameOf("乗"), "乗");
+  EXPECT_EQ(platform::FolderOf("乗"), "");
+}
