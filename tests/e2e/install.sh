@@ -252,8 +252,12 @@ start_acad() {
   acad_pid=$!
   sleep 2
 }
+# One that has ended by itself already is no failure of the scenario.
 stop_acad() {
-  [ -n "$acad_pid" ] && kill "$acad_pid" 2>/dev/null; wait "$acad_pid" 2>/dev/null || true
+  if [ -n "$acad_pid" ]; then
+    kill "$acad_pid" 2>/dev/null || true
+    wait "$acad_pid" 2>/dev/null || true
+  fi
   acad_pid=
   sleep 1
 }

@@ -22,6 +22,9 @@ e2e_on_error() {
     tail -n 5 "$E2E_LOG" >&2
   fi
 }
+# -E: also a step inside a function (whose failure under set -e would
+# otherwise end the script without the trap).
+set -E
 trap 'e2e_on_error "$LINENO" "$BASH_COMMAND"' ERR
 
 # stop_wine: ends every Wine process of the prefix and its server, so that
