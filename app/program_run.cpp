@@ -71,14 +71,14 @@ int Install(const ProgramWorld& world, const SetupOptions& options) {
   request.allReleases = options.allReleases;
   request.years = options.years;
   request.force = options.force;
-  SilentDialogRunner runner(request, world.wizard.warnHostRunning, world.pause);
-  int code = RunWizard(WizardWorld{w.setup, w.files, w.processes, w.shell, w.accounts, runner, w.lastBrowseFolder,
-                                   w.warnHostRunning, logPath},
-                       listFound);
-  for (const int year : runner.missingYears) {
+  SilentInstall silent(request, world.pause, [&](const std::string& text, const std::string& caption, unsigned type,
+                                                 int answer) { world.log.MessageShown(text, caption, type, answer); });
+  const int code = RunSilent(WizardWorld{w.setup, w.files, w.processes, w.shell, w.accounts, w.dialogs,
+                                         w.lastBrowseFolder, w.warnHostRunning, logPath},
+                             silent, listFound);
+  for (const int year : silent.missingYears) {
     world.log.ProgramLine("/R 所列的AutoCAD " + std::to_string(year) + " 在本机未找到，或不属本版本：未安装任何内容。");
   }
-  if (runner.exitCode != 0) code = runner.exitCode;
   return code;
 }
 

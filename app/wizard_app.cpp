@@ -1,6 +1,7 @@
 // The run of the setup program.
 #include "app/wizard_app.h"
 
+#include "run/silent_run.h"
 #include "ui/dlg_setup.h"
 
 ForwardingOwner& SetupMessageOwner() {
@@ -27,4 +28,13 @@ int RunWizard(const WizardWorld& world, const std::function<void()>& afterScan) 
   // be made: no desktop, or the template or the common controls missing.
   if (result != platform::kIdOk && result != platform::kIdCancel) return SetupExit::NoDialog;
   return dialog.exitCode;
+}
+
+int RunSilent(const WizardWorld& world, SilentInstall& silent, const std::function<void()>& afterScan) {
+  world.setup.ScanReleases();
+  if (afterScan) afterScan();
+  SetupMessageOwner().target = &silent;
+  const int code = silent.Run(InstallWorld{world.setup, world.files, world.processes, world.accounts, world.logPath});
+  SetupMessageOwner().target = nullptr;
+  return code;
 }

@@ -11,6 +11,7 @@
 
 class CAcadSetup;
 class CDialog;
+class SilentInstall;
 
 namespace platform {
 class Accounts;
@@ -49,6 +50,11 @@ ForwardingOwner& SetupMessageOwner();
 // ended, or NoDialog when the dialog could not be made. `afterScan` runs
 // between the scan and the dialog (the log's list of what was found).
 int RunWizard(const WizardWorld& world, const std::function<void()>& afterScan = nullptr);
+
+// The silent run, for the application object and for tests: the scan, then
+// the install with `silent` as its face and the owner of the engine's
+// boxes. Gives the exit code (SetupExit). `world.dialogs` is not used.
+int RunSilent(const WizardWorld& world, SilentInstall& silent, const std::function<void()>& afterScan = nullptr);
 
 class CWizardApp : public CWinApp {
  public:

@@ -1,23 +1,22 @@
-// The silent install (SetUp.exe /S): the setup dialog's own logic, run
-// without a window. SilentDialogRunner stands in for the system's dialogs:
-// it keeps the controls' state in memory, lets the dialog initialise
-// itself, ticks the releases asked for, types the folder, presses install,
-// and answers each box the dialog would show as the deployment needs:
-//  - the copy failure (Abort/Retry/Ignore): Retry three times, a pause
+// The silent install (SetUp.exe /S): the install sequence every face runs
+// (install/install_run.h), with a face that shows nothing. It chooses the
+// releases and the folder from the command line and answers each question
+// as a deployment needs:
+//  - a failed file copy (Abort/Retry/Ignore): Retry three times, a pause
 //    apart (a file held briefly by a scanner), then Ignore, so that the
 //    install goes on and ends "installed with problems";
-//  - every other box: OK; and the box that AutoCAD runs is answered by
-//    pressing install again only when `force` is set (as a person's second
-//    press would), otherwise the run ends with HostRunning.
-// Nothing is shown: no window is made.
+//  - AutoCAD running: installs all the same only when `force` is set,
+//    otherwise the run ends with HostRunning;
+//  - every notice: OK.
+// Each box it answers reaches the caller's observer (the log) with its
+// answer, as a box of the dialog would.
 #pragma once
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
-#include "platform/window.h"
+#include "install/install_run.h"
 
 struct SilentRequest {
   bool folderGiven = false;
@@ -27,28 +26,39 @@ struct SilentRequest {
   bool force = false;        // install while AutoCAD runs
 };
 
-class SilentDialogRunner final : public platform::DialogRunner {
+class SilentInstall final : public InstallFace {
  public:
-  // `warnHostRunning` is the program's flag the dialog clears once it has
-  // warned that AutoCAD runs. `pause` waits that many milliseconds. The
-  // boxes and their answers reach the log as every dialog box does
-  // (AfxSetBoxObserver).
-  SilentDialogRunner(const SilentRequest& request, bool& warnHostRunning, std::function<void(unsigned)> pause);
+  using BoxSeen = std::function<void(const std::string& text, const std::string& caption, unsigned type, int answer)>;
 
-  int RunModal(const platform::DialogTemplate& dialogTemplate, platform::DialogHandler& handler) override;
+  // `pause` waits that many milliseconds; `seen` hears of every box.
+  SilentInstall(const SilentRequest& request, std::function<void(unsigned)> pause, BoxSeen seen);
 
-  // Set when the run ended for a reason the dialog has no code for
-  // (SetupExit: NothingToInstall, HostRunning, BadCommandLine); 0 when the
-  // dialog's own exit code holds.
-  int exitCode = 0;
+  // Installs on the machine `world.setup` has scanned. The exit code
+  // (SetupExit): NothingToInstall when a release asked for is not offered
+  // (missingYears says which) or none is, BadCommandLine when the folder
+  // or the accounts were refused, and otherwise the install's own.
+  int Run(const InstallWorld& world);
+
   // The years of the request that this machine does not offer.
   std::vector<int> missingYears;
 
   static constexpr int kCopyRetries = 3;
   static constexpr unsigned kRetryPauseMs = 2000;
 
+  int ShowMessage(const std::string& text, const std::string& caption, unsigned type) override;
+  bool InstallWhileAcadRuns(const std::string& warning) override;
+  platform::ProgressStepper& Progress() override { return progress_; }
+
  private:
+  struct NoProgress final : platform::ProgressStepper {
+    void StepIt() override {}
+  };
+
   SilentRequest request_;
-  bool& warnHostRunning_;
   std::function<void(unsigned)> pause_;
+  BoxSeen seen_;
+  NoProgress progress_;
+  // The copy failure answered last, and how often it was retried.
+  std::string lastFailure_;
+  int retries_ = 0;
 };

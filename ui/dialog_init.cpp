@@ -4,26 +4,12 @@
 #include <vector>
 
 #include "deploy/package_folder.h"
+#include "install/install_run.h"
 #include "platform/text.h"
 #include "res/setup_resources.h"
 #include "ui/dlg_setup.h"
 
 namespace {
-
-const char kNothingFoundText[] = "本机未找到AutoCAD 2007-2027，没有可以安装的版本。";
-const char kEditionsText[] = "32位 AutoCAD版用于32位的AutoCAD 2007-2016，64位 AutoCAD版用于64位的AutoCAD。";
-
-// Why no box can be ticked: nothing found, or found only releases that the
-// other edition serves, which is then named.
-std::string NothingToOfferText(int bits, const std::vector<int>& otherYears) {
-  if (otherYears.empty()) return kNothingFoundText;
-  std::string years;
-  for (const int year : otherYears) years += (years.empty() ? "" : "、") + std::to_string(year);
-  char text[512];
-  platform::FormatBounded(text, sizeof(text), "本程序（%d位 AutoCAD版）不能为本机的AutoCAD %s安装。\n\n请改用%d位 AutoCAD版的SetUp.exe。\n（%s）",
-                bits, years.c_str(), bits == 32 ? 64 : 32, kEditionsText);
-  return text;
-}
 
 // "批打印软件 V2026.08.01": minor and patch with a leading zero below 10.
 std::string TitleFor(int version) {
@@ -73,8 +59,7 @@ void Dlg_Setup::OnShown() {
   bool offered = false;
   for (const int flag : selectionFlags) offered = offered || flag != 0;
   if (!offered) {
-    MessageBox(NothingToOfferText(setup_.EditionBits(), setup_.ReleasesForOtherEdition()), kSetupCaption,
-               platform::kMbOk);
+    MessageBox(NothingToOfferText(setup_), kSetupCaption, platform::kMbOk);
   }
 }
 

@@ -11,7 +11,7 @@
 // Operation groups, one file each:
 //   dlg_setup.cpp        construction, bindings, message map, colours
 //   dialog_init.cpp      OnInitDialog, UpdateInstallButton, OnReleaseCheck
-//   install_command.cpp  OnInstall
+//   install_command.cpp  OnInstall, RunInstall, the completion view
 //   folder_browse.cpp    OnBrowse
 #pragma once
 
@@ -21,6 +21,7 @@
 #include "engine/acad_setup.h"
 #include "engine/build_constants.h"
 #include "engine/exit_codes.h"
+#include "install/install_run.h"
 #include "platform/shell.h"
 #include "ui/framework.h"
 
@@ -99,9 +100,11 @@ class Dlg_Setup : public CDialog {
   void OnReleaseCheck();
   void OnBrowse();
   void OnInstall();
-  // The progress view and the install steps; false when the data copy
-  // failed and the dialog has been told to close.
-  bool RunInstall();
+  // Carries out `plan` with the dialog as its face: its boxes, its progress
+  // view. True when the install ran to its end; false when it was refused
+  // or stopped (told in a box), or when the package copy failed and the
+  // dialog has been told to close.
+  bool RunInstall(const InstallPlan& plan);
 
   // The box of release index k.
   CButton& ReleaseBox(int k) { return releaseBoxes[kReleaseCount - 1 - k]; }
@@ -115,7 +118,7 @@ class Dlg_Setup : public CDialog {
   std::string titleText;
   std::string editionText;
   CProgressCtrl progressBar;
-  std::string folderPath = "C:\\Velkor";  // system code page
+  std::string folderPath = kDefaultInstallFolder;  // system code page
   // The folder above the install folder, when the last install made it.
   std::string madeFolder;
   // The title and edition fonts, made on their first colour request and
@@ -134,9 +137,6 @@ class Dlg_Setup : public CDialog {
   // The completion view: the message and the picture, one button, and the
   // window shortened to fit.
   void ShowCompletionView();
-  // Refuses a folder field the install cannot use, with a message; true
-  // when it may go on.
-  bool AcceptFolder(const std::string& folder);
 
   CAcadSetup& setup_;
   platform::FileSystem& files_;

@@ -27,7 +27,7 @@
 #include "platform/memory/memory_shell.h"
 #include "platform/reg_file.h"
 #include "ui/dlg_setup.h"
-#include "ui/problems_notice.h"
+#include "install/problems_notice.h"
 #include "run/silent_run.h"
 #include "uninstall/uninstall_handoff.h"
 #include "uninstall/uninstall_run.h"
@@ -289,9 +289,17 @@ TEST_F(InstallTest, ARecordThatCannotBeWrittenIsOneProblemAndTheInstallCompletes
 }
 
 
-// The silent install runs the dialog's own logic with no window: each box
-// the dialog would show is answered as a deployment needs, and the exit
-// code says how it ended.
+// The silent install runs the dialog's install sequence with no window:
+// each box the dialog would show is answered as a deployment needs, and the
+// exit code says how it ended.
+// A silent run makes no window: a dialog asked of this runner fails the test.
+struct NoDialogs final : platform::DialogRunner {
+  int RunModal(const platform::DialogTemplate&, platform::DialogHandler&) override {
+    ADD_FAILURE() << "the silent run made a dialog";
+    return -1;
+  }
+};
+
 TEST_F(InstallTest, TheSilentInstallAnswersEachBoxAndEndsWithItsCode) {
   struct Row {
     const char* name;
@@ -299,16 +307,19 @@ TEST_F(InstallTest, TheSilentInstallAnswersEachBoxAndEndsWithItsCode) {
     bool acadRuns, fileHeld;
     int code;
     int pauses;
+    const char* told;  // in a box the log hears of; null: none
   };
   const Row rows[] = {
-      {"typical", [](SilentRequest&) {}, false, false, SetupExit::Installed, 0},
+      {"typical", [](SilentRequest&) {}, false, false, SetupExit::Installed, 0, nullptr},
       {"a year not found", [](SilentRequest& r) { r.allReleases = false; r.years = {2008, 2010}; }, false, false,
-       SetupExit::NothingToInstall, 0},
-      {"AutoCAD runs", [](SilentRequest&) {}, true, false, SetupExit::HostRunning, 0},
-      {"AutoCAD runs, forced", [](SilentRequest& r) { r.force = true; }, true, false, SetupExit::Installed, 0},
+       SetupExit::NothingToInstall, 0, nullptr},
+      {"AutoCAD runs", [](SilentRequest&) {}, true, false, SetupExit::HostRunning, 0, "请关闭AutoCAD"},
+      {"AutoCAD runs, forced", [](SilentRequest& r) { r.force = true; }, true, false, SetupExit::Installed, 0,
+       "请关闭AutoCAD"},
       {"a file held: retried, then ignored", [](SilentRequest&) {}, false, true, SetupExit::InstalledWithProblems,
-       SilentDialogRunner::kCopyRetries},
-      {"a relative folder", [](SilentRequest& r) { r.folder = "Tools"; }, false, false, SetupExit::BadCommandLine, 0},
+       SilentInstall::kCopyRetries, "VK_VidudOvev2010.ARX"},
+      {"a relative folder", [](SilentRequest& r) { r.folder = "Tools"; }, false, false, SetupExit::BadCommandLine, 0,
+       "完整路径"},
   };
   int n = 0;
   for (const Row& row : rows) {
@@ -329,12 +340,22 @@ TEST_F(InstallTest, TheSilentInstallAnswersEachBoxAndEndsWithItsCode) {
     request.folder = folder;
     row.ask(request);
     std::vector<unsigned> pauses;
-    SilentDialogRunner silent(request, warnHostRunning, [&](unsigned ms) { pauses.push_back(ms); });
+    std::vector<std::string> told;
+    SilentInstall silent(request, [&](unsigned ms) { pauses.push_back(ms); },
+                         [&](const std::string& text, const std::string&, unsigned, int) { told.push_back(text); });
     CAcadSetup engine(registry, files, SetupMessageOwner());
-    int code = RunWizard(WizardWorld{engine, files, processes, shell, accounts, silent, lastBrowse, warnHostRunning});
-    if (silent.exitCode) code = silent.exitCode;
+    NoDialogs noDialogs;
+    const int code =
+        RunSilent(WizardWorld{engine, files, processes, shell, accounts, noDialogs, lastBrowse, warnHostRunning}, silent);
     EXPECT_EQ(code, row.code);
-    EXPECT_EQ(pauses, std::vector<unsigned>(static_cast<std::size_t>(row.pauses), SilentDialogRunner::kRetryPauseMs));
+    EXPECT_EQ(pauses, std::vector<unsigned>(static_cast<std::size_t>(row.pauses), SilentInstall::kRetryPauseMs));
+    if (row.told) {
+      const bool found = std::any_of(told.begin(), told.end(),
+                                     [&](const std::string& text) { return text.find(row.told) != std::string::npos; });
+      EXPECT_TRUE(found) << "no box told of " << row.told;
+    } else {
+      EXPECT_TRUE(told.empty()) << "a box was shown: " << told.front();
+    }
     std::string content;
     const bool installed = files.ReadFile(arx, &content) && content == "VK_VidudOvev2010.ARX";
     EXPECT_EQ(installed, row.code == SetupExit::Installed);

@@ -9,7 +9,7 @@
 #include "platform/reg_file.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/registration_cases.h"
-#include "ui/problems_notice.h"
+#include "install/problems_notice.h"
 
 namespace testing_support {
 namespace {

@@ -1,5 +1,5 @@
 // The problems notice; see problems_notice.h.
-#include "ui/problems_notice.h"
+#include "install/problems_notice.h"
 
 #include <algorithm>
 #include <string>

@@ -1,0 +1,238 @@
+// The install's one sequence; see install_run.h.
+#include "install/install_run.h"
+
+#include <algorithm>
+#include <string>
+
+#include "deploy/host_process.h"
+#include "deploy/package_copy.h"
+#include "deploy/package_folder.h"
+#include "engine/exit_codes.h"
+#include "engine/program_names.h"
+#include "install/problems_notice.h"
+#include "platform/accounts.h"
+#include "platform/files.h"
+#include "platform/message_text.h"
+#include "platform/text.h"
+#include "record/install_record.h"
+
+namespace {
+
+const char kCloseAcadText[] = "请关闭AutoCAD后再进行安装 !";
+const char kNoFolderText[] = "请先选择或输入安装路径 !";
+const char kRelativeFolderText[] =
+    "安装路径必须是完整路径 !\n\n请以盘符开头（如 D:\\Tools），或使用网络路径（如 \\\\服务器\\共享\\Tools）。";
+const char kNothingFoundText[] = "本机未找到AutoCAD 2007-2027，没有可以安装的版本。";
+const char kEditionsText[] = "32位 AutoCAD版用于32位的AutoCAD 2007-2016，64位 AutoCAD版用于64位的AutoCAD。";
+
+// Folder creation takes paths of up to 247 characters (MAX_PATH less room
+// for an 8.3 name); the target folder is the field with the sub-folder.
+constexpr std::size_t kLongestCreatedFolder = 247;
+
+std::string FolderTooLongText(std::size_t longest, std::size_t length) {
+  return "安装路径太长 !\n\n安装路径最多可有 " + std::to_string(longest) + " 个字符（现有 " +
+         std::to_string(length) + " 个），否则安装文件无法全部拷贝。请选择较短的安装路径。";
+}
+
+// A folder AutoCAD can find again from any working directory: a drive
+// letter with ":\\", or a UNC path naming a server and a share. "Velkor",
+// "C:Velkor" and "\\Velkor" depend on the current directory.
+bool IsAbsoluteFolder(const std::string& folder) {
+  const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  if (folder.size() >= 3 && letter(folder[0]) && folder[1] == ':' && folder[2] == '\\') return true;
+  if (folder.size() < 5 || folder.compare(0, 2, "\\\\") != 0) return false;
+  const std::size_t share = platform::FindChar(folder, '\\', 2);  // after the server's name
+  return share != platform::npos && share > 2 && share + 1 < folder.size() && folder[share + 1] != '\\';
+}
+
+// Said instead of installing when the program was raised to run as another
+// account than the desktop's, and that user's registry or settings folder
+// cannot be reached: the trusted paths and the settings file would go to
+// the wrong account.
+std::string OtherAccountText(const UserChoice& user) {
+  const bool known = !user.desktopAccount.empty();
+  return "SetUp.exe 正以帐户 " + user.processAccount + " 运行，而当前桌面的帐户是 " +
+         (known ? user.desktopAccount : "（无法确定）") + "。\n\n" +
+         (known ? "无法打开桌面帐户的注册表或应用程序数据文件夹" : "无法确定当前桌面属于哪个帐户") +
+         "，AutoCAD的受信任路径和设置文件无法写给该帐户，因此未安装任何内容。\n\n"
+         "请让桌面帐户暂时获得管理员权限，再在该帐户中右键单击SetUp.exe，选择“以管理员身份运行”。";
+}
+
+// Why the install cannot use `folder`; empty when it can.
+std::string FolderRefusal(platform::FileSystem& files, const std::string& folder) {
+  // An empty field has no last character to look at, and no folder to
+  // install into.
+  if (folder.empty()) return kNoFolderText;
+  if (!IsAbsoluteFolder(folder)) return kRelativeFolderText;
+  // Every package file's path in the target folder must fit the steps'
+  // buffers of 260 characters, and the folder must be one that can be
+  // created: a longer one would raise a box per file, or leave the add-on
+  // cut short. Refused before anything is made.
+  std::string target = folder;
+  if (platform::ReverseFindChar(target, '\\') == target.size() - 1) target.pop_back();
+  const std::size_t subFolder = sizeof(kSubFolder) - 1;
+  std::size_t longest = kLongestCreatedFolder - subFolder;
+  std::string packageFolder;
+  if (LocatePackageFolder(files, packageFolder)) {
+    const std::size_t name = LongestPackageFileName(files, packageFolder);
+    const std::size_t room = platform::kPathBufferSize - 1 - subFolder - 1;  // "\\" before the name
+    if (name > 0) longest = std::min(longest, room > name ? room - name : 0);
+  }
+  if (target.size() > longest) return FolderTooLongText(longest, target.size());
+  return std::string();
+}
+
+// The face's progress view for as long as the steps run.
+class StepsShown {
+ public:
+  explicit StepsShown(InstallFace& face) : face_(face) { face_.StepsBegin(); }
+  ~StepsShown() { face_.StepsEnd(); }
+  StepsShown(const StepsShown&) = delete;
+  StepsShown& operator=(const StepsShown&) = delete;
+
+ private:
+  InstallFace& face_;
+};
+
+// The engine's record for as long as the steps write to it.
+class RecordInUse {
+ public:
+  RecordInUse(CAcadSetup& setup, CInstallRecord& record) : setup_(setup) { setup_.record = &record; }
+  ~RecordInUse() { setup_.record = nullptr; }
+  RecordInUse(const RecordInUse&) = delete;
+  RecordInUse& operator=(const RecordInUse&) = delete;
+
+ private:
+  CAcadSetup& setup_;
+};
+
+void Append(SetupProblems& to, const SetupProblems& more) { to.insert(to.end(), more.begin(), more.end()); }
+
+// The steps of the progress view, into `target` (made already).
+void RunSteps(const InstallPlan& plan, const InstallWorld& world, InstallFace& face, InstallOutcome& outcome) {
+  CAcadSetup& setup = world.setup;
+  const StepsShown shown(face);
+  platform::ProgressStepper& progress = face.Progress();
+  const std::string& target = outcome.targetFolder;
+
+  // What the install does is noted as it goes, for a later uninstall: in
+  // the target folder, or with administrator rights where only
+  // administrators can write, since an administrator will run what is kept
+  // there. A record that cannot be kept is one problem among the others,
+  // never a reason to stop.
+  SetupProblems recordProblems;
+  const std::string recordFolder = setup.ChooseRecordFolder(target, world.accounts.IsElevated(), &recordProblems);
+  CInstallRecord record(world.files);
+  record.Open(recordFolder);
+  record.NoteInstallFolder(target);
+  if (!outcome.madeFolder.empty()) record.NoteMadeFolder(outcome.madeFolder);
+  const RecordInUse recordInUse(setup, record);
+
+  CPackageCopy copy(target, progress, world.files, face);
+  copy.userPlaces = setup.userPlaces;
+  copy.record = &record;
+  if (!copy.CopyDataFolder()) {
+    // Nothing already copied is undone; the record says what was.
+    outcome.stop = copy.packageMissing ? InstallOutcome::PackageMissing : InstallOutcome::CopyAborted;
+    outcome.exitCode = copy.packageMissing ? SetupExit::PackageMissing : SetupExit::CopyAborted;
+    return;
+  }
+  progress.StepIt();
+  face.Breathe();
+  setup.SetInstallFolder(target);
+  const std::array<int, kReleaseCount>& f = plan.selection;
+  // What the scan could not read comes first: releases below it may be
+  // missing from the list the user chose from.
+  outcome.problems = setup.scanProblems;
+  // Then the package files left out: the install is not complete without them.
+  Append(outcome.problems, copy.skippedFiles);
+  Append(outcome.problems, setup.RegisterWithHosts(f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10],
+                                                   f[11], f[12], f[13], f[14], f[15], f[16], f[17], f[18], f[19],
+                                                   f[20]));
+  progress.StepIt();
+  face.Breathe();
+  Append(outcome.problems, setup.InstallSupportFiles(f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9],
+                                                     f[10], f[11], f[12], f[13], f[14], f[15], f[16], f[17], f[18],
+                                                     f[19], f[20]));
+  // Last, so that the entry's size counts every package file copied.
+  setup.RegisterUninstall(recordFolder, &recordProblems);
+  Append(outcome.problems, recordProblems);
+  if (record.Failed()) outcome.problems.push_back(record.Problem());
+  progress.StepIt();
+  face.StepsDone();
+  outcome.stop = InstallOutcome::Done;
+  outcome.exitCode = outcome.problems.empty() ? SetupExit::Installed : SetupExit::InstalledWithProblems;
+}
+
+}  // namespace
+
+InstallOutcome CarryOutInstall(const InstallPlan& plan, const InstallWorld& world, InstallFace& face) {
+  InstallOutcome outcome;
+  if (plan.checkHost && IsAcadRunning(world.processes) && !face.InstallWhileAcadRuns(kCloseAcadText)) {
+    outcome.stop = InstallOutcome::AcadRuns;
+    outcome.exitCode = SetupExit::HostRunning;
+    return outcome;
+  }
+  outcome.exitCode = SetupExit::BadCommandLine;  // until the checks pass: nothing done
+  const std::string refusal = FolderRefusal(world.files, plan.folder);
+  if (!refusal.empty()) {
+    face.ShowMessage(refusal, kSetupCaption, platform::kMbOk);
+    return outcome;
+  }
+  // Before anything is made: whose registry and settings folder the
+  // per-user parts go to.
+  const UserChoice user = world.setup.ChooseUserPlaces(world.accounts);
+  if (user.outcome == UserChoice::Unreachable) {
+    face.ShowMessage(OtherAccountText(user), kSetupCaption, platform::kMbOk);
+    return outcome;
+  }
+  // Without the package nothing is made: the folders and a record would be
+  // left behind for nothing.
+  std::string package;
+  if (!LocatePackageFolder(world.files, package) && !FindPackageFolder(world.files, face, package)) {  // it says why
+    outcome.stop = InstallOutcome::PackageMissing;
+    outcome.exitCode = SetupExit::PackageMissing;
+    return outcome;
+  }
+  // The last character, not the last byte: a Chinese folder name may end in
+  // a trail byte 0x5C. One backslash only; a second one before it stays.
+  std::string folder = plan.folder;
+  if (platform::ReverseFindChar(folder, '\\') == folder.size() - 1) folder.pop_back();
+  // One level each; an existing folder is no error, and a folder that could
+  // not be made is met, and reported, by the data copy. The chosen folder,
+  // when the install makes it, is noted: an uninstall removes it again once
+  // empty.
+  if (world.files.MakeFolder(folder)) outcome.madeFolder = folder;
+  outcome.targetFolder = folder + kSubFolder;
+  world.files.MakeFolder(outcome.targetFolder);
+
+  RunSteps(plan, world, face, outcome);
+  if (outcome.stop == InstallOutcome::Done && !outcome.problems.empty()) {
+    std::string text = DescribeProblems(outcome.problems);
+    if (!world.logPath.empty()) text += "\n\n详细情况见日志文件：" + platform::SystemText(world.logPath);
+    face.ShowMessage(text, kSetupCaption, platform::kMbOk);
+  }
+  return outcome;
+}
+
+std::array<int, kReleaseCount> OfferedReleases(const CAcadSetup& setup) {
+  std::array<int, kReleaseCount> offered{};
+  for (int k = 0; k < kReleaseCount; ++k) {
+    offered[static_cast<std::size_t>(k)] =
+        !setup.acadFolders[static_cast<std::size_t>(k)].empty() && EditionServes(setup.EditionBits(), kFirstYear + k);
+  }
+  return offered;
+}
+
+std::string NothingToOfferText(CAcadSetup& setup) {
+  const std::vector<int> otherYears = setup.ReleasesForOtherEdition();
+  if (otherYears.empty()) return kNothingFoundText;
+  const int bits = setup.EditionBits();
+  std::string years;
+  for (const int year : otherYears) years += (years.empty() ? "" : "、") + std::to_string(year);
+  char text[512];
+  platform::FormatBounded(text, sizeof(text),
+                          "本程序（%d位 AutoCAD版）不能为本机的AutoCAD %s安装。\n\n请改用%d位 AutoCAD版的SetUp.exe。\n（%s）",
+                          bits, years.c_str(), bits == 32 ? 64 : 32, kEditionsText);
+  return text;
+}

@@ -1,0 +1,104 @@
+// The install, once, for every face that asks for it: the dialog's install
+// button and the silent run (/S) both make an InstallPlan from their
+// choices and hand it to CarryOutInstall, which runs the steps in their one
+// order and asks the face whatever needs an answer.
+//
+// The steps, in order:
+//  1. AutoCAD running (when the plan asks): the face decides whether to go
+//     on regardless.
+//  2. The folder: refused when empty, relative or too long for the package
+//     files' paths; then whose registry and settings folder the per-user
+//     parts go to; then the package folder. A refusal is told through the
+//     face, and nothing is made.
+//  3. The chosen folder and its sub-folder \V-VidudOvev are made.
+//  4. The progress view: the record is opened, the package copied (a
+//     failed file copy is the face's Abort/Retry/Ignore box), the folder
+//     stored, the demand-load entries and trusted paths written, the
+//     support files placed, the uninstaller and its entry registered.
+//  5. What could not be done is told through the face, and the outcome
+//     names the exit code.
+//
+// The face answers through the message boxes it owns (platform::
+// MessageOwner): the dialog with real boxes, the silent run with the answer
+// a deployment needs. Every box the steps show is owned by the face.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "engine/acad_setup.h"
+#include "platform/window.h"
+
+namespace platform {
+class Accounts;
+class FileSystem;
+class ProcessList;
+}  // namespace platform
+
+// The folder an install goes to when nobody names another.
+inline constexpr char kDefaultInstallFolder[] = "C:\\Velkor";
+
+// What the install is asked to do.
+struct InstallPlan {
+  // The folder as the user gave it (system code page); one trailing
+  // backslash is cut off, and \V-VidudOvev goes below it.
+  std::string folder;
+  // One flag per release, 2007 first; nonzero: serve it.
+  std::array<int, kReleaseCount> selection{};
+  // Ask first whether AutoCAD runs.
+  bool checkHost = true;
+};
+
+// What the install works with.
+struct InstallWorld {
+  CAcadSetup& setup;  // scanned already; its catalogue is read in place
+  platform::FileSystem& files;
+  platform::ProcessList& processes;
+  platform::Accounts& accounts;
+  std::string logPath;  // the run's log, named by the problems notice; empty: none
+};
+
+// The one who asked for the install and answers its questions. Its boxes
+// (ShowMessage) own every message the steps show.
+class InstallFace : public platform::MessageOwner {
+ public:
+  // AutoCAD runs (the plan asked to check): true to install all the same.
+  virtual bool InstallWhileAcadRuns(const std::string& warning) = 0;
+  // The steps begin (the progress view) and end, whatever the outcome.
+  virtual void StepsBegin() {}
+  virtual void StepsEnd() {}
+  // The steps ran to their end (before StepsEnd and any problems box).
+  virtual void StepsDone() {}
+  // Stepped as the install goes: once per package entry looked at, then
+  // once after each of the later steps.
+  virtual platform::ProgressStepper& Progress() = 0;
+  // Between two steps: a face with a window lets it repaint.
+  virtual void Breathe() {}
+};
+
+struct InstallOutcome {
+  enum Stop {
+    Done,            // the steps ran to their end (exitCode says with or without problems)
+    AcadRuns,        // the face chose not to install while AutoCAD runs; nothing made
+    Refused,         // the folder or the accounts were refused and told; nothing made
+    PackageMissing,  // no package folder (told); nothing made
+    CopyAborted,     // the user aborted a failed package copy; what was copied stays
+  };
+  Stop stop = Refused;
+  int exitCode = 0;                // SetupExit
+  SetupProblems problems;          // what the steps could not do, as told
+  std::string targetFolder;        // the folder with \V-VidudOvev, once made
+  std::string madeFolder;          // the chosen folder, when the install made it
+};
+
+// Runs the plan. Never throws; every failure is in the outcome.
+InstallOutcome CarryOutInstall(const InstallPlan& plan, const InstallWorld& world, InstallFace& face);
+
+// The releases this edition offers on this machine: found by the scan and
+// served by the edition, as flags in release order.
+std::array<int, kReleaseCount> OfferedReleases(const CAcadSetup& setup);
+
+// Why no release can be chosen: nothing found, or only releases that the
+// other edition serves, which are then named.
+std::string NothingToOfferText(CAcadSetup& setup);
