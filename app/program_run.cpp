@@ -10,7 +10,10 @@
 #include "platform/text.h"
 #include "ui/dlg_setup.h"
 #include "ui/framework.h"
+#include "run/elevation.h"
 #include "run/silent_run.h"
+#include "platform/accounts.h"
+#include "platform/processes.h"
 
 namespace {
 
@@ -56,13 +59,53 @@ int Uninstall(const ProgramWorld& world, const SetupOptions& options, const std:
   });
 }
 
-int Install(const ProgramWorld& world, const SetupOptions& options) {
+// Whether the process runs as the local system account.
+bool RunsAsSystem(platform::Accounts& accounts) {
+  platform::Account user;
+  return accounts.ProcessUser(&user) && platform::EqualsNoCase(user.sid, platform::kSystemSid);
+}
+
+// What asking for rights at start came to.
+struct RightsAsked {
+  bool asked = false;
+  bool started = false;   // the elevated run ran; `code` is its exit code
+  unsigned long code = 0;
+  long error = 0;         // why it could not start (kErrorCancelled: declined)
+};
+
+RightsAsked AskForRights(const ProgramWorld& world, const SetupOptions& options, const std::string& arguments) {
+  RightsAsked rights;
+  platform::Accounts& accounts = world.wizard.accounts;
+  if (!WantsElevation(options, accounts.Elevation(), accounts.IsElevated(), RunsAsSystem(accounts))) return rights;
+  rights.asked = true;
+  // The same program with the same switches, as typed.
+  const std::string self = world.wizard.files.ModulePath();
+  if (self.empty()) {
+    rights.error = platform::FileError::NoUnicodeTranslation;
+  } else if (world.launcher.StartElevated(self, arguments, &rights.code)) {
+    rights.started = true;
+  } else {
+    rights.error = world.launcher.LastError();
+  }
+  return rights;
+}
+
+void SayExitCode(const ProgramWorld& world, int code) {
+  // The result, for the one who typed the command.
+  std::string said = "exit code " + std::to_string(code);
+  for (const SetupExit::Meaning& meaning : SetupExit::kMeanings) {
+    if (meaning.code == code) said += std::string("：") + meaning.chinese + " / " + meaning.english;
+  }
+  world.console("SetUp.exe " + said + "\r\n");
+}
+
+int Install(const ProgramWorld& world, const SetupOptions& options, bool rightsDeclined) {
   const auto listFound = [&] { world.log.ReleasesFound(world.wizard.setup); };
   const WizardWorld& w = world.wizard;
   const std::string logPath = world.log.Writing() ? world.log.Path() : std::string();
   if (!options.silent) {
     return RunWizard(WizardWorld{w.setup, w.files, w.processes, w.shell, w.accounts, w.dialogs, w.lastBrowseFolder,
-                                 w.warnHostRunning, logPath},
+                                 w.warnHostRunning, logPath, rightsDeclined},
                      listFound);
   }
   SilentRequest request;
@@ -89,7 +132,21 @@ int RunProgram(const ProgramWorld& world, const std::string& commandLine) {
   SetupOptions options;
   CommandLineError error;
   const bool parsed = ParseCommandLine(arguments, &options, &error);
+  // Rights first: when an elevated run starts, it does the work, and keeps
+  // the log; this one only passes its exit code on.
+  const RightsAsked rights = parsed ? AskForRights(world, options, arguments) : RightsAsked();
+  if (rights.started) {
+    const int code = static_cast<int>(rights.code);
+    SayExitCode(world, code);
+    return code;
+  }
   world.log.Begin(parsed ? options.logPath : std::string(), world.facts);
+  const bool declined = rights.asked && rights.error == platform::kErrorCancelled;
+  if (rights.asked) {
+    world.log.ProgramLine(declined ? "管理员权限：用户在UAC提示中选择了“否”，以当前权限继续。"
+                                   : "管理员权限：无法以管理员身份重新启动（错误 " + std::to_string(rights.error) +
+                                         "），以当前权限继续。");
+  }
   AfxSetBoxObserver([&](const std::string& text, const std::string& caption, unsigned type, int answer) {
     world.log.MessageShown(text, caption, type, answer);
   });
@@ -105,20 +162,16 @@ int RunProgram(const ProgramWorld& world, const std::string& commandLine) {
   } else if (options.help) {
     const std::string text = UsageText();
     if (!world.console(text) && !options.silent) world.boxes.ShowMessage(text, kSetupCaption, platform::kMbOk);
+  } else if (declined && options.silent) {
+    // Nobody to ask again, and a half install helps nobody: nothing done.
+    code = SetupExit::RightsDeclined;
   } else if (options.uninstall) {
     code = Uninstall(world, options, arguments);
   } else {
-    code = Install(world, options);
+    code = Install(world, options, rights.asked);
   }
   world.log.ExitCode(code);
   AfxSetBoxObserver(nullptr);
-  if (!options.help) {
-    // The result, for the one who typed the command.
-    std::string said = "exit code " + std::to_string(code);
-    for (const SetupExit::Meaning& meaning : SetupExit::kMeanings) {
-      if (meaning.code == code) said += std::string("：") + meaning.chinese + " / " + meaning.english;
-    }
-    world.console("SetUp.exe " + said + "\r\n");
-  }
+  if (!options.help) SayExitCode(world, code);
   return code;
 }

@@ -18,7 +18,8 @@ int RunWizard(const WizardWorld& world, const std::function<void()>& afterScan) 
   world.setup.ScanReleases();
   if (afterScan) afterScan();
   Dlg_Setup dialog(SetupContext{world.setup, world.files, world.processes, world.shell, world.accounts,
-                               world.lastBrowseFolder, world.warnHostRunning, ::versionNumber, world.logPath});
+                               world.lastBrowseFolder, world.warnHostRunning, ::versionNumber, world.logPath,
+                               world.rightsDeclined});
   dialog.UseRunner(world.dialogs);
   // Boxes the engine's steps show are owned by the dialog while it runs.
   SetupMessageOwner().target = &dialog;

@@ -33,6 +33,7 @@ struct WizardWorld {
   std::string& lastBrowseFolder;
   bool& warnHostRunning;
   std::string logPath = std::string();  // the run's log, for the problems notice
+  bool rightsDeclined = false;          // the user declined the rights asked for at start
 };
 
 // The owner of the engine's message boxes: the dialog that is running, or

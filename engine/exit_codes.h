@@ -15,6 +15,7 @@ constexpr int NothingToInstall = 7;       // no release found, or none of those 
 constexpr int HostRunning = 8;            // AutoCAD runs; nothing done
 constexpr int NothingToRemove = 9;        // uninstall: no record of an install beside the uninstaller
 constexpr int RemovedWithItemsLeft = 10;  // uninstall: removed, but some items were left (and reported)
+constexpr int RightsDeclined = 11;        // a silent run: the administrator rights it asked for were declined; nothing done
 // 0 (Installed) is also an uninstall that removed everything, and 1
 // (Cancelled) one the user declined.
 
@@ -38,6 +39,8 @@ inline constexpr Meaning kMeanings[] = {
     {HostRunning, "AutoCAD正在运行，未做任何操作（/FORCE 仍然安装）", "AutoCAD runs; nothing done (/FORCE goes on)"},
     {NothingToRemove, "卸载：没有安装记录", "uninstall: no record of an install"},
     {RemovedWithItemsLeft, "卸载：已删除，但有项目未能删除（见日志）", "uninstall: removed, some items left (see the log)"},
+    {RightsDeclined, "静默运行：未获得所需的管理员权限（用户在UAC提示中选择了“否”），未做任何操作",
+     "silent run: the administrator rights asked for were declined at the UAC prompt; nothing done"},
 };
 
 // The English meaning of `code`; empty for a code not in the list.

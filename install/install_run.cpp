@@ -22,6 +22,12 @@ const char kCloseAcadText[] = "请关闭AutoCAD后再进行安装 !";
 const char kNoFolderText[] = "请先选择或输入安装路径 !";
 const char kRelativeFolderText[] =
     "安装路径必须是完整路径 !\n\n请以盘符开头（如 D:\\Tools），或使用网络路径（如 \\\\服务器\\共享\\Tools）。";
+const char kNoRightsText[] =
+    "SetUp.exe 没有获得管理员权限。\n\n"
+    "插件文件、受信任路径和设置文件仍会安装，但以下内容需要管理员权限，将无法安装：\n"
+    "  - AutoCAD启动时自动加载插件的注册项（HKEY_LOCAL_MACHINE）\n"
+    "  - 放入AutoCAD安装文件夹的字体、PDF库和支持文件\n\n"
+    "如需完整安装，请关闭本程序，再次运行SetUp.exe，并在Windows询问时选择“是”。";
 const char kNothingFoundText[] = "本机未找到AutoCAD 2007-2027，没有可以安装的版本。";
 const char kEditionsText[] = "32位 AutoCAD版用于32位的AutoCAD 2007-2016，64位 AutoCAD版用于64位的AutoCAD。";
 
@@ -193,6 +199,10 @@ InstallOutcome CarryOutInstall(const InstallPlan& plan, const InstallWorld& worl
     outcome.stop = InstallOutcome::PackageMissing;
     outcome.exitCode = SetupExit::PackageMissing;
     return outcome;
+  }
+  if (plan.tellMissingRights) {
+    face.ShowMessage(kNoRightsText, kSetupCaption, platform::kMbOk);
+    outcome.rightsTold = true;
   }
   // The last character, not the last byte: a Chinese folder name may end in
   // a trail byte 0x5C. One backslash only; a second one before it stays.

@@ -10,7 +10,8 @@
 //     files' paths; then whose registry and settings folder the per-user
 //     parts go to; then the package folder. A refusal is told through the
 //     face, and nothing is made.
-//  3. The chosen folder and its sub-folder \V-VidudOvev are made.
+//  3. Without the rights the user declined, what will be missing is told.
+//     The chosen folder and its sub-folder \V-VidudOvev are made.
 //  4. The progress view: the record is opened, the package copied (a
 //     failed file copy is the face's Abort/Retry/Ignore box), the folder
 //     stored, the demand-load entries and trusted paths written, the
@@ -48,6 +49,9 @@ struct InstallPlan {
   std::array<int, kReleaseCount> selection{};
   // Ask first whether AutoCAD runs.
   bool checkHost = true;
+  // Runs without the administrator rights the user declined at start:
+  // told, before the first change, what will be missing.
+  bool tellMissingRights = false;
 };
 
 // What the install works with.
@@ -90,6 +94,7 @@ struct InstallOutcome {
   SetupProblems problems;          // what the steps could not do, as told
   std::string targetFolder;        // the folder with \V-VidudOvev, once made
   std::string madeFolder;          // the chosen folder, when the install made it
+  bool rightsTold = false;         // the missing rights were told (tellMissingRights)
 };
 
 // Runs the plan. Never throws; every failure is in the outcome.

@@ -23,6 +23,16 @@ struct Account {
   std::string name;  // "DOMAIN\name", or the SID when it has no name
 };
 
+// The kind of token the process runs with (TokenElevationType). With UAC,
+// an administrator's programs run with a filtered token (Limited) unless
+// started elevated (Full); Default is a token with no linked one: a
+// standard account, UAC off, the built-in Administrator, SYSTEM, and every
+// system without elevation (Windows XP).
+enum class ElevationType { Default, Full, Limited };
+
+// The SID of the local system account, which deployment tools run as.
+inline constexpr char kSystemSid[] = "S-1-5-18";
+
 // What a look-up of the desktop's user found.
 enum class DesktopLookup {
   Found,     // the shell window's owner is in the account
@@ -47,6 +57,9 @@ class Accounts {
   // an elevated token (TokenElevation), or, on systems without elevation
   // (Windows XP), membership of the Administrators group.
   virtual bool IsElevated() = 0;
+
+  // The token's elevation type; Default when it cannot be read.
+  virtual ElevationType Elevation() = 0;
 };
 
 // The running system's accounts (Windows only).

@@ -50,9 +50,19 @@ class Launcher {
   // gives its exit code; without, returns once it has started. False (and
   // `exitCode` untouched) when it could not be started or waited for.
   virtual bool Start(const std::string& commandLine, unsigned long* exitCode) = 0;
-  // GetLastError after the last failed Start.
+  // Starts `program` (a full path, ANSI code page) with `arguments` as an
+  // administrator: the shell's "runas" verb (ShellExecuteExW), which shows
+  // the UAC prompt, then waits until it has ended and gives its exit code.
+  // False when it could not be started or waited for; LastError is then
+  // kErrorCancelled when the user declined the prompt.
+  virtual bool StartElevated(const std::string& program, const std::string& arguments, unsigned long* exitCode) = 0;
+
+  // GetLastError after the last failed Start or StartElevated.
   virtual long LastError() = 0;
 };
+
+// ERROR_CANCELLED: the user declined the UAC prompt.
+constexpr long kErrorCancelled = 1223;
 
 // The system's launcher (Windows only).
 Launcher& SystemLauncher();

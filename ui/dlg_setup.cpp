@@ -13,7 +13,8 @@ Dlg_Setup::Dlg_Setup(const SetupContext& context, CWnd* parent)
       lastBrowseFolder_(context.lastBrowseFolder),
       warnHostRunning_(context.warnHostRunning),
       version_(context.version),
-      logPath_(context.logPath) {
+      logPath_(context.logPath),
+      tellMissingRights_(context.rightsDeclined) {
   selectionFlags.fill(1);
 }
 

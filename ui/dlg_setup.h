@@ -44,6 +44,7 @@ struct SetupContext {
   bool& warnHostRunning;          // set at start; cleared once AutoCAD was reported
   int version = ::versionNumber;  // yyyymmdd, shown in the title
   std::string logPath = std::string();  // the run's log, named by the problems notice; empty: none
+  bool rightsDeclined = false;  // runs without the administrator rights the user declined at start
 };
 
 // Picks a folder in the shell's browser, opened at `folder` (or, when that
@@ -147,4 +148,6 @@ class Dlg_Setup : public CDialog {
   bool& warnHostRunning_;
   int version_;
   std::string logPath_;
+  // Until told (once, before the first install's first change).
+  bool tellMissingRights_;
 };

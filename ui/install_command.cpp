@@ -66,6 +66,7 @@ void Dlg_Setup::OnInstall() {
   plan.folder = folderPath;
   plan.selection = selectionFlags;
   plan.checkHost = warnHostRunning_;
+  plan.tellMissingRights = tellMissingRights_;
   if (!RunInstall(plan)) return;
   ShowCompletionView();
 }
@@ -74,6 +75,7 @@ bool Dlg_Setup::RunInstall(const InstallPlan& plan) {
   DialogFace face(*this, files_, warnHostRunning_);
   const InstallOutcome outcome =
       CarryOutInstall(plan, InstallWorld{setup_, files_, processes_, accounts_, logPath_}, face);
+  if (outcome.rightsTold) tellMissingRights_ = false;
   // Once made, the folder with its sub-folder is the field's (hidden) text.
   if (!outcome.targetFolder.empty()) {
     folderPath = outcome.targetFolder;

@@ -15,6 +15,7 @@ class MemoryAccounts final : public Accounts {
   DesktopLookup desktopLookup = DesktopLookup::Found;
   bool processReadable = true;
   bool elevated = false;
+  ElevationType elevation = ElevationType::Default;
 
   // The program started with "Run as administrator" from the desktop of
   // `desktop`, running as `administrator`.
@@ -23,6 +24,7 @@ class MemoryAccounts final : public Accounts {
   bool ProcessUser(Account* user) override;
   DesktopLookup DesktopUser(Account* user) override;
   bool IsElevated() override { return elevated; }
+  ElevationType Elevation() override { return elevation; }
 };
 
 }  // namespace platform

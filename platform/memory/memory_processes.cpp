@@ -35,9 +35,19 @@ bool MemoryProcessList::NextProcess(SnapshotHandle snapshot, std::string* exeNam
 void MemoryProcessList::ReleaseSnapshot(SnapshotHandle snapshot) { snapshots_.erase(snapshot); }
 
 bool MemoryLauncher::Start(const std::string& commandLine, unsigned long* exitCode) {
+  lastError_ = failWith;
   if (failWith) return false;
   started.push_back(commandLine);
   const unsigned long code = onStart ? onStart(commandLine) : 0;
+  if (exitCode) *exitCode = code;
+  return true;
+}
+
+bool MemoryLauncher::StartElevated(const std::string& program, const std::string& arguments, unsigned long* exitCode) {
+  lastError_ = elevatedFailWith;
+  if (elevatedFailWith) return false;
+  elevated.push_back(ElevatedStart{program, arguments});
+  const unsigned long code = onElevated ? onElevated(elevated.back()) : 0;
   if (exitCode) *exitCode = code;
   return true;
 }

@@ -52,8 +52,23 @@ class MemoryLauncher final : public Launcher {
   std::function<unsigned long(const std::string& commandLine)> onStart;
   long failWith = 0;  // nonzero: Start fails with this error
 
+  // Programs started elevated: program and arguments; `onElevated` gives
+  // the exit code, or `elevatedFailWith` (kErrorCancelled: declined) fails
+  // the start.
+  struct ElevatedStart {
+    std::string program;
+    std::string arguments;
+  };
+  std::vector<ElevatedStart> elevated;
+  std::function<unsigned long(const ElevatedStart& start)> onElevated;
+  long elevatedFailWith = 0;
+
   bool Start(const std::string& commandLine, unsigned long* exitCode) override;
-  long LastError() override { return failWith; }
+  bool StartElevated(const std::string& program, const std::string& arguments, unsigned long* exitCode) override;
+  long LastError() override { return lastError_; }
+
+ private:
+  long lastError_ = 0;
 };
 
 }  // namespace platform

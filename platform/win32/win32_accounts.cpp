@@ -118,6 +118,20 @@ class Win32Accounts final : public Accounts {
     // No elevation before Vista: an administrator's program has the rights.
     return IsAdministratorsMember();
   }
+
+  ElevationType Elevation() override {
+    ScopedHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return ElevationType::Default;
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD size = 0;
+    // Windows XP knows no such class: the call fails, and Default holds.
+    if (!GetTokenInformation(token.Get(), TokenElevationType, &type, sizeof(type), &size)) {
+      return ElevationType::Default;
+    }
+    if (type == TokenElevationTypeFull) return ElevationType::Full;
+    if (type == TokenElevationTypeLimited) return ElevationType::Limited;
+    return ElevationType::Default;
+  }
 };
 
 }  // namespace

@@ -1,9 +1,12 @@
 // The running processes through kernel32's tool help.
 #include <windows.h>
 // tlhelp32.h needs the types of windows.h first.
+#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include "platform/processes.h"
+#include "platform/win32/system_library.h"
+#include "platform/win32/win32_text.h"
 
 namespace platform {
 namespace {
@@ -69,6 +72,49 @@ class Win32Launcher final : public Launcher {
       }
     }
     CloseHandle(process.hProcess);
+    return ok;
+  }
+
+  bool StartElevated(const std::string& program, const std::string& arguments, unsigned long* exitCode) override {
+    const std::vector<wchar_t> file = ToWide(program, CP_ACP);
+    const std::vector<wchar_t> parameters = ToWide(arguments, CP_ACP);
+    if (file.size() <= 1 && !program.empty()) {
+      error_ = ERROR_NO_UNICODE_TRANSLATION;
+      return false;
+    }
+    SHELLEXECUTEINFOW info;
+    ZeroMemory(&info, sizeof(info));
+    info.cbSize = sizeof(info);
+    // The process handle to wait on; no asynchronous start, since the
+    // caller waits anyway; the shell's own error boxes stay away (the
+    // caller tells the user).
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"runas";
+    info.lpFile = file.data();
+    info.lpParameters = parameters.data();
+    info.nShow = SW_SHOWNORMAL;
+    // shell32 by its full path: see system_library.h.
+    using ShellExecuteExFn = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+    const auto shellExecuteEx =
+        SystemFunction<ShellExecuteExFn>(LoadSystemLibrary(L"shell32.dll"), "ShellExecuteExW");
+    if (!shellExecuteEx) {
+      error_ = static_cast<long>(GetLastError());
+      return false;
+    }
+    if (!shellExecuteEx(&info)) {
+      error_ = static_cast<long>(GetLastError());
+      return false;
+    }
+    if (!info.hProcess) {
+      error_ = ERROR_INVALID_HANDLE;
+      return false;
+    }
+    DWORD code = 0;
+    const bool ok =
+        WaitForSingleObject(info.hProcess, INFINITE) == WAIT_OBJECT_0 && GetExitCodeProcess(info.hProcess, &code);
+    if (ok && exitCode) *exitCode = code;
+    if (!ok) error_ = static_cast<long>(GetLastError());
+    CloseHandle(info.hProcess);
     return ok;
   }
 

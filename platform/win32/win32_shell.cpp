@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/shell.h"
+#include "platform/win32/system_library.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -48,20 +49,6 @@ std::vector<wchar_t> FromProgramText(const std::string& text) {
   std::vector<wchar_t> wide(static_cast<std::size_t>(length > 0 ? length : 1), L'\0');
   if (length > 0) MultiByteToWideChar(936, 0, text.c_str(), -1, wide.data(), length);
   return wide;
-}
-
-HMODULE LoadSystemLibrary(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-  if (length == 0 || length + lstrlenW(name) + 2 >= MAX_PATH) return nullptr;
-  lstrcatW(path, L"\\");
-  lstrcatW(path, name);
-  return LoadLibraryW(path);
-}
-
-template <typename Fn>
-Fn Function(HMODULE module, const char* name) {
-  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 
 class Win32Shell final : public Shell {
@@ -105,10 +92,10 @@ class Win32Shell final : public Shell {
       loaded_ = true;
       const HMODULE shell = LoadSystemLibrary(L"shell32.dll");
       const HMODULE ole = LoadSystemLibrary(L"ole32.dll");
-      browseForFolder_ = Function<decltype(browseForFolder_)>(shell, "SHBrowseForFolderW");
-      pathFromIdList_ = Function<decltype(pathFromIdList_)>(shell, "SHGetPathFromIDListA");
-      coInitializeEx_ = Function<decltype(coInitializeEx_)>(ole, "CoInitializeEx");
-      coTaskMemFree_ = Function<decltype(coTaskMemFree_)>(ole, "CoTaskMemFree");
+      browseForFolder_ = SystemFunction<decltype(browseForFolder_)>(shell, "SHBrowseForFolderW");
+      pathFromIdList_ = SystemFunction<decltype(pathFromIdList_)>(shell, "SHGetPathFromIDListA");
+      coInitializeEx_ = SystemFunction<decltype(coInitializeEx_)>(ole, "CoInitializeEx");
+      coTaskMemFree_ = SystemFunction<decltype(coTaskMemFree_)>(ole, "CoTaskMemFree");
     }
     return browseForFolder_ && pathFromIdList_ && coInitializeEx_ && coTaskMemFree_;
   }

@@ -1535,3 +1535,77 @@ TEST_F(InstallTest, RefusedCommandLinesAndTheUsage) {
     EXPECT_TRUE(launcher.started.empty());
   }
 }
+
+// Rights are asked for once, at the start, and only where they can be had:
+// a filtered administrator's install or uninstall starts itself again
+// elevated, with its switches as typed, and ends with that run's code;
+// declined, the dialog goes on and says what will be missing, a silent run
+// ends with its own code and does nothing. No other account is asked.
+TEST_F(InstallTest, AsksForRightsOnceAtTheStartWhereTheAccountHasThem) {
+  enum Prompt { kNoPrompt, kAccepted, kDeclined };
+  struct Row {
+    const char* name;
+    const char* switches;
+    platform::ElevationType type;
+    bool elevated, system;
+    Prompt prompt;
+    int code;
+    bool installedHere;  // this process installed (the folder holds the package)
+  };
+  using E = platform::ElevationType;
+  const Row rows[] = {
+      {"filtered admin, dialog: accepted", "", E::Limited, false, false, kAccepted, 0, false},
+      {"filtered admin, /S with a folder: accepted, its code passed on", " /S \"/D=D:\\My Tools\"", E::Limited, false,
+       false, kAccepted, SetupExit::InstalledWithProblems, false},
+      {"filtered admin, /S: declined", " /S", E::Limited, false, false, kDeclined, SetupExit::RightsDeclined, false},
+      {"filtered admin, dialog: declined, goes on", "", E::Limited, false, false, kDeclined, SetupExit::Installed, true},
+      {"filtered admin, uninstall /S: accepted", " /uninstall /S", E::Limited, false, false, kAccepted, 0, false},
+      {"elevated already", " /S", E::Full, true, false, kNoPrompt, SetupExit::Installed, true},
+      {"standard account", " /S", E::Default, false, false, kNoPrompt, SetupExit::Installed, true},
+      {"SYSTEM", " /S", E::Limited, false, true, kNoPrompt, SetupExit::Installed, true},
+      {"the usage", " /?", E::Limited, false, false, kNoPrompt, SetupExit::Installed, false},
+      {"the uninstall's hand-over copy", " /uninstall /S \"/RECORD=D:\\Tools\\V-VidudOvev\"", E::Limited, false,
+       false, kNoPrompt, SetupExit::NothingToRemove, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string arx = "C:\\Velkor\\V-VidudOvev\\VK_VidudOvev2010.ARX";
+    files.Remove(arx);
+    accounts.elevation = row.type;
+    accounts.elevated = row.elevated;
+    accounts.processUser.sid = row.system ? platform::kSystemSid : "S-1-5-21-1004336348-1177238915-682003330-1001";
+    accounts.desktopUser = accounts.processUser;
+    warnHostRunning = true;
+    testing_support::ScriptedOwner boxes;
+    platform::MemoryLauncher launcher;
+    if (row.prompt == kDeclined) launcher.elevatedFailWith = platform::kErrorCancelled;
+    launcher.onElevated = [&](const platform::MemoryLauncher::ElevatedStart&) -> unsigned long {
+      return static_cast<unsigned long>(row.code);
+    };
+    std::vector<std::string> dialogBoxes;
+    runner.user = [&](HeadlessDialog& window) {
+      Install(window, "C:\\Velkor");
+      for (const auto& box : window.boxes) dialogBoxes.push_back(box.text);
+      if (window.IsVisible(SetupControl::InstallDone)) window.Click(SetupControl::InstallDone);
+    };
+    CSetupLog log(files);
+    CAcadSetup engine(registry, files, SetupMessageOwner());
+    const ProgramWorld world{WizardWorld{engine, files, processes, shell, accounts, runner, lastBrowse, warnHostRunning},
+                             registry, launcher, boxes, log, RunFacts{}, [](unsigned) {},
+                             [](const std::string&) { return true; }};
+    EXPECT_EQ(RunProgram(world, std::string("\"") + kProgram + "\"" + row.switches), row.code);
+    if (row.prompt == kAccepted) {
+      ASSERT_EQ(launcher.elevated.size(), 1u) << "one prompt";
+      EXPECT_EQ(launcher.elevated[0].program, kProgram);
+      EXPECT_EQ(launcher.elevated[0].arguments, std::string(row.switches).substr(row.switches[0] ? 1 : 0))
+          << "the switches as typed";
+    } else {
+      EXPECT_TRUE(launcher.elevated.empty()) << "asked for rights";
+    }
+    EXPECT_EQ(files.Exists(arx), row.installedHere);
+    const bool toldMissing =
+        !dialogBoxes.empty() && dialogBoxes[0].find("没有获得管理员权限") != std::string::npos;
+    EXPECT_EQ(toldMissing, row.prompt == kDeclined && !std::string(row.switches).size())
+        << "the first box of the dialog: " << (dialogBoxes.empty() ? "none" : dialogBoxes[0]);
+  }
+}

@@ -13,6 +13,7 @@
 #include "engine/acad_setup.h"
 #include "platform/files.h"
 #include "platform/memory/memory_registry.h"
+#include "platform/accounts.h"
 #include "platform/processes.h"
 #include "platform/text.h"
 #include "tests/support/real_files.h"
@@ -92,6 +93,29 @@ TEST(ProcessesWine, ListGivesBareExecutableNames) {
   ASSERT_FALSE(names.empty());
   EXPECT_NE(std::find(names.begin(), names.end(), "wine_tests.exe"), names.end());
   for (const std::string& name : names) EXPECT_EQ(FindChar(name, '\\'), npos) << name;
+}
+
+// The elevated start hands the switches over as they are (a quoted folder
+// with spaces) and gives back the program's exit code; Wine starts it
+// without a prompt. A token that reads as filtered is never elevated.
+TEST(ProcessesWine, TheElevatedStartPassesItsArgumentsAndTheExitCodeThrough) {
+  RealSandbox sandbox("elevated start");
+  const std::string spaced = sandbox.Path() + "\\a b";
+  ASSERT_TRUE(SystemFileSystem().MakeFolder(spaced));
+  std::string cmd = SystemFileSystem().Environment("ComSpec");
+  ASSERT_FALSE(cmd.empty());
+  unsigned long code = 0;
+  ASSERT_TRUE(SystemLauncher().StartElevated(cmd, "/d /c if exist \"" + spaced + "\" (exit 5) else exit 6", &code))
+      << "error " << SystemLauncher().LastError();
+  EXPECT_EQ(code, 5u) << "the quoted folder did not reach the program whole";
+  ASSERT_TRUE(SystemLauncher().StartElevated(cmd, "/d /c exit 4242", &code));
+  EXPECT_EQ(code, 4242u);
+  EXPECT_FALSE(SystemLauncher().StartElevated(sandbox.Path() + "\\missing.exe", "", &code));
+  EXPECT_NE(SystemLauncher().LastError(), 0);
+
+  const ElevationType type = SystemAccounts().Elevation();
+  if (type == ElevationType::Limited) EXPECT_FALSE(SystemAccounts().IsElevated());
+  if (type == ElevationType::Full) EXPECT_TRUE(SystemAccounts().IsElevated());
 }
 
 TEST(ProcessesWine, AcadIsRunningWhileTheStandInRuns) {
