@@ -110,7 +110,8 @@ bool CWizardApp::InitInstance() {
   const char* line = GetCommandLineA();
   theApp.exitCode = RunProgram(
       ProgramWorld{wizard, loggedRegistry, platform::SystemLauncher(), loggedBoxes, theLog, GatherRunFacts(),
-                   [](unsigned milliseconds) { Sleep(milliseconds); }, WriteToParentConsole},
+                   [](unsigned milliseconds) { Sleep(milliseconds); }, WriteToParentConsole,
+                   &platform::SystemInstanceLock()},
       line ? line : "");
   // False: the program ends without a message loop.
   return false;

@@ -18,6 +18,10 @@
 namespace {
 
 const char kUninstallerName[] = "\\Uninstall.exe";
+// The lock every install and uninstall holds while it runs.
+const char kRunLockName[] = "V-VidudOvev-setup";
+const char kAnotherRunText[] =
+    "另一个SetUp.exe或Uninstall.exe正在运行（可能由其他用户或部署工具启动）。\n\n请等它结束后再运行本程序。";
 
 // Whether a refused command line still asked for silence: then no box
 // tells of it either.
@@ -90,6 +94,25 @@ RightsAsked AskForRights(const ProgramWorld& world, const SetupOptions& options,
   return rights;
 }
 
+// False when another install or uninstall holds the machine's lock. The
+// uninstaller's %TEMP% copy runs under its starter's lock. Elevated, a lock
+// that no administrator made is passed over (logged): any user may make
+// one, to keep the install from ever running.
+bool TakeRunLock(const ProgramWorld& world, const SetupOptions& options) {
+  if (!world.instances || !options.recordFolder.empty()) return true;
+  const bool elevated = world.wizard.accounts.IsElevated();
+  switch (world.instances->TryHold(kRunLockName, elevated)) {
+    case platform::InstanceLock::Held:
+      return true;
+    case platform::InstanceLock::HeldByAnother:
+      return false;
+    case platform::InstanceLock::Unavailable:
+      world.log.ProgramLine("无法确认是否有另一个SetUp.exe正在运行（其锁不属于管理员，或无法创建）：继续。");
+      return true;
+  }
+  return true;
+}
+
 void SayExitCode(const ProgramWorld& world, int code) {
   // The result, for the one who typed the command.
   std::string said = "exit code " + std::to_string(code);
@@ -105,7 +128,7 @@ int Install(const ProgramWorld& world, const SetupOptions& options, bool rightsD
   const std::string logPath = world.log.Writing() ? world.log.Path() : std::string();
   if (!options.silent) {
     return RunWizard(WizardWorld{w.setup, w.files, w.processes, w.shell, w.accounts, w.dialogs, w.lastBrowseFolder,
-                                 w.warnHostRunning, logPath, rightsDeclined},
+                                 w.warnHostRunning, logPath, rightsDeclined, options.force},
                      listFound);
   }
   SilentRequest request;
@@ -162,6 +185,10 @@ int RunProgram(const ProgramWorld& world, const std::string& commandLine) {
   } else if (options.help) {
     const std::string text = UsageText();
     if (!world.console(text) && !options.silent) world.boxes.ShowMessage(text, kSetupCaption, platform::kMbOk);
+  } else if (!TakeRunLock(world, options)) {
+    world.log.ProgramLine("另一个SetUp.exe或Uninstall.exe正在运行：未做任何操作。");
+    if (!options.silent) world.boxes.ShowMessage(kAnotherRunText, kSetupCaption, platform::kMbOk);
+    code = SetupExit::AnotherRun;
   } else if (declined && options.silent) {
     // Nobody to ask again, and a half install helps nobody: nothing done.
     code = SetupExit::RightsDeclined;

@@ -12,6 +12,7 @@
 
 namespace platform {
 class Launcher;
+class InstanceLock;
 class MessageOwner;
 class Registry;
 }  // namespace platform
@@ -27,6 +28,8 @@ struct ProgramWorld {
   // Writes to the console the program was started from; false when there
   // is none (started from Explorer or a deployment tool).
   std::function<bool(const std::string& text)> console;
+  // One run at a time on the machine; none: unguarded (tests).
+  platform::InstanceLock* instances = nullptr;
 };
 
 // The exit code (engine/exit_codes.h).

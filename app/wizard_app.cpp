@@ -19,7 +19,7 @@ int RunWizard(const WizardWorld& world, const std::function<void()>& afterScan) 
   if (afterScan) afterScan();
   Dlg_Setup dialog(SetupContext{world.setup, world.files, world.processes, world.shell, world.accounts,
                                world.lastBrowseFolder, world.warnHostRunning, ::versionNumber, world.logPath,
-                               world.rightsDeclined});
+                               world.rightsDeclined, world.force});
   dialog.UseRunner(world.dialogs);
   // Boxes the engine's steps show are owned by the dialog while it runs.
   SetupMessageOwner().target = &dialog;

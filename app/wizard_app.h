@@ -34,6 +34,7 @@ struct WizardWorld {
   bool& warnHostRunning;
   std::string logPath = std::string();  // the run's log, for the problems notice
   bool rightsDeclined = false;          // the user declined the rights asked for at start
+  bool force = false;                   // /FORCE: an older version over a newer one too
 };
 
 // The owner of the engine's message boxes: the dialog that is running, or

@@ -16,6 +16,7 @@
 //                      files placed into AutoCAD's folders, beside the
 //                      data copy)
 //   other_edition.cpp  ReleasesForOtherEdition
+//   installed_copy.cpp FindInstalledCopy
 //   user_places.cpp    ChooseUserPlaces
 //   uninstall/uninstall_entry.cpp  ChooseRecordFolder, RegisterUninstall
 //                      (where the install keeps what undoes it)
@@ -57,6 +58,19 @@ int RecogniseYear(const std::string& productName, int firstYear, int lastYear);
 // serves 32-bit AutoCAD 2007..2016, the 64-bit edition 64-bit AutoCAD of
 // every year.
 inline bool EditionServes(int bits, int year) { return bits == 64 || year <= 2016; }
+
+// What an earlier install says of itself in its Programs and Features
+// entry (this program's registry view: HKEY_LOCAL_MACHINE, else
+// HKEY_CURRENT_USER).
+struct InstalledCopy {
+  bool found = false;  // an entry is there
+  int version = 0;     // its DisplayVersion as yyyymmdd; 0 when unreadable
+  std::string folder;  // the folder chosen then (InstallLocation less \V-VidudOvev); empty when unreadable
+};
+
+// "2026.08.01" as 20260801; 0 for anything else. VersionText: the other way.
+int ParseVersionText(const std::string& text);
+std::string VersionText(int number);
 
 // Appends to `names`, in enumeration order, every direct sub-key of `key`
 // that can be opened for reading.
@@ -115,6 +129,9 @@ class CAcadSetup {
   // then the running account's) when the desktop user's cannot be found or
   // opened: installing would serve the wrong account.
   UserChoice ChooseUserPlaces(platform::Accounts& accounts);
+
+  // The earlier install's entry, read only.
+  InstalledCopy FindInstalledCopy();
 
   // Where an install into `target` (the folder ending in \V-VidudOvev)
   // keeps its record, the originals it replaces and its uninstaller. Not

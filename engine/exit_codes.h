@@ -12,9 +12,14 @@ constexpr int InstalledWithProblems = 4;  // installed; the problems notice was 
 constexpr int NoDialog = 5;               // the dialog could not be made (no desktop, no template)
 constexpr int BadCommandLine = 6;         // an unknown switch or a malformed value; nothing done
 constexpr int NothingToInstall = 7;       // no release found, or none of those asked for
-constexpr int HostRunning = 8;            // AutoCAD runs; nothing done
+// Windows Installer's "another installation is in progress": deployment
+// tools retry it later without being told to.
+constexpr int RetryLater = 1618;
+constexpr int HostRunning = RetryLater;   // AutoCAD runs; nothing done
+constexpr int AnotherRun = RetryLater;    // another SetUp.exe or Uninstall.exe runs; nothing done
 constexpr int NothingToRemove = 9;        // uninstall: no record of an install beside the uninstaller
 constexpr int RemovedWithItemsLeft = 10;  // uninstall: removed, but some items were left (and reported)
+constexpr int NewerInstalled = 12;        // a newer version is installed; nothing done (/FORCE goes on)
 constexpr int RightsDeclined = 11;        // a silent run: the administrator rights it asked for were declined; nothing done
 // 0 (Installed) is also an uninstall that removed everything, and 1
 // (Cancelled) one the user declined.
@@ -36,9 +41,12 @@ inline constexpr Meaning kMeanings[] = {
     {BadCommandLine, "命令行参数错误，未做任何操作", "bad command line; nothing done"},
     {NothingToInstall, "没有可安装的AutoCAD版本（未找到，或不在 /R= 中）",
      "nothing to install: no release found, or none of /R="},
-    {HostRunning, "AutoCAD正在运行，未做任何操作（/FORCE 仍然安装）", "AutoCAD runs; nothing done (/FORCE goes on)"},
+    {RetryLater, "AutoCAD正在运行（/FORCE 仍然安装），或另一个SetUp.exe / Uninstall.exe正在运行：未做任何操作，请稍后再试",
+     "AutoCAD runs (/FORCE goes on), or another SetUp.exe / Uninstall.exe runs: nothing done, try again later"},
     {NothingToRemove, "卸载：没有安装记录", "uninstall: no record of an install"},
     {RemovedWithItemsLeft, "卸载：已删除，但有项目未能删除（见日志）", "uninstall: removed, some items left (see the log)"},
+    {NewerInstalled, "已安装较新的版本，未做任何操作（/FORCE 仍然安装）",
+     "a newer version is installed; nothing done (/FORCE goes on)"},
     {RightsDeclined, "静默运行：未获得所需的管理员权限（用户在UAC提示中选择了“否”），未做任何操作",
      "silent run: the administrator rights asked for were declined at the UAC prompt; nothing done"},
 };

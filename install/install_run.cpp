@@ -64,6 +64,11 @@ std::string OtherAccountText(const UserChoice& user) {
          "请让桌面帐户暂时获得管理员权限，再在该帐户中右键单击SetUp.exe，选择“以管理员身份运行”。";
 }
 
+std::string NewerInstalledText(int installed) {
+  return "本机已安装较新的版本 V" + VersionText(installed) + "，本程序是较旧的版本 V" + VersionText(versionNumber) +
+         "。\n\n为免覆盖较新的版本，未安装任何内容。如确需安装旧版本，请以 /FORCE 参数运行SetUp.exe。";
+}
+
 // Why the install cannot use `folder`; empty when it can.
 std::string FolderRefusal(platform::FileSystem& files, const std::string& folder) {
   // An empty field has no last character to look at, and no folder to
@@ -198,6 +203,14 @@ InstallOutcome CarryOutInstall(const InstallPlan& plan, const InstallWorld& worl
   if (!LocatePackageFolder(world.files, package) && !FindPackageFolder(world.files, face, package)) {  // it says why
     outcome.stop = InstallOutcome::PackageMissing;
     outcome.exitCode = SetupExit::PackageMissing;
+    return outcome;
+  }
+  // One version per machine: never an older one over a newer, unless asked.
+  const InstalledCopy installed = world.setup.FindInstalledCopy();
+  if (!plan.allowOlder && installed.version > versionNumber) {
+    face.ShowMessage(NewerInstalledText(installed.version), kSetupCaption, platform::kMbOk);
+    outcome.stop = InstallOutcome::NewerInstalled;
+    outcome.exitCode = SetupExit::NewerInstalled;
     return outcome;
   }
   if (plan.tellMissingRights) {

@@ -8,8 +8,8 @@
 //     on regardless.
 //  2. The folder: refused when empty, relative or too long for the package
 //     files' paths; then whose registry and settings folder the per-user
-//     parts go to; then the package folder. A refusal is told through the
-//     face, and nothing is made.
+//     parts go to; then the package folder; then that no newer version is
+//     installed. A refusal is told through the face, and nothing is made.
 //  3. Without the rights the user declined, what will be missing is told.
 //     The chosen folder and its sub-folder \V-VidudOvev are made.
 //  4. The progress view: the record is opened, the package copied (a
@@ -49,6 +49,8 @@ struct InstallPlan {
   std::array<int, kReleaseCount> selection{};
   // Ask first whether AutoCAD runs.
   bool checkHost = true;
+  // Install over a newer version (/FORCE); otherwise that is refused.
+  bool allowOlder = false;
   // Runs without the administrator rights the user declined at start:
   // told, before the first change, what will be missing.
   bool tellMissingRights = false;
@@ -87,6 +89,7 @@ struct InstallOutcome {
     AcadRuns,        // the face chose not to install while AutoCAD runs; nothing made
     Refused,         // the folder or the accounts were refused and told; nothing made
     PackageMissing,  // no package folder (told); nothing made
+    NewerInstalled,  // a newer version is installed (told); nothing made
     CopyAborted,     // the user aborted a failed package copy; what was copied stays
   };
   Stop stop = Refused;

@@ -67,6 +67,28 @@ constexpr long kErrorCancelled = 1223;
 // The system's launcher (Windows only).
 Launcher& SystemLauncher();
 
+// One run at a time on the machine: a named mutex in the Global\ namespace,
+// so that the runs of every session (a user's double-click, a deployment
+// tool's SYSTEM run) see each other. Held until the process ends.
+class InstanceLock {
+ public:
+  enum Hold {
+    Held,           // this process holds it now (or its last holder ended without letting go)
+    HeldByAnother,  // another process holds it
+    Unavailable,    // no lock could be made or read: the run goes on unguarded
+  };
+  virtual ~InstanceLock() = default;
+  // Takes the lock `name` (without the namespace). With
+  // `onlyAdministrators`, a lock held by a process whose object is owned by
+  // neither Administrators nor SYSTEM counts as Unavailable: any user can
+  // make a mutex of that name, and must not thereby keep an administrator's
+  // install from running.
+  virtual Hold TryHold(const std::string& name, bool onlyAdministrators) = 0;
+};
+
+// The system's lock (Windows only).
+InstanceLock& SystemInstanceLock();
+
 // Owns a snapshot and releases it on every way out of a scope.
 class ScopedSnapshot {
  public:

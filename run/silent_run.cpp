@@ -42,7 +42,12 @@ int SilentInstall::Run(const InstallWorld& world) {
   if (!anyOffered) ShowMessage(NothingToOfferText(world.setup), kSetupCaption, platform::kMbOk);
 
   InstallPlan plan;
-  plan.folder = request_.folderGiven ? request_.folder : std::string(kDefaultInstallFolder);
+  // Where the earlier install is, when nobody names a folder.
+  const InstalledCopy installed = world.setup.FindInstalledCopy();
+  plan.folder = request_.folderGiven              ? request_.folder
+                : !installed.folder.empty() ? installed.folder
+                                            : std::string(kDefaultInstallFolder);
+  plan.allowOlder = request_.force;
   if (request_.allReleases) {
     plan.selection = offered;
   } else {

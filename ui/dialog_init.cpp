@@ -34,6 +34,9 @@ bool Dlg_Setup::OnInitDialog() {
   platform::FormatBounded(edition, sizeof(edition), "( %d位 AutoCAD版 )", setup_.EditionBits());
   editionText = edition;
   Window()->SetSmallIcon(IDI_SETUP);
+  // One install per machine: offered again where it is.
+  const InstalledCopy installed = setup_.FindInstalledCopy();
+  if (!installed.folder.empty()) folderPath = installed.folder;
 
   for (int k = 0; k < kReleaseCount; ++k) {
     if (setup_.acadFolders[k].empty()) {

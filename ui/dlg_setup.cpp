@@ -14,7 +14,8 @@ Dlg_Setup::Dlg_Setup(const SetupContext& context, CWnd* parent)
       warnHostRunning_(context.warnHostRunning),
       version_(context.version),
       logPath_(context.logPath),
-      tellMissingRights_(context.rightsDeclined) {
+      tellMissingRights_(context.rightsDeclined),
+      force_(context.force) {
   selectionFlags.fill(1);
 }
 

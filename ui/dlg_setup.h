@@ -45,6 +45,7 @@ struct SetupContext {
   int version = ::versionNumber;  // yyyymmdd, shown in the title
   std::string logPath = std::string();  // the run's log, named by the problems notice; empty: none
   bool rightsDeclined = false;  // runs without the administrator rights the user declined at start
+  bool force = false;           // /FORCE: an older version over a newer one too
 };
 
 // Picks a folder in the shell's browser, opened at `folder` (or, when that
@@ -150,4 +151,5 @@ class Dlg_Setup : public CDialog {
   std::string logPath_;
   // Until told (once, before the first install's first change).
   bool tellMissingRights_;
+  bool force_;
 };

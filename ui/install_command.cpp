@@ -67,6 +67,7 @@ void Dlg_Setup::OnInstall() {
   plan.selection = selectionFlags;
   plan.checkHost = warnHostRunning_;
   plan.tellMissingRights = tellMissingRights_;
+  plan.allowOlder = force_;
   if (!RunInstall(plan)) return;
   ShowCompletionView();
 }
@@ -84,6 +85,7 @@ bool Dlg_Setup::RunInstall(const InstallPlan& plan) {
   switch (outcome.stop) {
     case InstallOutcome::AcadRuns:
     case InstallOutcome::Refused:
+    case InstallOutcome::NewerInstalled:
       // Told; the selection view stays for the user to put it right.
       return false;
     case InstallOutcome::PackageMissing:

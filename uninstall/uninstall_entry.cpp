@@ -19,12 +19,6 @@ const char kDisplayName[] = "批打印软件";
 const char kPublisher[] = "Velkor";
 
 
-// "2026.08.01" for 20260801.
-std::string VersionText(int number) {
-  const auto two = [](int n) { return std::string(n < 10 ? "0" : "") + std::to_string(n); };
-  return std::to_string(number / 10000) + "." + two(number / 100 % 100) + "." + two(number % 100);
-}
-
 // The common application-data folder: %ProgramData% from Vista on; XP has
 // no such variable and keeps it below the all-users profile.
 std::string CommonAppData(platform::FileSystem& files) {

@@ -1,6 +1,8 @@
 // In-memory process list; see memory_processes.h.
 #include "platform/memory/memory_processes.h"
 
+#include <algorithm>
+
 namespace platform {
 
 SnapshotHandle MemoryProcessList::TakeSnapshot() {
@@ -50,6 +52,15 @@ bool MemoryLauncher::StartElevated(const std::string& program, const std::string
   const unsigned long code = onElevated ? onElevated(elevated.back()) : 0;
   if (exitCode) *exitCode = code;
   return true;
+}
+
+InstanceLock::Hold MemoryInstanceLock::TryHold(const std::string& name, bool onlyAdministrators) {
+  const auto has = [&](const std::vector<std::string>& list) {
+    return std::find(list.begin(), list.end(), name) != list.end();
+  };
+  if (has(others)) return onlyAdministrators && !othersAdmin ? Unavailable : HeldByAnother;
+  if (!has(held)) held.push_back(name);
+  return Held;
 }
 
 }  // namespace platform

@@ -71,4 +71,16 @@ class MemoryLauncher final : public Launcher {
   long lastError_ = 0;
 };
 
+// In-memory locks: `others` are held by other processes (`othersAdmin`:
+// theirs are owned by Administrators); a lock taken here is held until the
+// double goes.
+class MemoryInstanceLock final : public InstanceLock {
+ public:
+  std::vector<std::string> others;
+  bool othersAdmin = true;
+  std::vector<std::string> held;
+
+  Hold TryHold(const std::string& name, bool onlyAdministrators) override;
+};
+
 }  // namespace platform

@@ -1,6 +1,7 @@
 // The running processes through kernel32's tool help.
 #include <windows.h>
 // tlhelp32.h needs the types of windows.h first.
+#include <aclapi.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 
@@ -124,7 +125,78 @@ class Win32Launcher final : public Launcher {
   long error_ = 0;
 };
 
+class Win32InstanceLock final : public InstanceLock {
+ public:
+  Hold TryHold(const std::string& name, bool onlyAdministrators) override {
+    const std::vector<wchar_t> wide = ToWide("Global\\" + name, CP_ACP);
+    // Not owned at creation: an existing one is then opened, and the wait
+    // below says who holds it. The handle stays open for the process's life.
+    const HANDLE mutex = CreateMutexW(nullptr, FALSE, wide.data());
+    if (!mutex) return Unavailable;
+    const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    if (existed && onlyAdministrators && !OwnedByAdministrators(mutex)) {
+      CloseHandle(mutex);
+      return Unavailable;
+    }
+    const DWORD wait = WaitForSingleObject(mutex, 0);
+    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) return Held;
+    CloseHandle(mutex);
+    return wait == WAIT_TIMEOUT ? HeldByAnother : Unavailable;
+  }
+
+ private:
+  // Whether the object's owner is the Administrators group, SYSTEM, or the
+  // owner this process gives its own objects (an elevated administrator's
+  // is the Administrators group on Windows; under Wine the user's).
+  static bool OwnedByAdministrators(HANDLE object) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS) {
+      return false;
+    }
+    // Windows gives every object an owner (the creator's default one, when
+    // none is named); a system that keeps none (Wine) tells nobody apart.
+    if (!owner) {
+      LocalFree(descriptor);
+      return true;
+    }
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    PSID system = nullptr;
+    bool ours = false;
+    if (AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                 &administrators) &&
+        AllocateAndInitializeSid(&nt, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, &system)) {
+      ours = (EqualSid(owner, administrators) || EqualSid(owner, system) || IsOwnDefaultOwner(owner));
+    }
+    if (administrators) FreeSid(administrators);
+    if (system) FreeSid(system);
+    LocalFree(descriptor);
+    return ours;
+  }
+
+  static bool IsOwnDefaultOwner(PSID sid) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    union {
+      TOKEN_OWNER owner;
+      unsigned char bytes[128];
+    } buffer;
+    DWORD size = 0;
+    const bool same = GetTokenInformation(token, TokenOwner, &buffer, sizeof(buffer), &size) &&
+                      buffer.owner.Owner && EqualSid(buffer.owner.Owner, sid);
+    CloseHandle(token);
+    return same;
+  }
+};
+
 }  // namespace
+
+InstanceLock& SystemInstanceLock() {
+  static Win32InstanceLock lock;
+  return lock;
+}
 
 Launcher& SystemLauncher() {
   static Win32Launcher launcher;

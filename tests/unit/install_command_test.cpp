@@ -16,6 +16,7 @@
 #include "app/wizard_app.h"
 #include "deploy/package_folder.h"
 #include "engine/acad_setup.h"
+#include "engine/program_names.h"
 #include "record/install_record.h"
 #include "uninstall/uninstall.h"
 #include "platform/memory/headless_dialog.h"
@@ -1608,4 +1609,108 @@ TEST_F(InstallTest, AsksForRightsOnceAtTheStartWhereTheAccountHasThem) {
     EXPECT_EQ(toldMissing, row.prompt == kDeclined && !std::string(row.switches).size())
         << "the first box of the dialog: " << (dialogBoxes.empty() ? "none" : dialogBoxes[0]);
   }
+}
+
+// One install or uninstall at a time on the machine: a second one ends with
+// 1618, told in a box unless silent, nothing done; an elevated run passes
+// over a lock no administrator made.
+TEST_F(InstallTest, OneRunAtATimeAndTheOthersRetryLater) {
+  struct Row {
+    const char* name;
+    const char* switches;
+    bool otherRuns, otherIsAdmin, elevated;
+    int code;
+    std::size_t boxes;
+  };
+  const Row rows[] = {
+      {"dialog, another runs", "", true, true, false, SetupExit::AnotherRun, 1},
+      {"/S, another runs", " /S", true, true, false, SetupExit::AnotherRun, 0},
+      {"uninstall /S, another runs", " /uninstall /S", true, true, false, SetupExit::AnotherRun, 0},
+      {"elevated /S, a user's lock", " /S", true, false, true, SetupExit::Installed, 0},
+      {"/S, alone: holds the lock", " /S", false, true, false, SetupExit::Installed, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string arx = "C:\\Velkor\\V-VidudOvev\\VK_VidudOvev2010.ARX";
+    files.Remove(arx);
+    accounts.elevated = row.elevated;
+    platform::MemoryInstanceLock lock;
+    if (row.otherRuns) lock.others = {"V-VidudOvev-setup"};
+    lock.othersAdmin = row.otherIsAdmin;
+    testing_support::ScriptedOwner boxes;
+    platform::MemoryLauncher launcher;
+    CSetupLog log(files);
+    CAcadSetup engine(registry, files, SetupMessageOwner());
+    const ProgramWorld world{WizardWorld{engine, files, processes, shell, accounts, runner, lastBrowse, warnHostRunning},
+                             registry, launcher, boxes, log, RunFacts{}, [](unsigned) {},
+                             [](const std::string&) { return false; }, &lock};
+    EXPECT_EQ(RunProgram(world, std::string("\"") + kProgram + "\"" + row.switches), row.code);
+    ASSERT_EQ(boxes.shown.size(), row.boxes);
+    if (row.boxes) {
+      EXPECT_NE(boxes.shown[0].text.find("另一个SetUp.exe"), std::string::npos) << boxes.shown[0].text;
+    }
+    EXPECT_EQ(files.Exists(arx), row.code == SetupExit::Installed);
+    EXPECT_EQ(lock.held.size(), row.otherRuns ? 0u : 1u) << "a lock held by another is never taken";
+  }
+}
+
+// One version per machine: an install goes where the earlier one is, when
+// nobody names a folder, and never puts an older version over a newer one
+// unless forced; refused, nothing is made, and the box names both versions.
+TEST_F(InstallTest, AnEarlierInstallGivesTheFolderAndANewerOneIsNotReplaced) {
+  const auto entry = [&](const char* version) {
+    std::string error;
+    const std::string reg = std::string("REGEDIT4\n[HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath +
+                            "]\n\"DisplayVersion\"=\"" + version +
+                            "\"\n\"InstallLocation\"=\"D:\\\\Old\\\\V-VidudOvev\"\n";
+    EXPECT_TRUE(platform::ImportRegText(registry, reg, &error)) << error;
+  };
+  struct Row {
+    const char* name;
+    const char* version;
+    bool force;
+    int code;
+  };
+  const Row rows[] = {
+      {"an older version there", "2020.01.01", false, SetupExit::Installed},
+      {"the same version: a repair", "2026.08.01", false, SetupExit::Installed},
+      {"a newer version there", "2099.12.31", false, SetupExit::NewerInstalled},
+      {"a newer version, forced", "2099.12.31", true, SetupExit::Installed},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string arx = "D:\\Old\\V-VidudOvev\\VK_VidudOvev2010.ARX";
+    files.Remove(arx);
+    entry(row.version);
+    SilentRequest request;
+    request.force = row.force;
+    std::vector<std::string> told;
+    SilentInstall silent(request, nullptr,
+                         [&](const std::string& text, const std::string&, unsigned, int) { told.push_back(text); });
+    CAcadSetup engine(registry, files, SetupMessageOwner());
+    NoDialogs noDialogs;
+    EXPECT_EQ(RunSilent(WizardWorld{engine, files, processes, shell, accounts, noDialogs, lastBrowse, warnHostRunning},
+                        silent),
+              row.code);
+    EXPECT_EQ(files.Exists(arx), row.code == SetupExit::Installed) << "installed where the earlier install is";
+    if (row.code == SetupExit::NewerInstalled) {
+      ASSERT_EQ(told.size(), 1u);
+      EXPECT_NE(told[0].find("V2099.12.31"), std::string::npos) << told[0];
+      EXPECT_NE(told[0].find("V2026.08.01"), std::string::npos) << told[0];
+    }
+  }
+  // The dialog offers the earlier folder, and refuses over the newer one
+  // with the selection view left as it was.
+  files.Remove("D:\\Old\\V-VidudOvev\\VK_VidudOvev2010.ARX");
+  entry("2099.12.31");  // the forced install wrote its own
+  Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
+    EXPECT_EQ(window.GetText(SetupControl::FolderField, platform::TextCodePage::System), "D:\\Old");
+    ASSERT_TRUE(window.Click(SetupControl::InstallButton));
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_NE(window.boxes[0].text.find("较新的版本"), std::string::npos) << window.boxes[0].text;
+    EXPECT_TRUE(window.IsVisible(SetupControl::FolderField));
+    EXPECT_EQ(dlg.exitCode, SetupExit::Cancelled);
+    window.PressEscape();
+  });
+  EXPECT_FALSE(files.Exists("D:\\Old\\V-VidudOvev\\VK_VidudOvev2010.ARX"));
 }

@@ -1,0 +1,63 @@
+// FindInstalledCopy: what an earlier install of this program says of itself
+// in its Programs and Features entry.
+#include <string>
+
+#include "engine/acad_setup.h"
+#include "engine/program_names.h"
+#include "platform/registry.h"
+#include "platform/text.h"
+
+namespace {
+
+// A REG_SZ value of `key`, up to its first zero; empty when missing, of
+// another type, or longer than a path.
+std::string ReadText(platform::Registry& registry, platform::RegKey key, const char* name) {
+  char data[platform::kPathBufferSize] = {};
+  unsigned long type = 0;
+  unsigned long size = sizeof(data) - 1;
+  if (registry.QueryValue(key, name, &type, reinterpret_cast<unsigned char*>(data), &size) !=
+          platform::RegResult::Success ||
+      type != platform::RegType::String) {
+    return std::string();
+  }
+  const std::string text(data, size);
+  return text.substr(0, text.find('\0'));
+}
+
+}  // namespace
+
+std::string VersionText(int number) {
+  const auto two = [](int n) { return std::string(n < 10 ? "0" : "") + std::to_string(n); };
+  return std::to_string(number / 10000) + "." + two(number / 100 % 100) + "." + two(number % 100);
+}
+
+int ParseVersionText(const std::string& text) {
+  // Exactly "yyyy.mm.dd", as the entry is written.
+  if (text.size() != 10 || text[4] != '.' || text[7] != '.') return 0;
+  int number = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (i == 4 || i == 7) continue;
+    if (text[i] < '0' || text[i] > '9') return 0;
+    number = number * 10 + (text[i] - '0');
+  }
+  return number;
+}
+
+InstalledCopy CAcadSetup::FindInstalledCopy() {
+  InstalledCopy copy;
+  // The machine's list first, as the install writes it; a standard
+  // account's own list otherwise.
+  for (const platform::RegKey root : {platform::kLocalMachine, platform::kCurrentUser}) {
+    platform::ScopedRegKey key(registry_);
+    if (registry_.OpenKeyRead(root, kUninstallKeyPath, key.Receive()) != platform::RegResult::Success) continue;
+    copy.found = true;
+    copy.version = ParseVersionText(ReadText(registry_, key.Get(), "DisplayVersion"));
+    const std::string location = ReadText(registry_, key.Get(), "InstallLocation");
+    const std::size_t sub = sizeof(kSubFolder) - 1;
+    if (location.size() > sub && platform::EqualsNoCase(location.substr(location.size() - sub), kSubFolder)) {
+      copy.folder = location.substr(0, location.size() - sub);
+    }
+    break;
+  }
+  return copy;
+}
