@@ -114,8 +114,11 @@ TEST(ProcessesWine, TheElevatedStartPassesItsArgumentsAndTheExitCodeThrough) {
   EXPECT_NE(SystemLauncher().LastError(), 0);
 
   const ElevationType type = SystemAccounts().Elevation();
-  if (type == ElevationType::Limited) EXPECT_FALSE(SystemAccounts().IsElevated());
-  if (type == ElevationType::Full) EXPECT_TRUE(SystemAccounts().IsElevated());
+  if (type == ElevationType::Limited) {
+    EXPECT_FALSE(SystemAccounts().IsElevated());
+  } else if (type == ElevationType::Full) {
+    EXPECT_TRUE(SystemAccounts().IsElevated());
+  }
 }
 
 TEST(ProcessesWine, AcadIsRunningWhileTheStandInRuns) {
