@@ -23,6 +23,13 @@ if [ $# -lt 2 ]; then
   exit 2
 fi
 self=$(readlink -f "$0")
+# A scenario of a 32-bit SetUp.exe on a machine that runs no 32-bit code:
+# skipped (CTest's SKIP_RETURN_CODE), saying why, rather than failed.
+tools=$(dirname "$self")/../../tools
+if [ -n "${SETUP_EXE:-}" ] && [ "$("$tools/pe-machine.sh" "$SETUP_EXE")" = i386 ] && ! "$tools/runs-32bit.sh"; then
+  echo "run-under-x.sh: skipped: the scenario runs a 32-bit SetUp.exe" >&2
+  exit 77
+fi
 if [ -z "${DISPLAY:-}" ]; then
   exec "$(dirname "$self")/../../tools/with-xvfb.sh" "${SETUP_SCREEN:-1920x1080x24}" "$self" "$@"
 fi
