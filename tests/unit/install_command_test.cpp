@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -251,7 +252,9 @@ TEST_F(InstallTest, TheRecordListsWhatTheInstallDidAndASecondInstallKeepsTheFirs
   EXPECT_EQ(first.loaders[1].loader, std::string(kAcad2010) + "\\ACAD2010P.dll");
   ASSERT_EQ(first.trusted.size(), 1u);
   const CInstallRecord::TrustedItem& trusted = first.trusted[0];
-  EXPECT_EQ(trusted.profile, kProfile);
+  // Named by the user's SID: the uninstall may run as another account.
+  EXPECT_EQ(trusted.profile, "HKEY_USERS\\" + platform::MemoryAccounts().processUser.sid +
+                                 std::string(kProfile).substr(std::strlen("HKEY_CURRENT_USER")));
   EXPECT_FALSE(trusted.beforeAbsent);
   EXPECT_TRUE(trusted.variablesExisted);
   EXPECT_EQ(trusted.beforeType, platform::RegType::String);
@@ -276,7 +279,9 @@ TEST_F(InstallTest, TheRecordListsWhatTheInstallDidAndASecondInstallKeepsTheFirs
 // A profile without a Variables key, and a record that cannot be written:
 // the install still completes, and the record is one problem in the notice.
 TEST_F(InstallTest, ARecordThatCannotBeWrittenIsOneProblemAndTheInstallCompletes) {
-  files.FailOn(platform::MemoryFileSystem::Op::WriteBytes, "D:\\Tools\\V-VidudOvev\\install_record.txt");
+  // Neither appended to nor replaced whole.
+  files.FailOn(platform::MemoryFileSystem::Op::AppendBytes, "D:\\Tools\\V-VidudOvev\\install_record.txt");
+  files.FailOn(platform::MemoryFileSystem::Op::MoveReplacing, "D:\\Tools\\V-VidudOvev\\install_record.txt");
   Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
     Install(window, "D:\\Tools");
     ASSERT_EQ(window.boxes.size(), 1u);
@@ -1259,6 +1264,7 @@ const UndoCase kUndoCases[] = {
        record.backups.push_back({"C:\\Windows\\System32\\other.dll", "E:\\Other\\evil.dll", "4",
                                  "0000000000000000"});
        record.NoteFile("C:\\Windows\\System32\\victim.dll");
+       ASSERT_TRUE(record.Rewrite()) << "the planted backup line written too";
      },
      {Target("D:\\Tools")}, SetupExit::RemovedWithItemsLeft, false,
      [](UndoScene& scene, const UninstallResult& result) {
