@@ -524,6 +524,8 @@ void Undo::EntryAndRecord() {
   }
 
   if (result_.left.empty()) {
+    // A whole-record write that stopped before its move leaves its file.
+    files_.Remove(record_.Folder() + "\\" + CInstallRecord::kNewFileName);
     if (files_.Remove(record_.Path()) || Missing(files_.LastError())) return;
     Leave(UninstallLeft::Failed, record_.Path(), std::string(), files_.LastError());
     leftFiles_.push_back(record_.Path());

@@ -34,7 +34,8 @@
 //    Uninstall.exe: while items are left, the entry stays so that the
 //    uninstall can be run again.
 // The record is then deleted, or, when anything is left, written again
-// holding only what is left (the uninstaller stays beside it).
+// holding only what is left (the uninstaller stays beside it), through a
+// flushed file moved over it, so that a power loss leaves one record whole.
 #pragma once
 
 #include <string>

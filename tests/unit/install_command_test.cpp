@@ -1374,6 +1374,8 @@ const UndoCase kUndoCases[] = {
      [](UndoScene& scene) {
        AddUninstallEntry(scene, Target("D:\\Tools"));
        ASSERT_TRUE(scene.files.AppendBytes(Target("D:\\Tools") + "\\install_record.txt", "made\tC:\\\\Vel", nullptr));
+       // And a whole-record write that stopped before its move.
+       scene.files.AddFile(Target("D:\\Tools") + "\\install_record.new", "VidudOvev install record 2\nfi");
      },
      {Target("D:\\Tools")}, SetupExit::Installed, true,
      [](UndoScene& scene, const UninstallResult& result) {
