@@ -1130,6 +1130,62 @@ TEST(BadRecord, ACutLosesAtMostTheLastItem) {
   }
 }
 
+// A record of the first version, or one with a torn tail, is not appended
+// to: the first item noted writes it whole in this version (through a file
+// moved over it), keeping the first "before" of each profile, and later
+// items append again.
+TEST(BadRecord, AnOlderOrTornRecordIsWrittenWholeByTheFirstItem) {
+  const std::string folder = "D:\\T\\V-VidudOvev";
+  const std::string path = folder + "\\install_record.txt";
+  const std::string profile = "HKEY_USERS\\\\S-1-5-21-1\\\\P\\\\Variables";
+  const std::string trusted = "trusted\t" + profile + "\tvalue\t1\t633a5c7800\t1\t1\tC:\\\\X;D:\\\\T";
+  struct Start {
+    const char* what;
+    std::string text;
+  };
+  const Start starts[] = {
+      {"the first version", "VidudOvev install record 1\n" + trusted + "\n" + Escaped("made\tD:\\T") + "\n"},
+      {"a torn tail", kJournalHeader + MarkedLine(trusted) + MarkedLine(Escaped("made\tD:\\T")) + "file\tD:"},
+  };
+  for (const Start& start : starts) {
+    MemoryFileSystem files;
+    files.AddFile(path, start.text);
+    files.AddFile(folder + "\\a.arx", "abc");
+    CInstallRecord record(files);
+    record.Open(folder);
+    EXPECT_FALSE(record.Failed()) << start.what;
+    ASSERT_EQ(files.CallCount(MemoryFileSystem::Op::WriteBytes), 0u) << start.what << ": opening writes nothing";
+    CInstallRecord::TrustedItem again;
+    again.profile = "HKEY_USERS\\S-1-5-21-1\\P\\Variables";
+    again.beforeAbsent = false;
+    again.beforeType = 1;
+    again.beforeData = "other";
+    again.variablesExisted = true;
+    again.writtenType = 1;
+    again.written = "E:\\NEW;D:\\T";
+    record.NoteTrustedPath(again);
+    EXPECT_EQ(files.CallCount(MemoryFileSystem::Op::WriteBytes), 1u) << start.what;
+    EXPECT_EQ(files.CallCount(MemoryFileSystem::Op::MoveReplacing), 1u) << start.what;
+    EXPECT_FALSE(files.Exists(folder + "\\install_record.new")) << start.what;
+    record.NoteFile(folder + "\\a.arx");
+    EXPECT_EQ(files.CallCount(MemoryFileSystem::Op::WriteBytes), 1u) << start.what << ": appended after";
+    EXPECT_FALSE(record.Failed()) << start.what;
+
+    std::string text;
+    ASSERT_TRUE(files.ReadFile(path, &text));
+    EXPECT_EQ(text.rfind(kJournalHeader, 0), 0u) << start.what;
+    CInstallRecord loaded(files);
+    ASSERT_TRUE(loaded.Parse(text)) << start.what;
+    EXPECT_FALSE(loaded.TornTail()) << start.what;
+    ASSERT_EQ(loaded.trusted.size(), 1u) << start.what;
+    EXPECT_EQ(loaded.trusted[0].beforeData, std::string("c:\\x") + '\0') << start.what << ": the first before";
+    EXPECT_EQ(loaded.trusted[0].written, "E:\\NEW;D:\\T") << start.what << ": the latest written";
+    EXPECT_EQ(loaded.madeFolders, Names{"D:\\T"}) << start.what;
+    ASSERT_EQ(loaded.files.size(), 1u) << start.what;
+    EXPECT_EQ(loaded.files[0].size, "3") << start.what;
+  }
+}
+
 // A journal of 3,000 files writes each item once: the bytes written are
 // the record's own size, not 3,000 records of growing size, and a record
 // opened again appends after it.
