@@ -318,10 +318,13 @@ bool CInstallRecord::Parse(const std::string& utf8) {
       return false;
     }
   } else if (lines[0] == kHeader) {
-    // The last whole line may still be torn: its mark tells.
+    // Without a cut line after it, the last whole line may still be torn
+    // (its line break reached the disk, not all its bytes): its mark tells.
+    // With one, it is a line in the middle like any other.
     const std::string& last = lines.back();
     const std::size_t tab = last.rfind('\t');
-    if (lines.size() > 1 && (tab == std::string::npos || last.substr(tab + 1) != HashText(last.substr(0, tab)))) {
+    if (tail.empty() && lines.size() > 1 &&
+        (tab == std::string::npos || last.substr(tab + 1) != HashText(last.substr(0, tab)))) {
       lines.pop_back();
       torn = true;
     }

@@ -1114,6 +1114,7 @@ TEST(BadRecord, ACutLosesAtMostTheLastItem) {
       {"an empty file", "", true, false, 0, {}},
       {"a last line with a wrong mark", header + MarkedLine(kGoodFile) + bad, true, true, 1, {}},
       {"a wrong mark before the last line", header + bad + MarkedLine(kGoodFile), false, false, 0, {}},
+      {"a wrong mark before a cut line", header + MarkedLine(kGoodFile) + bad + "made\tC:", false, false, 0, {}},
       {"a cut line in the middle", header + "made\tC:\\\\Vel\n" + MarkedLine(kGoodFile), false, false, 0, {}},
       {"another header", "VidudOvev install record 3\n", false, false, 0, {}},
       {"the first version, whole", "VidudOvev install record 1\nmade\tC:\\\\Velkor\n", true, false, 0, {"C:\\Velkor"}},
