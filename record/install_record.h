@@ -8,11 +8,12 @@
 // got to, and writing N items costs bytes linear in N. Each line ends with
 // its own mark, the FNV-1a 64 of the line's bytes before it, so that a
 // line cut by a power loss or a kill cannot pass for a whole one:
-//  - the last line, without its line break or with a mark that does not
-//    match, is a torn tail and is dropped (at most the last item is lost,
-//    and what is removed later never grows by it);
+//  - the last line, without its line break, or whole with a mark that
+//    does not match, is a torn tail and is dropped (at most the last item
+//    is lost, and what is removed later never grows by it); an empty file
+//    or one cut inside the first line is a record of nothing yet;
 //  - any other line that is malformed or mismarked refuses the record
-//    whole.
+//    whole, and so does a whole line that is marked but malformed.
 // Replayed in order, the lines merge: an item noted again for the same
 // place keeps its first "before" (the value or file found before the first
 // install) and takes the latest "written". A repeated install into the
