@@ -124,9 +124,9 @@ class FileSystem {
   // the file `from` takes the name `to` in one step, replacing a file of
   // that name, and the move is on the disk when it returns; a reader sees
   // the old file or the new one, never a part of either. Fails (nothing
-  // moved) when `from` is missing or a folder, `to` is a folder, read-only
-  // or held open, `to`'s folder is missing, or the two lie on different
-  // drives (NotSameDevice).
+  // moved) when `from` is missing or held open, `to`'s folder is missing,
+  // `to` is a folder, read-only or held open (AccessDenied), or the two lie
+  // on different drives (NotSameDevice).
   virtual bool MoveReplacing(const std::string& from, const std::string& to) = 0;
 
   // CreateFileA(OPEN_ALWAYS, append access) + WriteFile: adds `bytes` at

@@ -462,8 +462,9 @@ bool MemoryFileSystem::MoveReplacing(const std::string& from, const std::string&
   if (there != targetFolder->children.end()) {
     Node* old = there->second.get();
     if (old == node) return true;  // itself, under another case
-    if (old->folder || (old->attributes & kAttrReadOnly)) return Fail(FileError::AccessDenied);
-    if (old->heldOpen) return Fail(FileError::SharingViolation);
+    // A file held open cannot be unlinked for the new one: access denied,
+    // as for a read-only file, not a sharing violation.
+    if (old->folder || (old->attributes & kAttrReadOnly) || old->heldOpen) return Fail(FileError::AccessDenied);
   }
   const std::vector<std::string> sourceFolderParts(source.parts.begin(), source.parts.end() - 1);
   Node* sourceFolder = Walk(sourceFolderParts, &error);
