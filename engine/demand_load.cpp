@@ -13,6 +13,8 @@ using platform::ScopedRegKey;
 
 namespace {
 
+const char kApplications[] = "Applications";
+
 // Which build of the ARX module and of the managed DLL each release loads:
 // one binary serves a family of releases.
 struct ReleaseFiles {
@@ -144,6 +146,16 @@ void CAcadSetup::RegisterDemandLoad(int year, SetupProblems* problems) {
 
     ScopedRegKey product(registry_);
     const long opened = registry_.OpenKey(platform::kLocalMachine, productPath.c_str(), product.Receive());
+    std::string productKey = "HKEY_LOCAL_MACHINE\\" + productPath;
+    platform::StripTrailingBackslash(productKey);
+    // The Applications key is AutoCAD's when it was there before (empty or
+    // not): only one this install makes is noted, for the uninstall to take.
+    bool applicationsThere = true;
+    if (opened == RegResult::Success) {
+      ScopedRegKey applications(registry_);
+      applicationsThere =
+          registry_.OpenKeyRead(product.Get(), kApplications, applications.Receive()) != RegResult::FileNotFound;
+    }
     for (const AppEntry& entry : entries) {
       if (!entry.fits) {
         report(SetupProblem::TextTooLong, entry, 0);
@@ -154,10 +166,10 @@ void CAcadSetup::RegisterDemandLoad(int year, SetupProblems* problems) {
         const long error = WriteEntry(registry_, product.Get(), entry, &created);
         // An entry made in part is still this install's to take away.
         if (created && record) {
-          std::string productKey = "HKEY_LOCAL_MACHINE\\" + productPath;
-          platform::StripTrailingBackslash(productKey);
+          if (!applicationsThere) record->NoteCreatedKey(productKey + "\\" + kApplications);
           record->NoteLoader(productKey, entry.subKey, entry.loader);
         }
+        applicationsThere = applicationsThere || created;
         if (error) report(SetupProblem::RegistryWrite, entry, error);
       }
     }

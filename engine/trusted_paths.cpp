@@ -126,6 +126,7 @@ void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
   // cannot change what is enumerated.
   const std::string acadPath = "SOFTWARE\\Autodesk\\AutoCAD";
   const std::string hive = userPlaces.HiveName();
+  const std::string recordHive = userPlaces.RecordHiveName();
   CStringList profileRoots;
   {
     ScopedRegKey user(registry_);
@@ -218,7 +219,14 @@ void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
       noted.beforeType = noted.beforeAbsent ? 0 : type;
       noted.writtenType = type;
       noted.written = value;
-      record->NoteTrustedPath(noted);
+      if (recordHive.empty()) {
+        // HKEY_CURRENT_USER would name another hive to an uninstall run by
+        // another account: the record falls short instead.
+        record->NoteUnrecorded(RegResult::InvalidData);
+      } else {
+        noted.profile = recordHive + "\\" + path;
+        record->NoteTrustedPath(noted);
+      }
     }
     if (status != RegResult::Success && problems) {
       problems->push_back(

@@ -116,11 +116,14 @@ std::string UserPlaces::AppDataFolder(platform::FileSystem& files) const {
 UserChoice CAcadSetup::ChooseUserPlaces(platform::Accounts& accounts) {
   userPlaces = UserPlaces();
   UserChoice choice;
+  // The record names the running account's hive by its SID.
+  platform::Account process, desktop;
+  const bool processKnown = accounts.ProcessUser(&process);
+  if (processKnown) userPlaces.sid = process.sid;
   // Not raised: the program runs as the account that started it, whose own
   // places these are (a deliberate "run as" another user included).
   if (!accounts.IsElevated()) return choice;
-  platform::Account process, desktop;
-  if (!accounts.ProcessUser(&process)) return choice;
+  if (!processKnown) return choice;
   choice.processAccount = process.name;
   switch (accounts.DesktopUser(&desktop)) {
     case platform::DesktopLookup::NoShell:
@@ -153,6 +156,7 @@ UserChoice CAcadSetup::ChooseUserPlaces(platform::Accounts& accounts) {
   }
   userPlaces.root = platform::kUsers;
   userPlaces.hive = desktop.sid;
+  userPlaces.sid = desktop.sid;
   userPlaces.appData = appData;
   choice.outcome = UserChoice::DesktopAccount;
   return choice;

@@ -28,6 +28,9 @@ struct UserPlaces {
   // The application-data folder; empty: the APPDATA variable, as the
   // running account's own.
   std::string appData;
+  // The SID of the account whose hive this is, `hive` or, for the running
+  // account's own, its token's user; empty when that cannot be read.
+  std::string sid;
 
   // The sub-key of `root` for `path` below the hive, and the hive itself
   // (null for `root`, as RegOpenKeyA takes it).
@@ -35,6 +38,10 @@ struct UserPlaces {
   const char* HiveKey() const { return hive.empty() ? nullptr : hive.c_str(); }
   // "HKEY_CURRENT_USER" or "HKEY_USERS\<SID>", for messages.
   std::string HiveName() const { return hive.empty() ? "HKEY_CURRENT_USER" : "HKEY_USERS\\" + hive; }
+  // "HKEY_USERS\<SID>" always, for the install record: a later uninstall
+  // may run as another account (SYSTEM, an administrator), to which
+  // HKEY_CURRENT_USER is its own hive. Empty when the SID is unknown.
+  std::string RecordHiveName() const { return sid.empty() ? std::string() : "HKEY_USERS\\" + sid; }
   // The application-data folder; empty when APPDATA is not set.
   std::string AppDataFolder(platform::FileSystem& files) const;
 };

@@ -46,6 +46,7 @@ constexpr long PathNotFound = 3;      // ERROR_PATH_NOT_FOUND
 constexpr long AccessDenied = 5;      // ERROR_ACCESS_DENIED
 constexpr long InvalidHandle = 6;     // ERROR_INVALID_HANDLE
 constexpr long NoMoreFiles = 18;      // ERROR_NO_MORE_FILES
+constexpr long NotSameDevice = 17;    // ERROR_NOT_SAME_DEVICE
 constexpr long SharingViolation = 32; // ERROR_SHARING_VIOLATION
 constexpr long FileExists = 80;       // ERROR_FILE_EXISTS
 constexpr long InvalidName = 123;     // ERROR_INVALID_NAME
@@ -113,10 +114,20 @@ class FileSystem {
   // false (bytes untouched) when it is missing, a folder, or held open.
   virtual bool ReadBytes(const std::string& path, std::string* bytes) = 0;
 
-  // CreateFileA(CREATE_ALWAYS) + WriteFile: makes or replaces the file with
-  // `bytes`; fails on a read-only or hidden file, a file another process
-  // holds open, and in a missing folder, as Copy does.
+  // CreateFileA(CREATE_ALWAYS) + WriteFile + FlushFileBuffers: makes or
+  // replaces the file with `bytes`, on the disk when it returns; fails on a
+  // read-only or hidden file, a file another process holds open, and in a
+  // missing folder, as Copy does.
   virtual bool WriteBytes(const std::string& path, const std::string& bytes) = 0;
+
+  // MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH):
+  // the file `from` takes the name `to` in one step, replacing a file of
+  // that name, and the move is on the disk when it returns; a reader sees
+  // the old file or the new one, never a part of either. Fails (nothing
+  // moved) when `from` is missing or held open, `to`'s folder is missing,
+  // `to` is a folder, read-only or held open (AccessDenied), or the two lie
+  // on different drives (NotSameDevice).
+  virtual bool MoveReplacing(const std::string& from, const std::string& to) = 0;
 
   // CreateFileA(OPEN_ALWAYS, append access) + WriteFile: adds `bytes` at
   // the end of the file, making it when it is missing; `*sizeBefore` (when

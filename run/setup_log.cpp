@@ -272,6 +272,10 @@ bool CLoggedFileSystem::AppendBytes(const std::string& path, const std::string& 
   return Passed(inner_.AppendBytes(path, bytes, sizeBefore));
 }
 
+bool CLoggedFileSystem::MoveReplacing(const std::string& from, const std::string& to) {
+  return Logged(inner_.MoveReplacing(from, to), "replace", from, to);
+}
+
 std::string CLoggedFileSystem::Environment(const std::string& name) { return Passed(inner_.Environment(name)); }
 
 // ---- CLoggedRegistry --------------------------------------------------------

@@ -105,9 +105,9 @@ class CSetupLog {
 
 // ---- Decorators -------------------------------------------------------------
 
-// Every call goes to `inner`; Copy, WriteBytes, Remove and MakeFolder are
-// logged with their paths, result and error code, and so are the folder
-// removals and the admin-only folders. LastError gives what the
+// Every call goes to `inner`; Copy, WriteBytes, MoveReplacing, Remove and
+// MakeFolder are logged with their paths, result and error code, and so
+// are the folder removals and the admin-only folders. LastError gives what the
 // wrapped call left, as if no line had been written meanwhile. A wait hook
 // set here is passed on with each copy.
 class CLoggedFileSystem final : public platform::FileSystem {
@@ -128,6 +128,7 @@ class CLoggedFileSystem final : public platform::FileSystem {
   bool ReadBytes(const std::string& path, std::string* bytes) override;
   bool WriteBytes(const std::string& path, const std::string& bytes) override;
   bool AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) override;
+  bool MoveReplacing(const std::string& from, const std::string& to) override;
   std::string Environment(const std::string& name) override;
   long LastError() override { return kept_ ? keptError_ : inner_.LastError(); }
 

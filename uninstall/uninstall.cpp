@@ -150,6 +150,13 @@ class Undo {
   bool IsProgram(const std::string& path) const {
     return !program_.empty() && platform::EqualsNoCase(path, program_);
   }
+  // Whether the hive `path` (below HKEY_USERS, SID first) lies in is loaded.
+  bool HiveLoaded(const std::string& path) {
+    const std::size_t slash = platform::FindChar(path, '\\');
+    const std::string sid = slash == platform::npos ? path : path.substr(0, slash);
+    ScopedRegKey hive(registry_);
+    return registry_.OpenKeyRead(platform::kUsers, sid.c_str(), hive.Receive()) != RegResult::FileNotFound;
+  }
   // Deletes the key at `path` below `root` when it holds neither values nor
   // sub-keys; false (and the place left) when that cannot be told or done.
   bool RemoveIfEmpty(RegKey root, const std::string& path, const std::string& place);
@@ -256,10 +263,11 @@ void Undo::Loaders() {
       Leave(UninstallLeft::Failed, place, std::string(), entry.error);
       kept.push_back(*entry.item);
     } else if (entry.state == Gone) {
-      // The Applications key the entry sat in, when nothing else is left in
-      // it; kept in the record until that is done.
+      // The Applications key the entry sat in, when the install made it and
+      // nothing else is left in it; kept in the record until that is done.
       const std::string parent = platform::FolderOf(entry.path);
-      if (platform::NameOf(parent) == "Applications" && !RemoveIfEmpty(entry.root, parent, platform::FolderOf(place))) {
+      if (platform::NameOf(parent) == "Applications" && record_.CreatedKey(platform::FolderOf(place)) &&
+          !RemoveIfEmpty(entry.root, parent, platform::FolderOf(place))) {
         kept.push_back(*entry.item);
       }
     }
@@ -274,6 +282,14 @@ void Undo::TrustedPaths() {
     std::string path;
     if (!SplitRoot(item.profile, &root, &path)) {
       Leave(UninstallLeft::Failed, item.profile, kTrustedPaths, RegResult::InvalidData);
+      kept.push_back(item);
+      continue;
+    }
+    if (root == platform::kUsers && !HiveLoaded(path)) {
+      // Signed out, or not reachable from this account: the profile may
+      // still trust the folder, so it is left, and the uninstall can run
+      // again once the user has signed in.
+      Leave(UninstallLeft::HiveNotLoaded, item.profile, kTrustedPaths, 0);
       kept.push_back(item);
       continue;
     }
@@ -508,18 +524,16 @@ void Undo::EntryAndRecord() {
   }
 
   if (result_.left.empty()) {
+    // A whole-record write that stopped before its move leaves its file.
+    files_.Remove(record_.Folder() + "\\" + CInstallRecord::kNewFileName);
     if (files_.Remove(record_.Path()) || Missing(files_.LastError())) return;
     Leave(UninstallLeft::Failed, record_.Path(), std::string(), files_.LastError());
     leftFiles_.push_back(record_.Path());
     return;
   }
-  // What is left, for the next run.
-  std::string text;
-  if (!record_.Serialise(&text)) {
-    Leave(UninstallLeft::Failed, record_.Path(), std::string(), FileError::NoUnicodeTranslation);
-  } else if (!files_.WriteBytes(record_.Path(), text)) {
-    Leave(UninstallLeft::Failed, record_.Path(), std::string(), files_.LastError());
-  }
+  // What is left, for the next run; the record on disk stays whole if
+  // this cannot be written.
+  if (!record_.Rewrite()) Leave(UninstallLeft::Failed, record_.Path(), std::string(), record_.Problem().error);
   leftFiles_.push_back(record_.Path());
 }
 

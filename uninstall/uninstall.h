@@ -7,12 +7,15 @@
 //    this install folder. The managed DLL's entry names AutoCAD's folder;
 //    it goes with the product's module entries, and stays with them when a
 //    later install into another folder rewrote them. An Applications key
-//    left empty goes too (AutoCAD's own always holds entries of AutoCAD's).
+//    the record says the install made goes too when left empty; one that
+//    was there before stays, empty or not.
 //  - TRUSTEDPATHS: a list still exactly as written gets back the value
 //    found before (type and bytes), or the value is deleted, and with it
 //    the Variables key when the install made it and nothing else is in it.
 //    A list changed since loses only this folder's element, compared
-//    ignoring case; every other byte stays.
+//    ignoring case; every other byte stays. A profile under
+//    HKEY_USERS\<SID> whose hive is not loaded (its user signed out) is
+//    left, HiveNotLoaded: it may still trust the folder.
 //  - Files: each file placed that still holds what was written is deleted,
 //    and a kept original put back in its place; a file changed since is
 //    left, and its kept original with it. The support files in the folder
@@ -31,7 +34,8 @@
 //    Uninstall.exe: while items are left, the entry stays so that the
 //    uninstall can be run again.
 // The record is then deleted, or, when anything is left, written again
-// holding only what is left (the uninstaller stays beside it).
+// holding only what is left (the uninstaller stays beside it), through a
+// flushed file moved over it, so that a power loss leaves one record whole.
 #pragma once
 
 #include <string>
@@ -50,6 +54,7 @@ struct UninstallLeft {
     KeptOriginal,  // a kept original left in the backup folder beside a changed file
     NotPlaced,     // the record names a file where the install never puts one: left alone
     Unreadable,    // the record is there but cannot be read: nothing was done
+    HiveNotLoaded, // a profile in the hive of a user who is not signed in: not reached
   };
   Reason reason;
   std::string place;  // file path, or registry key path (root name first)

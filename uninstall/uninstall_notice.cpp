@@ -33,6 +33,9 @@ std::string Describe(const UninstallLeft& left) {
     case UninstallLeft::Unreadable:
       line = "安装记录无法读取，未删除任何内容：" + Where(left);
       break;
+    case UninstallLeft::HiveNotLoaded:
+      line = "该用户未登录，其配置未能恢复（请该用户登录后再次卸载）：" + Where(left);
+      break;
   }
   if (left.error != 0) line += "（错误 " + std::to_string(left.error) + "）";
   return line;

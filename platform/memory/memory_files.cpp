@@ -440,6 +440,41 @@ bool MemoryFileSystem::AppendBytes(const std::string& path, const std::string& b
   return true;
 }
 
+bool MemoryFileSystem::MoveReplacing(const std::string& from, const std::string& to) {
+  Count(Op::MoveReplacing);
+  Parsed source, target;
+  long error = 0;
+  Node* node = Lookup(from, &source, &error);
+  if (!source.parts.empty() && Fails(Op::MoveReplacing, source.parts)) return false;
+  if (!Parse(to, &target) || !source.stream.empty() || !target.stream.empty() || target.trailingSeparator) {
+    return Fail(FileError::InvalidName);
+  }
+  if (Fails(Op::MoveReplacing, target.parts)) return false;
+  if (!node) return Fail(error);
+  if (node->folder || source.parts.size() < 2 || target.parts.size() < 2) return Fail(FileError::AccessDenied);
+  if (node->heldOpen) return Fail(FileError::SharingViolation);
+  if (ToUpper(source.parts[0]) != ToUpper(target.parts[0])) return Fail(FileError::NotSameDevice);
+  const std::vector<std::string> targetFolderParts(target.parts.begin(), target.parts.end() - 1);
+  Node* targetFolder = Walk(targetFolderParts, &error);
+  if (!targetFolder || !targetFolder->folder) return Fail(FileError::PathNotFound);
+  const std::string targetKey = ToUpper(target.parts.back());
+  const auto there = targetFolder->children.find(targetKey);
+  if (there != targetFolder->children.end()) {
+    Node* old = there->second.get();
+    if (old == node) return true;  // itself, under another case
+    // A file held open cannot be unlinked for the new one: access denied,
+    // as for a read-only file, not a sharing violation.
+    if (old->folder || (old->attributes & kAttrReadOnly) || old->heldOpen) return Fail(FileError::AccessDenied);
+  }
+  const std::vector<std::string> sourceFolderParts(source.parts.begin(), source.parts.end() - 1);
+  Node* sourceFolder = Walk(sourceFolderParts, &error);
+  std::unique_ptr<Node> moved = std::move(sourceFolder->children[ToUpper(source.parts.back())]);
+  sourceFolder->children.erase(ToUpper(source.parts.back()));
+  moved->name = target.parts.back();
+  targetFolder->children[targetKey] = std::move(moved);
+  return true;
+}
+
 unsigned long MemoryFileSystem::GetAttributes(const std::string& path) {
   Count(Op::GetAttributes);
   Parsed parsed;

@@ -46,7 +46,7 @@ namespace platform {
 class MemoryFileSystem final : public FileSystem {
  public:
   enum class Op { ModulePath, FindFirst, FindNext, Copy, GetAttributes, SetAttributes, Remove, MakeFolder, Environment,
-                  ReadBytes, WriteBytes, RemoveFolder, MakeAdminOnlyFolder, AppendBytes };
+                  ReadBytes, WriteBytes, RemoveFolder, MakeAdminOnlyFolder, AppendBytes, MoveReplacing };
 
   MemoryFileSystem();
   ~MemoryFileSystem() override;
@@ -65,6 +65,7 @@ class MemoryFileSystem final : public FileSystem {
   bool ReadBytes(const std::string& path, std::string* bytes) override;
   bool WriteBytes(const std::string& path, const std::string& bytes) override;
   bool AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) override;
+  bool MoveReplacing(const std::string& from, const std::string& to) override;
   std::string Environment(const std::string& name) override;
   long LastError() override { return lastError_; }
 
@@ -156,7 +157,7 @@ class MemoryFileSystem final : public FileSystem {
   FindHandle nextFind_ = 0x2000;
   std::vector<Fault> faults_;
   long lastError_ = 0;
-  std::size_t calls_[static_cast<int>(Op::AppendBytes) + 1] = {};
+  std::size_t calls_[static_cast<int>(Op::MoveReplacing) + 1] = {};
 };
 
 }  // namespace platform

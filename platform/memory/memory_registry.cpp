@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "platform/memory/foreign_names.h"
+#include "platform/memory/memory_accounts.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -69,7 +70,8 @@ struct MemoryRegistry::Node : std::enable_shared_from_this<Node> {
 MemoryRegistry::MemoryRegistry(View view)
     : localMachine_(std::make_shared<Node>()),
       currentUser_(std::make_shared<Node>()),
-      users_(std::make_shared<Node>()) {
+      users_(std::make_shared<Node>()),
+      currentUserSid_(MemoryAccounts().processUser.sid) {
   localMachine_->name = "HKEY_LOCAL_MACHINE";
   currentUser_->name = "HKEY_CURRENT_USER";
   users_->name = "HKEY_USERS";
@@ -123,6 +125,11 @@ std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::RootNamed(const std::strin
                                        : nullptr;
 }
 
+MemoryRegistry::Node* MemoryRegistry::MountedUser(const Node* node, const std::string& name) const {
+  if (node != users_.get() || currentUserSid_.empty() || Fold(name) != Fold(currentUserSid_)) return nullptr;
+  return currentUser_.get();
+}
+
 MemoryRegistry::~MemoryRegistry() {
   // Taken apart one key at a time: a tree thousands of levels deep would
   // otherwise be destroyed by as many nested calls.
@@ -149,6 +156,10 @@ MemoryRegistry::Node* MemoryRegistry::Walk(const std::string& keyPath, int hops)
   if (parts.empty()) return nullptr;
   Node* node = RootNamed(parts[0]).get();
   for (std::size_t i = 1; node && i < parts.size(); ++i) {
+    if (Node* mounted = MountedUser(node, parts[i])) {
+      node = mounted;
+      continue;
+    }
     const auto it = node->children.find(Fold(parts[i]));
     node = it == node->children.end() ? nullptr : Resolve(it->second.get(), hops);
   }
@@ -216,6 +227,10 @@ long MemoryRegistry::Open(Op op, RegKey parent, const char* subKey, bool create,
     // Below the 32-bit view's key, its own name leads back to itself.
     if (redirect && IsSoftware(node->parent) && Fold(node->name) == "wow6432node" &&
         Fold(parts[found]) == "wow6432node") {
+      continue;
+    }
+    if (Node* mounted = MountedUser(node.get(), parts[found])) {
+      node = mounted->shared_from_this();
       continue;
     }
     const auto it = node->children.find(Fold(parts[found]));
@@ -402,6 +417,10 @@ long MemoryRegistry::RemoveKey(RegKey key, const char* subKey) {
       if (!wow) return RegResult::FileNotFound;
       node = wow.get();
       if (Fold(part) == "wow6432node") continue;
+    }
+    if (Node* mounted = MountedUser(node, part)) {
+      node = mounted;
+      continue;
     }
     const auto it = node->children.find(Fold(part));
     if (it == node->children.end()) return RegResult::FileNotFound;

@@ -21,7 +21,12 @@
 //    written in, and one beyond ASCII, read back under another, counts as
 //    such (platform/memory/foreign_names.h);
 //  - a text value set in UTF-16 (SetTextValue) reads back in the code page
-//    in force, '?' for each character that page lacks.
+//    in force, '?' for each character that page lacks;
+//  - HKEY_USERS\<SID of the running account> is HKEY_CURRENT_USER, as
+//    Windows loads the signed-in user's hive under both names (the SID is
+//    MemoryAccounts' running account's unless MountCurrentUser says
+//    otherwise). Here it is reached by path only: it does not enumerate
+//    among HKEY_USERS' sub-keys, and faults are matched as spelled.
 //
 // Registry views (WOW64), the basic documented rules only. The registry is
 // seen from one kind of process, chosen at construction or by SetView:
@@ -117,6 +122,10 @@ class MemoryRegistry final : public Registry {
   // name longer than a key name may be, throws std::invalid_argument.
   void AddLink(const std::string& linkPath, const std::string& targetPath);
 
+  // The SID under which HKEY_USERS holds HKEY_CURRENT_USER's tree; empty:
+  // no user's hive is loaded there (a service account's run, say).
+  void MountCurrentUser(const std::string& sid) { currentUserSid_ = sid; }
+
   // Inspection for tests; paths as for FailOn.
   bool KeyExists(const std::string& keyPath) const;
   // False when the key or the value is missing; `type`/`data` may be null.
@@ -181,10 +190,14 @@ class MemoryRegistry final : public Registry {
   // for anything else.
   std::shared_ptr<Node> Root(RegKey key) const;
   std::shared_ptr<Node> RootNamed(const std::string& name) const;
+  // HKEY_CURRENT_USER's tree when `node` is HKEY_USERS and `name` the
+  // mounted user's SID; null otherwise.
+  Node* MountedUser(const Node* node, const std::string& name) const;
 
   std::shared_ptr<Node> localMachine_;
   std::shared_ptr<Node> currentUser_;
   std::shared_ptr<Node> users_;  // HKEY_USERS: the hives, by SID, apart from the current user's
+  std::string currentUserSid_;
   std::map<RegKey, Handle> handles_;
   RegKey nextHandle_ = 0x1000;
   std::vector<Fault> faults_;

@@ -169,11 +169,29 @@ class Win32FileSystem final : public FileSystem {
                                     nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const BOOL ok = bytes.empty() || ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    BOOL ok = bytes.empty() || ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if (ok && !bytes.empty() && written != bytes.size()) {
+      SetLastError(ERROR_WRITE_FAULT);
+      ok = FALSE;
+    }
+    // On the disk before a move puts it in the place of the file it
+    // replaces: a power cut then leaves the old file or the whole new one.
+    if (ok) ok = FlushFileBuffers(file);
     const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
     CloseHandle(file);
     if (!ok) SetLastError(error);
-    return ok && (bytes.empty() || written == bytes.size());
+    return ok != FALSE;
+  }
+
+  bool MoveReplacing(const std::string& from, const std::string& to) override {
+    // Wide, so that no best-fit conversion names another file.
+    const std::vector<wchar_t> source = ToWide(from, 0);
+    const std::vector<wchar_t> target = ToWide(to, 0);
+    if (source.size() < 2 || target.size() < 2) {
+      SetLastError(ERROR_INVALID_NAME);
+      return false;
+    }
+    return MoveFileExW(source.data(), target.data(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
   }
 
   bool AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) override {

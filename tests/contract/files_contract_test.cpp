@@ -409,6 +409,46 @@ TEST_P(FilesContract, WholeFilesAreReadAndWritten) {
   EXPECT_EQ(world().Content(At("record.txt")), "shorter");
 }
 
+// A file takes another's place in one step: the old content is gone, the
+// name keeps the new file, and the source name is free; a missing target
+// is made. Nothing moves when the source is missing, or the target is a
+// folder, held open or read-only.
+TEST_P(FilesContract, AFileTakesAnothersPlaceInOneStep) {
+  world().PutFile(At("record.txt"), "old record");
+  world().PutFile(At("record.new"), "new record");
+  EXPECT_TRUE(fs().MoveReplacing(At("record.new"), At("record.txt"))) << fs().LastError();
+  EXPECT_EQ(world().Content(At("record.txt")), "new record");
+  EXPECT_EQ(Attributes(At("record.new")), kInvalidAttributes) << "the source name is free";
+  world().PutFile(At("first.new"), "first");
+  EXPECT_TRUE(fs().MoveReplacing(At("first.new"), At("first.txt"))) << fs().LastError();
+  EXPECT_EQ(world().Content(At("first.txt")), "first");
+
+  EXPECT_FALSE(fs().MoveReplacing(At("missing.new"), At("record.txt")));
+  EXPECT_EQ(fs().LastError(), FileError::FileNotFound);
+  EXPECT_FALSE(fs().MoveReplacing(At("record.txt"), At("gone\\record.txt")));
+  EXPECT_EQ(fs().LastError(), FileError::PathNotFound);
+  ASSERT_TRUE(fs().MakeFolder(At("sub")));
+  world().PutFile(At("other.new"), "other");
+  EXPECT_FALSE(fs().MoveReplacing(At("other.new"), At("sub")));
+  EXPECT_EQ(fs().LastError(), FileError::AccessDenied);
+  world().HoldOpen(At("record.txt"));
+  EXPECT_FALSE(fs().MoveReplacing(At("other.new"), At("record.txt")));
+  EXPECT_EQ(fs().LastError(), FileError::AccessDenied) << "a file held open is not replaced";
+  world().Release(At("record.txt"));
+  EXPECT_EQ(world().Content(At("record.txt")), "new record");
+  EXPECT_EQ(world().Content(At("other.new")), "other") << "nothing moved";
+
+  MakeReadOnly(At("record.txt"));
+  const bool moved = fs().MoveReplacing(At("other.new"), At("record.txt"));
+  const long error = fs().LastError();
+  ClearReadOnlyBit(At("record.txt"));
+  // Wine running as the Unix superuser replaces read-only files, as for Copy.
+  if (moved && world().IsWine()) return;
+  EXPECT_FALSE(moved);
+  EXPECT_EQ(error, FileError::AccessDenied);
+  EXPECT_EQ(world().Content(At("record.txt")), "new record");
+}
+
 // Appending: a new file is made, the length before comes back, bytes go
 // at the end; a hidden file takes them, a read-only one, a folder, a file
 // held open and a missing folder do not.

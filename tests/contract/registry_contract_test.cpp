@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/accounts.h"
+#include "platform/memory/memory_accounts.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/reg_file.h"
 #include "tests/support/fixtures.h"
@@ -61,6 +63,8 @@ struct World {
   // regedit would: the path names the key in the 64-bit view (a path below
   // Wow6432Node the 32-bit one); an empty text deletes the key's tree.
   std::function<void(Registry&, const std::string&, const std::string&)> plant;
+  // The SID of the account the process runs as.
+  std::function<std::string()> ownSid;
 };
 
 std::vector<World> Worlds() {
@@ -106,7 +110,8 @@ std::vector<World> Worlds() {
                         memory.CloseKey(key);
                       }
                       memory.SetView(view);
-                    }});
+                    },
+                    [] { return MemoryAccounts().processUser.sid; }});
   }
 #ifdef _WIN32
   worlds.push_back({"Win32", [] () -> Registry& { return SystemRegistry(); },
@@ -142,6 +147,10 @@ std::vector<World> Worlds() {
                       RegSetValueExA(key, "Bits", 0, REG_SZ, reinterpret_cast<const BYTE*>(bits.c_str()),
                                      static_cast<DWORD>(bits.size() + 1));
                       RegCloseKey(key);
+                    },
+                    [] {
+                      Account user;
+                      return SystemAccounts().ProcessUser(&user) ? user.sid : std::string();
                     }});
 #endif
   return worlds;
@@ -190,6 +199,39 @@ TEST_P(RegistryContract, OpeningARootWithoutSubKeyGivesTheRoot) {
   EXPECT_EQ(reg().CloseKey(key), RegResult::Success);
   ASSERT_EQ(reg().OpenKey(kLocalMachine, "", &key), RegResult::Success);
   EXPECT_EQ(key, kLocalMachine);
+}
+
+// The running account's hive is loaded under HKEY_USERS by its SID, and
+// is HKEY_CURRENT_USER itself: what is written through one name is read
+// through the other. (The install record names profiles this way, for an
+// uninstall run by another account.)
+TEST_P(RegistryContract, TheOwnHiveUnderHkeyUsersIsTheCurrentUser) {
+  const std::string sid = GetParam().ownSid();
+  ASSERT_FALSE(sid.empty()) << "the process's own SID";
+  RegKey mine = Create("Mine");
+  const unsigned char data[] = "through HKCU";
+  ASSERT_EQ(reg().SetValue(mine, "V", RegType::String, data, sizeof(data)), RegResult::Success);
+  reg().CloseKey(mine);
+#ifdef _WIN32
+  const int pid = _getpid();
+#else
+  const int pid = getpid();
+#endif
+  const std::string path = sid + "\\Software\\SetUpContract\\" + std::to_string(pid) + "\\Mine";
+  RegKey users = kNoKey;
+  ASSERT_EQ(reg().OpenKey(kUsers, path.c_str(), &users), RegResult::Success) << path;
+  unsigned long type = 0, size = sizeof(data);
+  unsigned char read[sizeof(data)] = {};
+  EXPECT_EQ(reg().QueryValue(users, "V", &type, read, &size), RegResult::Success);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(read)), "through HKCU");
+  const unsigned char back[] = "through HKU";
+  EXPECT_EQ(reg().SetValue(users, "W", RegType::String, back, sizeof(back)), RegResult::Success);
+  reg().CloseKey(users);
+  mine = Create("Mine");
+  size = sizeof(read);
+  EXPECT_EQ(reg().QueryValue(mine, "W", &type, read, &size), RegResult::Success);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(read)), "through HKU");
+  reg().CloseKey(mine);
 }
 
 TEST_P(RegistryContract, EmptySubKeyOpensTheSameKeyAgain) {

@@ -194,6 +194,11 @@ bool FaultyFileSystem::WriteBytes(const std::string& path, const std::string& by
   return inner_.WriteBytes(path, bytes);
 }
 
+bool FaultyFileSystem::MoveReplacing(const std::string& from, const std::string& to) {
+  if (Fails("files.MoveReplacing", to, FileError::AccessDenied)) return false;
+  return inner_.MoveReplacing(from, to);
+}
+
 bool FaultyFileSystem::AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) {
   if (Fails("files.AppendBytes", path, FileError::AccessDenied)) return false;
   return inner_.AppendBytes(path, bytes, sizeBefore);

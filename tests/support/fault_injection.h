@@ -91,6 +91,7 @@ class FaultyFileSystem final : public platform::FileSystem {
   bool ReadBytes(const std::string& path, std::string* bytes) override;
   bool WriteBytes(const std::string& path, const std::string& bytes) override;
   bool AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) override;
+  bool MoveReplacing(const std::string& from, const std::string& to) override;
   std::string Environment(const std::string& name) override;
   long LastError() override { return injected_ ? injectedError_ : inner_.LastError(); }
 

@@ -22,6 +22,7 @@ class NullFileSystem : public platform::FileSystem {
   bool ReadBytes(const std::string&, std::string*) override { return false; }
   bool WriteBytes(const std::string&, const std::string&) override { return false; }
   bool AppendBytes(const std::string&, const std::string&, std::uint64_t*) override { return false; }
+  bool MoveReplacing(const std::string&, const std::string&) override { return false; }
   std::string Environment(const std::string&) override { return ""; }
   long LastError() override { return platform::FileError::FileNotFound; }
 };

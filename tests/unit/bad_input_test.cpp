@@ -15,6 +15,7 @@
 #include "deploy/package_copy.h"
 #include "deploy/package_folder.h"
 #include "engine/acad_setup.h"
+#include "record/install_record.h"
 #include "run/command_line.h"
 #include "engine/exit_codes.h"
 #include "platform/memory/memory_accounts.h"
@@ -996,6 +997,223 @@ TEST(BigPackage, EveryOneOf150FilesIsCopied) {
   EXPECT_EQ(m.progress.steps, 2 + 150 + 1) << "\".\", \"..\", the files and the listing's end";
   EXPECT_TRUE(m.owner.shown.empty());
   EXPECT_EQ(m.files.OpenFindCount(), 0u);
+}
+
+// ---- The install record --------------------------------------------------------
+
+// A line's fields as the record writes them: each backslash doubled.
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  return out;
+}
+
+// One journal line as the record writes it: the text, a tab, the mark
+// (FNV-1a 64 of the line's UTF-8 bytes), the line break. Fields here are
+// ASCII, so the code page's bytes are the UTF-8 ones.
+std::string MarkedLine(const std::string& text) {
+  char mark[17];
+  std::snprintf(mark, sizeof(mark), "%016llx", static_cast<unsigned long long>(Fnv1a64(text)));
+  return text + "\t" + mark + "\n";
+}
+
+const char kJournalHeader[] = "VidudOvev install record 2\n";
+const std::string kGoodFile = Escaped("file\tD:\\T\\V-VidudOvev\\a.arx\t3\t0123456789abcdef");
+const std::string kGoodMade = Escaped("made\tD:\\T");
+
+// Lines that are marked and whole but hold what the record never writes.
+struct BadRecordLine {
+  const char* what;
+  std::string line;  // backslashes escaped before it is written, unless `raw`
+  bool raw = false;
+};
+const BadRecordLine kBadRecordLines[] = {
+    {"a negative size", "file\tD:\\T\\a.arx\t-1\t0123456789abcdef"},
+    {"a size with a plus sign", "file\tD:\\T\\a.arx\t+5\t0123456789abcdef"},
+    {"a size with a leading space", "file\tD:\\T\\a.arx\t 5\t0123456789abcdef"},
+    {"a size with a trailing space", "file\tD:\\T\\a.arx\t5 \t0123456789abcdef"},
+    {"a size in hex", "file\tD:\\T\\a.arx\t0x10\t0123456789abcdef"},
+    {"a size with a leading zero", "file\tD:\\T\\a.arx\t007\t0123456789abcdef"},
+    {"a size past 64 bits", "file\tD:\\T\\a.arx\t18446744073709551616\t0123456789abcdef"},
+    {"an empty size", "file\tD:\\T\\a.arx\t\t0123456789abcdef"},
+    {"a hash of 15 digits", "file\tD:\\T\\a.arx\t3\t0123456789abcde"},
+    {"a hash of 17 digits", "file\tD:\\T\\a.arx\t3\t0123456789abcdef0"},
+    {"a signed hash", "file\tD:\\T\\a.arx\t3\t-00000000000001"},
+    {"a signed hash of 16", "file\tD:\\T\\a.arx\t3\t-000000000000001"},
+    {"a hash with a hex prefix", "file\tD:\\T\\a.arx\t3\t0x23456789abcdef"},
+    {"a hash in upper case, not as written", "file\tD:\\T\\a.arx\t3\t0123456789ABCDEF"},
+    {"a hash unknown beside a size", "file\tD:\\T\\a.arx\t3\tunknown"},
+    {"an empty path", "file\t\t3\t0123456789abcdef"},
+    {"a field too many", "file\tD:\\T\\a.arx\t3\t0123456789abcdef\tx"},
+    {"a backup with a negative size", "backup\tC:\\A\\x.dll\tD:\\T\\backup\\1_x.dll\t-1\t0123456789abcdef"},
+    {"a before type of -1", "trusted\tHKEY_USERS\\S-1-5-21-1\\P\\Variables\tvalue\t-1\t00\t1\t1\tD:\\T"},
+    {"a before type past 32 bits", "trusted\tHKEY_USERS\\S-1-5-21-1\\P\\Variables\tvalue\t4294967296\t00\t1\t1\tD:\\T"},
+    {"a before type with a space", "trusted\tHKEY_USERS\\S-1-5-21-1\\P\\Variables\tvalue\t 1\t00\t1\t1\tD:\\T"},
+    {"a written type in hex", "trusted\tHKEY_USERS\\S-1-5-21-1\\P\\Variables\tabsent\t\t\t1\t0x1\tD:\\T"},
+    {"a written type with a plus sign", "trusted\tHKEY_USERS\\S-1-5-21-1\\P\\Variables\tabsent\t\t\t1\t+1\tD:\\T"},
+    {"before data in odd hex", "trusted\tHKEY_USERS\\S-1-5-21-1\\P\\Variables\tvalue\t1\t0\t1\t1\tD:\\T"},
+    {"an absent before with data", "trusted\tHKEY_USERS\\S-1-5-21-1\\P\\Variables\tabsent\t1\t00\t1\t1\tD:\\T"},
+    {"a before that is neither", "trusted\tHKEY_USERS\\S-1-5-21-1\\P\\Variables\tmaybe\t\t\t1\t1\tD:\\T"},
+    {"a key that existed as 2", "trusted\tHKEY_USERS\\S-1-5-21-1\\P\\Variables\tabsent\t\t\t2\t1\tD:\\T"},
+    {"an entry under another root", "entry\tHKU\tSoftware\\X"},
+    {"an empty made folder", "made\t"},
+    {"a created key without a path", "created\t"},
+    {"an escape the writer never makes", "made\tD:\\\\q\\q", true},
+    {"a backslash at the end of a field", "made\tD:\\", true},
+};
+
+// Each bad line is refused where a whole line stands: in the middle of a
+// journal, and as its last line too (it is whole and marked, so no cut made
+// it). Items already loaded stay as they were.
+TEST(BadRecord, NumbersAndHashesAreReadOnlyAsWritten) {
+  MemoryFileSystem files;
+  for (const BadRecordLine& row : kBadRecordLines) {
+    const std::string line = row.raw ? row.line : Escaped(row.line);
+    CInstallRecord record(files);
+    ASSERT_TRUE(record.Parse(kJournalHeader + MarkedLine(kGoodMade))) << row.what;
+    EXPECT_FALSE(record.Parse(kJournalHeader + MarkedLine(kGoodFile) + MarkedLine(line) + MarkedLine(kGoodMade)))
+        << row.what << " in the middle";
+    EXPECT_FALSE(record.Parse(kJournalHeader + MarkedLine(kGoodFile) + MarkedLine(line))) << row.what << " last";
+    EXPECT_FALSE(record.Parse("VidudOvev install record 1\n" + line + "\n")) << row.what << " in the first version";
+    EXPECT_TRUE(record.files.empty()) << row.what;
+    EXPECT_EQ(record.madeFolders, Names{"D:\\T"}) << row.what << ": the items loaded before stay";
+  }
+  // The good lines themselves are read.
+  CInstallRecord record(files);
+  ASSERT_TRUE(record.Parse(kJournalHeader + MarkedLine(kGoodFile) + MarkedLine(kGoodMade)));
+  ASSERT_EQ(record.files.size(), 1u);
+  EXPECT_EQ(record.files[0].size, "3");
+  EXPECT_FALSE(record.TornTail());
+}
+
+// A journal cut by a power loss or a kill: the line the cut reached is
+// dropped, however it was cut, and only that line; a line whose mark does
+// not match is torn when it is the last and refuses the record anywhere
+// else. The first version's records are read, a cut last line dropped.
+TEST(BadRecord, ACutLosesAtMostTheLastItem) {
+  MemoryFileSystem files;
+  const std::string whole = kJournalHeader + MarkedLine(kGoodFile) + MarkedLine("made\tC:\\\\Velkor");
+  struct Cut {
+    const char* what;
+    std::string text;
+    bool accepted;
+    bool torn;
+    std::size_t files;
+    Names made;
+  };
+  const std::string header = kJournalHeader;
+  const std::string bad = MarkedLine(kGoodMade).replace(0, 4, "mAde");
+  const Cut cuts[] = {
+      {"whole", whole, true, false, 1, {"C:\\Velkor"}},
+      {"cut in the last line's path", whole.substr(0, whole.size() - 26), true, true, 1, {}},
+      {"cut before the last line break", whole.substr(0, whole.size() - 1), true, true, 1, {}},
+      {"cut inside the last mark", whole.substr(0, whole.size() - 5), true, true, 1, {}},
+      {"cut after a whole line", header + MarkedLine(kGoodFile), true, false, 1, {}},
+      {"zeros after the cut", header + MarkedLine(kGoodFile) + std::string(40, '\0'), true, true, 1, {}},
+      {"cut in the header", "VidudOvev inst", true, true, 0, {}},
+      {"an empty file", "", true, false, 0, {}},
+      {"a last line with a wrong mark", header + MarkedLine(kGoodFile) + bad, true, true, 1, {}},
+      {"a wrong mark before the last line", header + bad + MarkedLine(kGoodFile), false, false, 0, {}},
+      {"a wrong mark before a cut line", header + MarkedLine(kGoodFile) + bad + "made\tC:", false, false, 0, {}},
+      {"a cut line in the middle", header + "made\tC:\\\\Vel\n" + MarkedLine(kGoodFile), false, false, 0, {}},
+      {"another header", "VidudOvev install record 3\n", false, false, 0, {}},
+      {"the first version, whole", "VidudOvev install record 1\nmade\tC:\\\\Velkor\n", true, false, 0, {"C:\\Velkor"}},
+      {"the first version, cut in its last line", "VidudOvev install record 1\nmade\tC:\\\\Velkor\nmade\tC:\\\\Vel", true,
+       true, 0, {"C:\\Velkor"}},
+  };
+  for (const Cut& cut : cuts) {
+    CInstallRecord record(files);
+    EXPECT_EQ(record.Parse(cut.text), cut.accepted) << cut.what;
+    if (!cut.accepted) continue;
+    EXPECT_EQ(record.TornTail(), cut.torn) << cut.what;
+    EXPECT_EQ(record.madeFolders, cut.made) << cut.what;
+    EXPECT_EQ(record.files.size(), cut.files) << cut.what;
+  }
+}
+
+// A record of the first version, or one with a torn tail, is not appended
+// to: the first item noted writes it whole in this version (through a file
+// moved over it), keeping the first "before" of each profile, and later
+// items append again.
+TEST(BadRecord, AnOlderOrTornRecordIsWrittenWholeByTheFirstItem) {
+  const std::string folder = "D:\\T\\V-VidudOvev";
+  const std::string path = folder + "\\install_record.txt";
+  const std::string profile = "HKEY_USERS\\\\S-1-5-21-1\\\\P\\\\Variables";
+  const std::string trusted = "trusted\t" + profile + "\tvalue\t1\t633a5c7800\t1\t1\tC:\\\\X;D:\\\\T";
+  struct Start {
+    const char* what;
+    std::string text;
+  };
+  const Start starts[] = {
+      {"the first version", "VidudOvev install record 1\n" + trusted + "\n" + Escaped("made\tD:\\T") + "\n"},
+      {"a torn tail", kJournalHeader + MarkedLine(trusted) + MarkedLine(Escaped("made\tD:\\T")) + "file\tD:"},
+  };
+  for (const Start& start : starts) {
+    MemoryFileSystem files;
+    files.AddFile(path, start.text);
+    files.AddFile(folder + "\\a.arx", "abc");
+    CInstallRecord record(files);
+    record.Open(folder);
+    EXPECT_FALSE(record.Failed()) << start.what;
+    ASSERT_EQ(files.CallCount(MemoryFileSystem::Op::WriteBytes), 0u) << start.what << ": opening writes nothing";
+    CInstallRecord::TrustedItem again;
+    again.profile = "HKEY_USERS\\S-1-5-21-1\\P\\Variables";
+    again.beforeAbsent = false;
+    again.beforeType = 1;
+    again.beforeData = "other";
+    again.variablesExisted = true;
+    again.writtenType = 1;
+    again.written = "E:\\NEW;D:\\T";
+    record.NoteTrustedPath(again);
+    EXPECT_EQ(files.CallCount(MemoryFileSystem::Op::WriteBytes), 1u) << start.what;
+    EXPECT_EQ(files.CallCount(MemoryFileSystem::Op::MoveReplacing), 1u) << start.what;
+    EXPECT_FALSE(files.Exists(folder + "\\install_record.new")) << start.what;
+    record.NoteFile(folder + "\\a.arx");
+    EXPECT_EQ(files.CallCount(MemoryFileSystem::Op::WriteBytes), 1u) << start.what << ": appended after";
+    EXPECT_FALSE(record.Failed()) << start.what;
+
+    std::string text;
+    ASSERT_TRUE(files.ReadFile(path, &text));
+    EXPECT_EQ(text.rfind(kJournalHeader, 0), 0u) << start.what;
+    CInstallRecord loaded(files);
+    ASSERT_TRUE(loaded.Parse(text)) << start.what;
+    EXPECT_FALSE(loaded.TornTail()) << start.what;
+    ASSERT_EQ(loaded.trusted.size(), 1u) << start.what;
+    EXPECT_EQ(loaded.trusted[0].beforeData, std::string("c:\\x") + '\0') << start.what << ": the first before";
+    EXPECT_EQ(loaded.trusted[0].written, "E:\\NEW;D:\\T") << start.what << ": the latest written";
+    EXPECT_EQ(loaded.madeFolders, Names{"D:\\T"}) << start.what;
+    ASSERT_EQ(loaded.files.size(), 1u) << start.what;
+    EXPECT_EQ(loaded.files[0].size, "3") << start.what;
+  }
+}
+
+// A journal of 3,000 files writes each item once: the bytes written are
+// the record's own size, not 3,000 records of growing size, and a record
+// opened again appends after it.
+TEST(BadRecord, ThreeThousandFilesWriteTheRecordOnce) {
+  MemoryFileSystem files;
+  files.AddFolder("D:\\T\\V-VidudOvev");
+  for (int i = 0; i < 3000; ++i) files.AddFile("D:\\T\\V-VidudOvev\\f" + std::to_string(i) + ".dll", "x");
+  CInstallRecord record(files);
+  record.Open("D:\\T\\V-VidudOvev");
+  for (int i = 0; i < 3000; ++i) record.NoteFile("D:\\T\\V-VidudOvev\\f" + std::to_string(i) + ".dll");
+  std::string text;
+  ASSERT_TRUE(files.ReadFile("D:\\T\\V-VidudOvev\\install_record.txt", &text));
+  EXPECT_FALSE(record.Failed());
+  EXPECT_EQ(record.BytesWritten(), text.size());
+  EXPECT_EQ(files.CallCount(MemoryFileSystem::Op::WriteBytes), 0u) << "appended, never rewritten";
+
+  // Noting a file again appends its line; the load keeps one item for it.
+  CInstallRecord again(files);
+  again.Open("D:\\T\\V-VidudOvev");
+  ASSERT_EQ(again.files.size(), 3000u);
+  files.AddFile("D:\\T\\V-VidudOvev\\f7.dll", "changed");
+  again.NoteFile("D:\\T\\V-VidudOvev\\f7.dll");
+  EXPECT_EQ(again.BytesWritten(), MarkedLine(Escaped("file\tD:\\T\\V-VidudOvev\\f7.dll\t7\t") + again.files[7].hash).size());
+  CInstallRecord third(files);
+  third.Open("D:\\T\\V-VidudOvev");
+  ASSERT_EQ(third.files.size(), 3000u);
+  EXPECT_EQ(third.files[7].size, "7") << "the latest written counts";
 }
 
 // The excluded names in odd case are not copied into the install folder,

@@ -25,6 +25,7 @@
 
 #include "app/wizard_app.h"
 #include "engine/acad_setup.h"
+#include "record/install_record.h"
 #include "uninstall/uninstall.h"
 #include "platform/memory/headless_dialog.h"
 #include "platform/memory/memory_accounts.h"
@@ -165,7 +166,26 @@ struct Machine {
 
 // Everything the run leaves on the machine, as text: keys, values (type and
 // bytes), files (attributes and content).
-std::string Dump(Machine& machine) { return testing_support::MachineState(machine.registry, machine.files); }
+// The record by its items, not its bytes: a journal whose failed append
+// the next item made good by writing it whole holds the same items in
+// another order.
+void CanonicalRecord(platform::MemoryFileSystem& files, const std::string& folder) {
+  const std::string path = folder + "\\" + CInstallRecord::kFileName;
+  std::string text, canonical;
+  if (!files.ReadFile(path, &text)) return;
+  CInstallRecord record(files);
+  if (record.Parse(text) && record.Serialise(&canonical)) files.AddFile(path, canonical);
+}
+
+std::string Dump(Machine& machine) {
+  CanonicalRecord(machine.files, kTarget);
+  const std::string protectedFolders = "C:\\ProgramData\\V-VidudOvev";
+  if (!machine.files.Exists(protectedFolders)) return testing_support::MachineState(machine.registry, machine.files);
+  for (const std::string& name : machine.files.Names(protectedFolders)) {
+    CanonicalRecord(machine.files, protectedFolders + "\\" + name);
+  }
+  return testing_support::MachineState(machine.registry, machine.files);
+}
 
 // The trusted-path lists as they stand: key path -> value (up to its zero).
 std::map<std::string, std::string> TrustedPaths(const platform::MemoryRegistry& registry) {
@@ -355,6 +375,9 @@ const Harmless kHarmlessByDesign[] = {
     {"install files.Remove <package>\\", "the package's own file keeps its download mark; the mark is taken off every copy"},
     {"install registry.CreateKey HKLM\\..\\Uninstall", "the machine's list is closed to a standard account: the "
                                                        "entry goes to the account's own list, and the record says so"},
+    {"install registry.OpenKeyRead HKLM\\..\\AutoCAD\\<release>\\<product>\\Applications",
+     "an Applications key that cannot be looked at counts as AutoCAD's: the record does not say the install made it, "
+     "so the uninstall leaves it, rather than take a key that may not be ours"},
     {"install registry.DeleteKey HKLM", "the entry is not replaced whole: its values are set one by one, and a value an "
                                          "older install left beside them stays, which AutoCAD does not read"},
 };

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -252,7 +253,9 @@ TEST_F(InstallTest, TheRecordListsWhatTheInstallDidAndASecondInstallKeepsTheFirs
   EXPECT_EQ(first.loaders[1].loader, std::string(kAcad2010) + "\\ACAD2010P.dll");
   ASSERT_EQ(first.trusted.size(), 1u);
   const CInstallRecord::TrustedItem& trusted = first.trusted[0];
-  EXPECT_EQ(trusted.profile, kProfile);
+  // Named by the user's SID: the uninstall may run as another account.
+  EXPECT_EQ(trusted.profile, "HKEY_USERS\\" + platform::MemoryAccounts().processUser.sid +
+                                 std::string(kProfile).substr(std::strlen("HKEY_CURRENT_USER")));
   EXPECT_FALSE(trusted.beforeAbsent);
   EXPECT_TRUE(trusted.variablesExisted);
   EXPECT_EQ(trusted.beforeType, platform::RegType::String);
@@ -277,7 +280,9 @@ TEST_F(InstallTest, TheRecordListsWhatTheInstallDidAndASecondInstallKeepsTheFirs
 // A profile without a Variables key, and a record that cannot be written:
 // the install still completes, and the record is one problem in the notice.
 TEST_F(InstallTest, ARecordThatCannotBeWrittenIsOneProblemAndTheInstallCompletes) {
-  files.FailOn(platform::MemoryFileSystem::Op::WriteBytes, "D:\\Tools\\V-VidudOvev\\install_record.txt");
+  // Neither appended to nor replaced whole.
+  files.FailOn(platform::MemoryFileSystem::Op::AppendBytes, "D:\\Tools\\V-VidudOvev\\install_record.txt");
+  files.FailOn(platform::MemoryFileSystem::Op::MoveReplacing, "D:\\Tools\\V-VidudOvev\\install_record.txt");
   Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
     Install(window, "D:\\Tools");
     ASSERT_EQ(window.boxes.size(), 1u);
@@ -1281,6 +1286,7 @@ const UndoCase kUndoCases[] = {
        record.backups.push_back({"C:\\Windows\\System32\\other.dll", "E:\\Other\\evil.dll", "4",
                                  "0000000000000000"});
        record.NoteFile("C:\\Windows\\System32\\victim.dll");
+       ASSERT_TRUE(record.Rewrite()) << "the planted backup line written too";
      },
      {Target("D:\\Tools")}, SetupExit::RemovedWithItemsLeft, false,
      [](UndoScene& scene, const UninstallResult& result) {
@@ -1367,6 +1373,106 @@ const UndoCase kUndoCases[] = {
        EXPECT_EQ(record.files[0].path, Target("D:\\Tools") + "\\Uninstall.exe");
        EXPECT_EQ(scene.files.Names(Target("D:\\Tools")),
                  (std::vector<std::string>{"install_record.txt", "Uninstall.exe"}));
+     }},
+    // AutoCAD's own Applications key, there and empty before the install,
+    // is not the install's to take; the one the install makes is.
+    {"AnEmptyApplicationsKeyThatWasThereStays",
+     [](UndoScene& scene) {
+       std::string error;
+       ASSERT_TRUE(platform::ImportRegText(scene.registry,
+                                           std::string("REGEDIT4\n[") + kProduct2010 + "\\Applications]\n", &error))
+           << error;
+     },
+     {"D:\\Tools"}, [](UndoScene& scene) { AddUninstallEntry(scene, Target("D:\\Tools")); }, {Target("D:\\Tools")},
+     SetupExit::Installed, true,
+     [](UndoScene& scene, const UninstallResult& result) {
+       EXPECT_EQ(result.loadersRemoved, 2);
+       EXPECT_TRUE(scene.registry.KeyExists(std::string(kProduct2010) + "\\Applications"));
+     }},
+    // Power lost while the last item was appended: that item is dropped,
+    // and no wider removal follows from what is left of its line (a cut
+    // "made C:\Velkor" reads "made C:\Vel", an unrelated empty folder).
+    {"ATornLastLineLosesOnlyItsItem", [](UndoScene& scene) { scene.files.AddFolder("C:\\Vel"); }, {"D:\\Tools"},
+     [](UndoScene& scene) {
+       AddUninstallEntry(scene, Target("D:\\Tools"));
+       ASSERT_TRUE(scene.files.AppendBytes(Target("D:\\Tools") + "\\install_record.txt", "made\tC:\\\\Vel", nullptr));
+       // And a whole-record write that stopped before its move.
+       scene.files.AddFile(Target("D:\\Tools") + "\\install_record.new", "VidudOvev install record 2\nfi");
+     },
+     {Target("D:\\Tools")}, SetupExit::Installed, true,
+     [](UndoScene& scene, const UninstallResult& result) {
+       EXPECT_TRUE(scene.files.Exists("C:\\Vel")) << "the folder the torn line names stays";
+       EXPECT_EQ(result.filesRemoved, 4);
+     }},
+    // A line in the middle that is not whole was not cut by a power loss:
+    // the record is refused and nothing is removed.
+    {"AMangledLineInTheMiddleRefusesTheRecord", nullptr, {"D:\\Tools"},
+     [](UndoScene& scene) {
+       const std::string path = Target("D:\\Tools") + "\\install_record.txt";
+       std::string text;
+       ASSERT_TRUE(scene.files.ReadFile(path, &text));
+       const std::size_t second = text.find('\n', text.find('\n') + 1) + 1;
+       text[second + 8] ^= 0x01;
+       scene.files.AddFile(path, text);
+     },
+     {Target("D:\\Tools")}, SetupExit::RemovedWithItemsLeft, false,
+     [](UndoScene& scene, const UninstallResult& result) {
+       ASSERT_EQ(result.left.size(), 1u);
+       EXPECT_EQ(result.left[0].reason, UninstallLeft::Unreadable);
+       EXPECT_EQ(result.filesRemoved + result.loadersRemoved + result.trustedRestored, 0);
+       EXPECT_TRUE(scene.files.Exists(Target("D:\\Tools") + "\\VK_VidudOvev2010.ARX"));
+     }},
+    // A record the version out there wrote (no marks, written whole) still
+    // uninstalls everything.
+    {"ARecordOfTheFirstVersionUninstalls", nullptr, {"D:\\Tools"},
+     [](UndoScene& scene) {
+       AddUninstallEntry(scene, Target("D:\\Tools"));
+       const std::string path = Target("D:\\Tools") + "\\install_record.txt";
+       std::string text, old = "VidudOvev install record 1\r\n";
+       ASSERT_TRUE(scene.files.ReadFile(path, &text));
+       for (std::size_t start = text.find('\n') + 1; start < text.size();) {
+         const std::size_t end = text.find('\n', start);
+         const std::string line = text.substr(start, end - start);
+         old += line.substr(0, line.rfind('\t')) + "\r\n";
+         start = end + 1;
+       }
+       scene.files.AddFile(path, old);
+     },
+     {Target("D:\\Tools")}, SetupExit::Installed, true,
+     [](UndoScene&, const UninstallResult& result) {
+       EXPECT_EQ(result.filesRemoved, 4);
+       EXPECT_EQ(result.loadersRemoved, 2);
+       EXPECT_EQ(result.trustedRestored, 1);
+       EXPECT_TRUE(result.entryRemoved);
+     }},
+    // The user whose profile trusts the folder has signed out: the uninstall
+    // (run by another account) cannot reach it, says so, and does not end
+    // with success; run again once the hive is loaded, it finishes.
+    {"AProfileWhoseHiveIsNotLoadedIsLeft", nullptr, {"D:\\Tools"},
+     [](UndoScene& scene) {
+       AddUninstallEntry(scene, Target("D:\\Tools"));
+       scene.registry.MountCurrentUser("");
+     },
+     {Target("D:\\Tools")}, SetupExit::RemovedWithItemsLeft, true,
+     [](UndoScene& scene, const UninstallResult& result) {
+       const std::string sid = platform::MemoryAccounts().processUser.sid;
+       ASSERT_EQ(result.left.size(), 1u);
+       EXPECT_EQ(result.left[0].reason, UninstallLeft::HiveNotLoaded);
+       EXPECT_EQ(result.left[0].place,
+                 "HKEY_USERS\\" + sid + std::string(kProfile).substr(std::strlen("HKEY_CURRENT_USER")));
+       EXPECT_EQ(TrustedPaths(scene.registry), std::string("D:\\Tools\\V-VidudOvev") + '\0') << "still trusted";
+       EXPECT_FALSE(result.entryRemoved) << "kept, so that the uninstall can run again";
+       const std::string text = platform::PlainMessageText(DescribeUninstall(result));
+       EXPECT_NE(text.find("该用户未登录"), std::string::npos) << text;
+
+       scene.registry.MountCurrentUser(sid);
+       const std::string program = Target("D:\\Tools") + "\\Uninstall.exe";
+       const UninstallResult again = CUninstall(scene.registry, scene.files).Run(Target("D:\\Tools"), program);
+       EXPECT_TRUE(again.left.empty());
+       EXPECT_EQ(again.trustedRestored, 1);
+       EXPECT_EQ(UninstallExitCode(again), SetupExit::Installed);
+       EXPECT_TRUE(scene.files.Remove(program));
+       EXPECT_TRUE(scene.files.RemoveFolder(Target("D:\\Tools")));
      }},
     {"NoRecordIsNothingToRemove", nullptr, {}, nullptr, {Target("D:\\Tools")}, SetupExit::NothingToRemove, true,
      [](UndoScene&, const UninstallResult& result) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "record/install_record.h"
+#include "platform/memory/memory_accounts.h"
 #include "platform/memory/memory_files.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/message_text.h"
@@ -67,6 +68,10 @@ TEST_F(RegistrationMemory, TheRecordKeepsEachEntryAndTheFirstValueBefore) {
   setup.record = &record;
   setup.SetInstallFolder(kFolder);
   AddInstall(setup, 2010, kZh2010, "C:\\CAD2010");
+  // The running account's own hive, named by its SID: an uninstall run by
+  // SYSTEM or an administrator has another HKEY_CURRENT_USER.
+  const std::string sid = platform::MemoryAccounts().processUser.sid;
+  setup.userPlaces.sid = sid;
   EXPECT_EQ(Describe(setup.RegisterWithHosts(0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0)), "");
   ASSERT_EQ(record.loaders.size(), 2u);
   EXPECT_EQ(record.loaders[0].productKey, "HKEY_LOCAL_MACHINE\\" + kAcadKey + kZh2010);
@@ -76,7 +81,7 @@ TEST_F(RegistrationMemory, TheRecordKeepsEachEntryAndTheFirstValueBefore) {
 
   auto item = [&](const CInstallRecord& from, const std::string& product, const std::string& profile) {
     for (const CInstallRecord::TrustedItem& trusted : from.trusted) {
-      if (trusted.profile == "HKEY_CURRENT_USER\\" + Variables(product, profile)) return trusted;
+      if (trusted.profile == "HKEY_USERS\\" + sid + "\\" + Variables(product, profile)) return trusted;
     }
     ADD_FAILURE() << profile << " not recorded";
     return CInstallRecord::TrustedItem();
@@ -113,6 +118,30 @@ TEST_F(RegistrationMemory, TheRecordKeepsEachEntryAndTheFirstValueBefore) {
   EXPECT_TRUE(item(again, kZh2010, "NoVariables").beforeAbsent);
   EXPECT_FALSE(item(again, kZh2010, "NoVariables").variablesExisted);
   EXPECT_EQ(item(again, kZh2010, "Expand").beforeData, expand.beforeData);
+}
+
+// Whose hive HKEY_CURRENT_USER is cannot be told (the token unreadable):
+// the lists are still updated, but the record names none of them under
+// HKEY_CURRENT_USER, and says it falls short.
+TEST_F(RegistrationMemory, AHiveWithoutAKnownSidIsNeverRecordedAsTheCurrentUser) {
+  world.Load("registration_profiles.reg");
+  ASSERT_TRUE(platform::ImportRegText(world.registry, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + kAcadKey + kZh2010 + "]\n"));
+  platform::MemoryFileSystem disk;
+  disk.AddFolder(kFolder);
+  CInstallRecord record(disk);
+  record.Open(kFolder);
+  setup.record = &record;
+  setup.SetInstallFolder(kFolder);
+  AddInstall(setup, 2010, kZh2010, "C:\\CAD2010");
+  setup.userPlaces.sid.clear();
+  EXPECT_EQ(Describe(setup.RegisterWithHosts(0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0)), "");
+  setup.record = nullptr;
+  EXPECT_EQ(User(kZh2010, "Tools"), "C:\\TOOLS;" + kFolderUpper) << "the list is still updated";
+  EXPECT_TRUE(record.trusted.empty());
+  EXPECT_TRUE(record.Failed()) << "the record falls short, and says so";
+  std::string text;
+  ASSERT_TRUE(disk.ReadFile(kFolder + "\\" + CInstallRecord::kFileName, &text));
+  EXPECT_EQ(text.find("HKEY_CURRENT_USER"), std::string::npos) << text;
 }
 
 // A list that exists but cannot be read is never overwritten with the folder

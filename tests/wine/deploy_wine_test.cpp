@@ -56,6 +56,7 @@ class RelocatedProgram : public FileSystem {
   bool AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) override {
     return real_.AppendBytes(path, bytes, sizeBefore);
   }
+  bool MoveReplacing(const std::string& from, const std::string& to) override { return real_.MoveReplacing(from, to); }
   std::string Environment(const std::string& name) override {
     return EqualsNoCase(name, "APPDATA") ? appData_ : real_.Environment(name);
   }
