@@ -1266,7 +1266,7 @@ const UndoCase kUndoCases[] = {
        EXPECT_EQ(Read(scene.files, "C:\\Windows\\System32\\other.dll"), "system too");
        EXPECT_EQ(Read(scene.files, "E:\\Other\\evil.dll"), "evil");
        std::size_t notPlaced = 0;
-       for (const UninstallLeft& left : result.left) notPlaced += left.reason == UninstallLeft::NotPlaced;
+       for (const UninstallLeft& left : result.left) notPlaced += left.reason == UninstallLeft::Outside;
        EXPECT_EQ(notPlaced, 2u);
        EXPECT_FALSE(scene.files.Exists(Target("D:\\Tools") + "\\VK_VidudOvev2010.ARX")) << "ours still go";
      }},
