@@ -223,7 +223,7 @@ class Win32FileSystem final : public FileSystem {
     } else if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       error = ERROR_ACCESS_DENIED;  // as DeleteFile says of a folder
     } else if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !ReachedDirectly(file, wide.data())) {
-      error = ERROR_REPARSE_POINT_ENCOUNTERED;
+      error = static_cast<DWORD>(FileError::ReparsePoint);  // ERROR_REPARSE_POINT_ENCOUNTERED
     } else {
       std::string content;
       char buffer[65536];
