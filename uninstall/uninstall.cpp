@@ -477,7 +477,10 @@ void Undo::DropKeptCopies(const FilePlace& place) {
 
 void Undo::KeepAll(const FilePlace& place) {
   if (place.file) keptFiles_.push_back(*place.file);
-  for (const CInstallRecord::BackupItem* item : place.originals) keptBackups_.push_back(*item);
+  for (const CInstallRecord::BackupItem* item : place.originals) {
+    keptBackups_.push_back(*item);
+    NoteLeft(item->kept);  // told with its place
+  }
   NoteLeft(place.path);
 }
 

@@ -1590,6 +1590,56 @@ TEST_F(UndoTest, TheUninstallerHandsOverToACopyAndEndsWithItsCode) {
   }
 }
 
+// An uninstaller that cannot tell its own path (one the code page cannot
+// carry, or longer than 260 characters, comes back empty) reads no record:
+// not "\install_record.txt" at the drive's root, which anyone may write.
+// It says so (no box with /S) and ends with NothingToRemove.
+TEST_F(UndoTest, AnUninstallerThatCannotTellItsFolderReadsNoRecord) {
+  // A record at the root naming a file that still holds what it says.
+  files.AddFile("C:\\Tools\\victim.dll", "victim");
+  {
+    CInstallRecord record(files);
+    record.Open("C:");
+    record.NoteFile("C:\\Tools\\victim.dll");
+  }
+  ASSERT_TRUE(files.Exists("C:\\install_record.txt"));
+  files.SetCurrentFolder("C:\\");
+  files.SetEnvironment("TEMP", "C:\\Temp");
+  files.SetEnvironment("SystemRoot", "C:\\Windows");
+  files.AddFolder("C:\\Temp");
+  struct Row {
+    const char* name;
+    std::string program;  // as the system gives the program's path
+    const char* switches;
+    std::size_t boxes;
+  };
+  const Row rows[] = {
+      {"longer than 260 characters", "C:\\" + std::string(300, 'd') + "\\Uninstall.exe", "", 1},
+      {"longer than 260 characters, silent", "C:\\" + std::string(300, 'd') + "\\Uninstall.exe", " /S", 0},
+      {"not carried by the code page", "", " /S", 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    files.SetModulePath(row.program);
+    testing_support::ScriptedOwner boxes;
+    boxes.answers = {platform::kIdOk};
+    platform::MemoryLauncher launcher;
+    CSetupLog log(files);
+    CAcadSetup engine(registry, files, SetupMessageOwner());
+    const ProgramWorld world{WizardWorld{engine, files, processes, shell, accounts, runner, lastBrowse, warnHostRunning},
+                             registry, launcher, boxes, log, RunFacts{}, [](unsigned) {},
+                             [](const std::string&) { return false; }};
+    EXPECT_EQ(RunProgram(world, "Uninstall.exe /uninstall" + std::string(row.switches)), SetupExit::NothingToRemove);
+    EXPECT_EQ(Read(files, "C:\\Tools\\victim.dll"), "victim");
+    EXPECT_TRUE(files.Exists("C:\\install_record.txt"));
+    ASSERT_EQ(boxes.shown.size(), row.boxes);
+    if (row.boxes) {
+      EXPECT_NE(boxes.shown[0].text.find("无法确定卸载程序所在的文件夹"), std::string::npos) << boxes.shown[0].text;
+    }
+    EXPECT_TRUE(launcher.started.empty()) << "no copy, no cleanup: " << launcher.started.front();
+  }
+}
+
 // A command line the program refuses is told once (no box with /S) and
 // ends with its code, nothing done; /? gives the usage, to the console
 // when there is one.
