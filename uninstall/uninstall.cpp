@@ -274,8 +274,12 @@ void Undo::TrustedPaths() {
   for (const CInstallRecord::TrustedItem& item : record_.trusted) {
     RegKey root = platform::kNoKey;
     std::string path;
-    // A profile's list, and only for an install folder that is agreed on.
-    if (!places_.Profile(item.profile) || folder_.empty() || !SplitRootName(item.profile, &root, &path)) {
+    // A profile's list, and only for an install folder that is agreed on
+    // and that the list written named: another list is not the install's
+    // to put back.
+    bool namedFolder = false;
+    if (!folder_.empty()) WithoutFolder(TextOfValue(item.written), folder_, &namedFolder);
+    if (!places_.Profile(item.profile) || !namedFolder || !SplitRootName(item.profile, &root, &path)) {
       Leave(UninstallLeft::Outside, item.profile, kTrustedPaths, 0);
       kept.push_back(item);
       continue;
