@@ -30,6 +30,7 @@ constexpr unsigned long kAttrSystem = 0x4;      // FILE_ATTRIBUTE_SYSTEM
 constexpr unsigned long kAttrDirectory = 0x10;  // FILE_ATTRIBUTE_DIRECTORY
 constexpr unsigned long kAttrArchive = 0x20;    // FILE_ATTRIBUTE_ARCHIVE
 constexpr unsigned long kAttrNormal = 0x80;     // FILE_ATTRIBUTE_NORMAL
+constexpr unsigned long kAttrReparsePoint = 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT: a junction or link
 constexpr unsigned long kInvalidAttributes = 0xFFFFFFFFu;
 
 // The access list MakeAdminOnlyFolder gives a folder, in the system's
@@ -55,6 +56,7 @@ constexpr long DirectoryName = 267;   // ERROR_DIRECTORY: not a folder
 constexpr long AlreadyExists = 183;   // ERROR_ALREADY_EXISTS
 constexpr long EnvVarNotFound = 203;  // ERROR_ENVVAR_NOT_FOUND
 constexpr long NoUnicodeTranslation = 1113;  // ERROR_NO_UNICODE_TRANSLATION
+constexpr long ReparsePoint = 4395;   // ERROR_REPARSE_POINT_ENCOUNTERED: a link where a plain name was expected
 }  // namespace FileError
 
 // One entry of a listing: the bare name and the attribute word. A name the
@@ -66,6 +68,13 @@ struct FindEntry {
   std::string name;
   unsigned long attributes = 0;
   long nameError = 0;
+};
+
+// How RemoveIfOurs ended.
+enum class CheckedRemove {
+  Removed,  // it held what `ours` accepts, and is deleted
+  Kept,     // it holds something else: nothing was changed
+  Failed,   // it could not be opened, read or deleted: LastError says why
 };
 
 using FindHandle = std::uintptr_t;
@@ -95,6 +104,19 @@ class FileSystem {
 
   // DeleteFileA; "file:stream" deletes only that alternate data stream.
   virtual bool Remove(const std::string& path) = 0;
+
+  // Reads the file at `path` and deletes it through one open handle, so
+  // that nothing can put another file there between the check and the
+  // delete: opened without following a reparse point and sharing reads
+  // only (no one writes, renames or deletes it meanwhile), read whole and
+  // handed to `ours`; when that says true, a read-only mark is cleared and
+  // the file deleted through the same handle. Failed, with LastError:
+  // FileNotFound / PathNotFound when it is missing, AccessDenied for a
+  // folder, SharingViolation when another process holds it, InvalidName
+  // for a stream name, ReparsePoint when it is a link or the handle's
+  // final path is not `path` (a junction in a folder above it).
+  virtual CheckedRemove RemoveIfOurs(const std::string& path,
+                                     const std::function<bool(const std::string& content)>& ours) = 0;
 
   // CreateDirectoryA / _mkdir: one folder level; false when it exists or the
   // parent is missing.
@@ -137,8 +159,11 @@ class FileSystem {
   virtual bool AppendBytes(const std::string& path, const std::string& bytes,
                            std::uint64_t* sizeBefore = nullptr) = 0;
 
-  // GetEnvironmentVariableA: the whole value, however long (callers that
-  // hold it in a path buffer check the length themselves); empty when unset.
+  // The whole value of an environment variable, however long (callers
+  // that hold it in a path buffer check the length themselves); empty when
+  // unset, and empty with LastError NoUnicodeTranslation when the ANSI
+  // code page cannot carry it: a best-fit stand-in ("?" or a look-alike
+  // letter) could name another folder that exists.
   virtual std::string Environment(const std::string& name) = 0;
 
   // GetLastError after the last failed call of this family.

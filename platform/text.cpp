@@ -168,6 +168,69 @@ bool FormatBounded(char* buffer, std::size_t capacity, const char* format, ...) 
   return true;
 }
 
+namespace {
+
+bool IsDeviceName(std::string name) {
+  // The base before the first dot, and without trailing spaces, is what
+  // the system compares: "nul.txt" and "COM1 .log" are devices too.
+  const std::size_t dot = name.find('.');
+  if (dot != npos) name.resize(dot);
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  name = ToUpper(name);
+  if (name == "CON" || name == "PRN" || name == "AUX" || name == "NUL" || name == "CONIN$" || name == "CONOUT$") {
+    return true;
+  }
+  return name.size() == 4 && (name.compare(0, 3, "COM") == 0 || name.compare(0, 3, "LPT") == 0) && name[3] >= '0' &&
+         name[3] <= '9';
+}
+
+bool IsPlainName(const std::string& name) {
+  if (name.empty() || name == "." || name == ".." || name.back() == '.' || name.back() == ' ') return false;
+  for (std::size_t pos = 0; pos < name.size();) {
+    const std::size_t length = CharLength(name, pos);
+    if (length == 1) {
+      const unsigned char c = static_cast<unsigned char>(name[pos]);
+      if (c < 0x20 || c == 0x7F || std::string("<>:\"/|?*\\").find(static_cast<char>(c)) != npos) return false;
+      // A lead byte with no trail byte after it is no character.
+      if (IsLeadByte(c)) return false;
+    }
+    pos += length;
+  }
+  return !IsDeviceName(name);
+}
+
+}  // namespace
+
+bool IsPlainFullPath(const std::string& path) {
+  if (path.size() >= 260) return false;
+  std::size_t start;
+  if (path.size() >= 3 && path[1] == ':' && path[2] == '\\' &&
+      ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
+    start = 3;
+  } else if (path.compare(0, 2, "\\\\") == 0) {
+    // \\server\share: two plain names make the root.
+    start = 2;
+    for (int part = 0; part < 2; ++part) {
+      const std::size_t end = FindChar(path, '\\', start);
+      if (end == npos || !IsPlainName(path.substr(start, end - start))) return false;
+      start = end + 1;
+    }
+  } else {
+    return false;
+  }
+  for (;;) {
+    const std::size_t end = FindChar(path, '\\', start);
+    if (!IsPlainName(path.substr(start, end == npos ? npos : end - start))) return false;
+    if (end == npos) return true;
+    start = end + 1;
+  }
+}
+
+bool IsWithinFolder(const std::string& path, const std::string& folder) {
+  return !folder.empty() && path.size() > folder.size() + 1 && path[folder.size()] == '\\' &&
+         EqualsNoCase(path.substr(0, folder.size()), folder);
+}
+
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = ReverseFindChar(path, '\\');
   return slash == npos ? std::string() : path.substr(0, slash);

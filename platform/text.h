@@ -120,6 +120,22 @@ bool FormatLong(char (&buffer)[kLongBufferSize], const char* format, Args... arg
 std::string FolderOf(const std::string& path);
 std::string NameOf(const std::string& path);
 
+// Whether `path` is a full path already in the one form the system would
+// make of it, so that it names exactly the file it seems to: "X:\a\b" or
+// "\\server\share\a", at least one name after the root, under 260 bytes,
+// and no name that the system reads as something else: empty (a doubled or
+// trailing backslash), "." or "..", one ending in a dot or a space (cut
+// off), holding a control character or one of <>:"/|?* (a ':' opens an
+// alternate data stream, "\\?\" and "\\.\" are device paths), or a
+// device name (CON, NUL, COM1, LPT1.txt, ...). Characters are read by the
+// code page's rules: a trail byte 0x5C is no separator. Pure: nothing is
+// looked up, so a link on the way is the caller's to refuse.
+bool IsPlainFullPath(const std::string& path);
+
+// Whether `path` lies below `folder` (compared ignoring case, by
+// characters): it starts with the folder and a backslash, and is longer.
+bool IsWithinFolder(const std::string& path, const std::string& folder);
+
 // Hexadecimal digits. HexNumber: upper case, as many as the number needs
 // (at least one), or exactly `width` with leading zeros. HexBytes: two
 // lower-case digits a byte. FromHexBytes takes back only what HexBytes

@@ -248,6 +248,16 @@ bool CLoggedFileSystem::Remove(const std::string& path) {
   return Logged(ok, "remove", std::string(), path);
 }
 
+platform::CheckedRemove CLoggedFileSystem::RemoveIfOurs(const std::string& path,
+                                                        const std::function<bool(const std::string&)>& ours) {
+  const platform::CheckedRemove outcome = inner_.RemoveIfOurs(path, ours);
+  // A file that holds what someone else put there is left, and told by the
+  // uninstall: no line of its own here.
+  if (outcome == platform::CheckedRemove::Kept) return Passed(outcome);
+  Logged(outcome == platform::CheckedRemove::Removed, "remove", std::string(), path);
+  return outcome;
+}
+
 bool CLoggedFileSystem::MakeFolder(const std::string& path) {
   return Logged(inner_.MakeFolder(path), "make folder", std::string(), path);
 }

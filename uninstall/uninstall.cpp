@@ -1,10 +1,14 @@
 // The uninstall; see uninstall.h.
 #include "uninstall/uninstall.h"
+#include "uninstall/uninstall_places.h"
 
 #include <cstdlib>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/exit_codes.h"
+#include "engine/program_names.h"
 #include "engine/support_file_names.h"
 #include "record/install_record.h"
 #include "platform/file_marks.h"
@@ -25,59 +29,6 @@ const char kUninstallString[] = "UninstallString";
 const char kUninstaller[] = "Uninstall.exe";
 // The settings file the data copy puts under APPDATA (deploy/package_copy.cpp).
 const char kSettingsFile[] = "Velkor.Ini";
-
-struct RootName {
-  const char* name;
-  RegKey key;
-};
-const RootName kRoots[] = {{"HKEY_LOCAL_MACHINE", platform::kLocalMachine},
-                           {"HKEY_CURRENT_USER", platform::kCurrentUser},
-                           {"HKEY_USERS", platform::kUsers},
-                           {"HKLM", platform::kLocalMachine},
-                           {"HKCU", platform::kCurrentUser}};
-
-// "HKEY_LOCAL_MACHINE\SOFTWARE\..." into its root and the path below it.
-bool SplitRoot(const std::string& path, RegKey* root, std::string* rest) {
-  const std::size_t slash = platform::FindChar(path, '\\');
-  const std::string first = slash == platform::npos ? path : path.substr(0, slash);
-  for (const RootName& known : kRoots) {
-    if (platform::EqualsNoCase(first, known.name)) {
-      *root = known.key;
-      *rest = slash == platform::npos ? std::string() : path.substr(slash + 1);
-      return true;
-    }
-  }
-  return false;
-}
-
-// Whether `path` lies in `folder` or below it.
-bool Within(const std::string& path, const std::string& folder) {
-  return !folder.empty() && path.size() > folder.size() && path[folder.size()] == '\\' &&
-         platform::EqualsNoCase(path.substr(0, folder.size()), folder);
-}
-
-// A value's type and exact bytes, however long; the size is asked first
-// and asked again while the value grows.
-long ReadValue(platform::Registry& registry, RegKey key, const char* name, unsigned long* type, std::string* bytes) {
-  unsigned long size = 0;
-  long status = registry.QueryValue(key, name, type, nullptr, &size);
-  for (int attempt = 0; status == RegResult::Success && attempt < 4; ++attempt) {
-    std::vector<unsigned char> buffer(size + 1, 0);
-    unsigned long length = size;
-    status = registry.QueryValue(key, name, type, buffer.data(), &length);
-    if (status == RegResult::MoreData) {
-      size = length > size ? length : size * 2 + 1;
-      status = RegResult::Success;
-      continue;
-    }
-    if (status == RegResult::Success) bytes->assign(reinterpret_cast<const char*>(buffer.data()), length);
-    return status;
-  }
-  return status == RegResult::Success ? RegResult::MoreData : status;
-}
-
-// A string value as programs read it: up to its first zero.
-std::string TextOf(const std::string& bytes) { return bytes.substr(0, bytes.find('\0')); }
 
 bool NamesFolder(std::string element, const std::string& folder) {
   platform::StripTrailingBackslash(element);
@@ -128,18 +79,36 @@ bool HoldsOnly(platform::FileSystem& files, const std::string& folder, const std
   return found && files.LastError() == FileError::NoMoreFiles;
 }
 
+// One file place the record names: the file placed there (the last line
+// for it) and the originals kept of what stood there before, in order.
+struct FilePlace {
+  std::string path;
+  const CInstallRecord::FileItem* file;
+  std::vector<const CInstallRecord::BackupItem*> originals;
+};
+
+// The record's file and backup lines by place, in the order first named;
+// linear in the number of lines.
+std::vector<FilePlace> GroupByPlace(const CInstallRecord& record);
+
 class Undo {
  public:
   Undo(platform::Registry& registry, platform::FileSystem& files, CInstallRecord& record,
-       const std::string& runningProgram, UninstallResult& result)
-      : registry_(registry), files_(files), record_(record), program_(runningProgram), result_(result) {
-    folder_ = record.installFolder.empty() ? record.Folder() : record.installFolder;
-  }
+       const UninstallPlaces& places, const std::string& runningProgram, UninstallResult& result)
+      : registry_(registry),
+        files_(files),
+        record_(record),
+        places_(places),
+        program_(runningProgram),
+        result_(result),
+        folder_(places.installFolder) {}
 
   void Loaders();
   void TrustedPaths();
   void Files();
   void BackupFolder();
+  // Tells the made folders the uninstall may not remove; they stay in the record.
+  void MadeFoldersOutside();
   void EntryAndRecord();
   void Folders();
 
@@ -161,17 +130,40 @@ class Undo {
   // sub-keys; false (and the place left) when that cannot be told or done.
   bool RemoveIfEmpty(RegKey root, const std::string& path, const std::string& place);
   bool RemoveFolderIfEmpty(const std::string& folder);
-  // Whether the install could have put a file at `path`: in the install
-  // or record folder, or one of the support files in an AutoCAD folder.
-  bool MayHavePlaced(const std::string& path) const;
+
+  // The files, one operation each, for one place at a time.
+  void UndoPlace(const FilePlace& place);
+  // Whether the place and its kept originals lie where the uninstall may
+  // act (uninstall_places.h), with no link on the way.
+  bool Confined(const FilePlace& place) const;
+  // Whether `path` is in an AutoCAD folder a later install took over.
+  bool HandedOver(const std::string& path) const;
+  // Deletes the placed file while it holds what was written; `*vacant`
+  // when nothing stands there now. False (all told and kept) when the
+  // place is done with: changed, or the delete failed.
+  bool Vacate(const FilePlace& place, bool* vacant);
+  // Puts the last kept original back; false (told and kept) on failure.
+  bool PutBack(const FilePlace& place);
+  // Deletes the kept copies once they are back or not needed.
+  void DropKeptCopies(const FilePlace& place);
+  // The record keeps the place's items for a later run.
+  void KeepAll(const FilePlace& place);
+  void KeepOriginal(const CInstallRecord::BackupItem& item, bool tell);
+  // `path` stays: its folder is not empty for a reason already told.
+  void NoteLeft(const std::string& path);
 
   platform::Registry& registry_;
   platform::FileSystem& files_;
   CInstallRecord& record_;
+  const UninstallPlaces& places_;
   std::string program_;
   UninstallResult& result_;
-  std::string folder_;  // the install folder
-  std::vector<std::string> leftFiles_;  // files of ours that stay, to know a folder's content
+  std::string folder_;  // the install folder; empty when none is agreed on
+  // Upper-cased paths of what stays and of the folders holding it, to
+  // know a folder's content.
+  std::unordered_set<std::string> leftFiles_;
+  std::vector<CInstallRecord::FileItem> keptFiles_;
+  std::vector<CInstallRecord::BackupItem> keptBackups_;
   // AutoCAD folders whose product a later install elsewhere took over: the
   // support files in them are that install's now.
   std::vector<std::string> handedOver_;
@@ -195,7 +187,7 @@ bool Undo::RemoveIfEmpty(RegKey root, const std::string& path, const std::string
 }
 
 void Undo::Loaders() {
-  enum State { Gone, Ours, Others, Unread };
+  enum State { Gone, Ours, Others, Unread, Outside };
   struct Entry {
     const CInstallRecord::LoaderItem* item;
     RegKey root;
@@ -207,7 +199,14 @@ void Undo::Loaders() {
   for (const CInstallRecord::LoaderItem& item : record_.loaders) {
     Entry entry{&item, platform::kNoKey, std::string(), Unread, RegResult::InvalidData};
     std::string product;
-    if (!SplitRoot(item.productKey, &entry.root, &product)) {
+    // Only an entry below an AutoCAD the scan finds, naming what the
+    // install writes there, is looked at.
+    if (!places_.LoaderKey(item.productKey, item.subKey) || !places_.LoaderValue(item.productKey, item.loader)) {
+      entry.state = Outside;
+      entries.push_back(entry);
+      continue;
+    }
+    if (!SplitRootName(item.productKey, &entry.root, &product)) {
       entries.push_back(entry);
       continue;
     }
@@ -216,13 +215,13 @@ void Undo::Loaders() {
     entry.error = registry_.OpenKeyRead(entry.root, entry.path.c_str(), key.Receive());
     unsigned long type = 0;
     std::string bytes;
-    if (entry.error == RegResult::Success) entry.error = ReadValue(registry_, key.Get(), kLoader, &type, &bytes);
+    if (entry.error == RegResult::Success) entry.error = ReadRegistryValue(registry_, key.Get(), kLoader, &type, &bytes);
     if (entry.error == RegResult::FileNotFound && key.Valid()) {
       entry.state = Ours;  // an entry made in part is ours to take away
     } else if (entry.error == RegResult::FileNotFound) {
       entry.state = Gone;
     } else if (entry.error == RegResult::Success) {
-      const std::string loader = TextOf(bytes);
+      const std::string loader = TextOfValue(bytes);
       // A module entry names the install folder; the managed DLL's names
       // AutoCAD's folder, and is ours while it names the DLL we placed.
       const bool module = platform::EqualsNoCase(platform::FolderOf(item.loader), folder_);
@@ -259,7 +258,10 @@ void Undo::Loaders() {
         entry.state = Unread;
       }
     }
-    if (entry.state == Unread) {
+    if (entry.state == Outside) {
+      Leave(UninstallLeft::Outside, place, std::string(), 0);
+      kept.push_back(*entry.item);
+    } else if (entry.state == Unread) {
       Leave(UninstallLeft::Failed, place, std::string(), entry.error);
       kept.push_back(*entry.item);
     } else if (entry.state == Gone) {
@@ -280,8 +282,13 @@ void Undo::TrustedPaths() {
   for (const CInstallRecord::TrustedItem& item : record_.trusted) {
     RegKey root = platform::kNoKey;
     std::string path;
-    if (!SplitRoot(item.profile, &root, &path)) {
-      Leave(UninstallLeft::Failed, item.profile, kTrustedPaths, RegResult::InvalidData);
+    // A profile's list, and only for an install folder that is agreed on
+    // and that the list written named: another list is not the install's
+    // to put back.
+    bool namedFolder = false;
+    if (!folder_.empty()) WithoutFolder(TextOfValue(item.written), folder_, &namedFolder);
+    if (!places_.Profile(item.profile) || !namedFolder || !SplitRootName(item.profile, &root, &path)) {
+      Leave(UninstallLeft::Outside, item.profile, kTrustedPaths, 0);
       kept.push_back(item);
       continue;
     }
@@ -302,7 +309,7 @@ void Undo::TrustedPaths() {
       if (status == RegResult::FileNotFound) continue;  // the profile has gone
       unsigned long type = 0;
       std::string bytes;
-      if (status == RegResult::Success) status = ReadValue(registry_, key.Get(), kTrustedPaths, &type, &bytes);
+      if (status == RegResult::Success) status = ReadRegistryValue(registry_, key.Get(), kTrustedPaths, &type, &bytes);
       if (status == RegResult::FileNotFound) {
         deleted = true;
         status = RegResult::Success;
@@ -322,10 +329,10 @@ void Undo::TrustedPaths() {
         // Changed since: only this folder's element goes, unless it was in
         // the list before the install. A list as it was before (a run that
         // restored it and could not write the record) is left as it is.
-        const std::string text = TextOf(bytes);
+        const std::string text = TextOfValue(bytes);
         bool found = false, foundBefore = false;
         const std::string rest = WithoutFolder(text, folder_, &found);
-        if (!item.beforeAbsent) WithoutFolder(TextOf(item.beforeData), folder_, &foundBefore);
+        if (!item.beforeAbsent) WithoutFolder(TextOfValue(item.beforeData), folder_, &foundBefore);
         if (found && !foundBefore) {
           const std::string tail = bytes.substr(text.size());
           if (rest.empty() && item.beforeAbsent && (tail.empty() || tail == std::string(1, '\0'))) {
@@ -354,133 +361,158 @@ void Undo::TrustedPaths() {
   record_.trusted = kept;
 }
 
-void Undo::Files() {
-  std::vector<std::string> paths;
-  auto add = [&paths](const std::string& path) {
-    for (const std::string& known : paths) {
-      if (platform::EqualsNoCase(known, path)) return;
-    }
-    paths.push_back(path);
+std::vector<FilePlace> GroupByPlace(const CInstallRecord& record) {
+  std::vector<FilePlace> places;
+  std::unordered_map<std::string, std::size_t> index;  // upper-cased path -> place
+  const auto at = [&](const std::string& path) -> FilePlace& {
+    const auto found = index.emplace(platform::ToUpper(path), places.size());
+    if (found.second) places.push_back(FilePlace{path, nullptr, {}});
+    return places[found.first->second];
   };
-  for (const CInstallRecord::FileItem& item : record_.files) add(item.path);
-  for (const CInstallRecord::BackupItem& item : record_.backups) add(item.original);
+  for (const CInstallRecord::FileItem& item : record.files) at(item.path).file = &item;  // the last one counts
+  for (const CInstallRecord::BackupItem& item : record.backups) at(item.original).originals.push_back(&item);
+  return places;
+}
 
-  std::vector<CInstallRecord::FileItem> keptFiles;
-  std::vector<CInstallRecord::BackupItem> keptBackups;
-  for (const std::string& path : paths) {
-    const CInstallRecord::FileItem* file = nullptr;
-    for (const CInstallRecord::FileItem& item : record_.files) {
-      if (platform::EqualsNoCase(item.path, path)) file = &item;
-    }
-    std::vector<const CInstallRecord::BackupItem*> originals;
-    for (const CInstallRecord::BackupItem& item : record_.backups) {
-      if (platform::EqualsNoCase(item.original, path)) originals.push_back(&item);
-    }
-    auto keepAll = [&] {
-      if (file) keptFiles.push_back(*file);
-      for (const CInstallRecord::BackupItem* item : originals) keptBackups.push_back(*item);
-      leftFiles_.push_back(path);
-    };
-    if (IsProgram(path)) {
-      if (file) keptFiles.push_back(*file);
-      continue;
-    }
-    if (originals.empty() && !platform::EqualsNoCase(platform::FolderOf(path), folder_) &&
-        platform::EqualsNoCase(platform::NameOf(path), kSettingsFile)) {
-      result_.settingsFile = path;  // the user's: kept
-      continue;
-    }
-    // A record that names anything else (one planted in a folder someone
-    // else made first, say) deletes or restores nothing there.
-    bool placed = MayHavePlaced(path);
-    for (const CInstallRecord::BackupItem* item : originals) placed = placed && Within(item->kept, record_.Folder());
-    if (!placed) {
-      Leave(UninstallLeft::NotPlaced, path, std::string(), 0);
-      keepAll();
-      continue;
-    }
-    bool handedOver = false;
-    for (const std::string& acad : handedOver_) {
-      handedOver = handedOver || platform::EqualsNoCase(platform::FolderOf(path), acad) ||
-                   platform::EqualsNoCase(platform::FolderOf(platform::FolderOf(path)), acad);  // Fonts, Drv
-    }
-    if (handedOver) {
-      // The later install placed the same file and serves AutoCAD with it.
-      // A kept original stays, for a later run once that install is gone.
-      for (const CInstallRecord::BackupItem* item : originals) {
-        Leave(UninstallLeft::KeptOriginal, item->kept, std::string(), 0);
-        keptBackups.push_back(*item);
-        leftFiles_.push_back(item->kept);
-      }
-      continue;
-    }
+void Undo::Files() {
+  for (const FilePlace& place : GroupByPlace(record_)) UndoPlace(place);
+  record_.files = keptFiles_;
+  record_.backups = keptBackups_;
+}
 
-    std::string content;
-    const bool exists = files_.ReadBytes(path, &content);
-    const long readError = exists ? 0 : files_.LastError();
-    if (!exists && !Missing(readError)) {
-      Leave(UninstallLeft::Failed, path, std::string(), readError);
-      keepAll();
-      continue;
-    }
-    bool vacant = !exists;  // nothing stands at `path` now
-    // Back as it was: a run before put the original back, and could not
-    // write the record after.
-    bool restored = false;
-    for (const CInstallRecord::BackupItem* item : originals) {
-      restored = restored || (exists && Holds(content, item->size, item->hash));
-    }
-    if (file && exists && !restored) {
-      if (!Holds(content, file->size, file->hash)) {
-        Leave(UninstallLeft::Changed, path, std::string(), 0);
-        for (const CInstallRecord::BackupItem* item : originals) {
-          Leave(UninstallLeft::KeptOriginal, item->kept, std::string(), 0);
-        }
-        keepAll();
-        continue;
-      }
-      // Still ours: a read-only mark the copy carried over does not keep it.
-      ClearReadOnly(files_, path);
-      if (!files_.Remove(path)) {
-        Leave(UninstallLeft::Failed, path, std::string(), files_.LastError());
-        keepAll();
-        continue;
-      }
-      ++result_.filesRemoved;
-      vacant = true;
-    } else if (exists && !restored && !originals.empty()) {
-      // Kept but never replaced (the copy over it failed), and changed
-      // since: not ours to replace, and the kept copy stays beside it.
-      for (const CInstallRecord::BackupItem* item : originals) {
-        Leave(UninstallLeft::KeptOriginal, item->kept, std::string(), 0);
-      }
-      keepAll();
-      continue;
-    }
-    if (originals.empty()) continue;
-    if (vacant) {
-      // The last one kept is what stood there before the last install.
-      // With its folder gone (AutoCAD removed) there is nowhere to put it.
-      if (files_.Copy(originals.back()->kept, path, true)) {
-        ++result_.originalsRestored;
-      } else if (files_.LastError() != FileError::PathNotFound) {
-        Leave(UninstallLeft::Failed, path, std::string(), files_.LastError());
-        for (const CInstallRecord::BackupItem* item : originals) keptBackups.push_back(*item);
-        leftFiles_.push_back(path);
-        continue;
-      }
-    }
-    for (const CInstallRecord::BackupItem* item : originals) {
-      // A kept copy carries the original's attributes, read-only among them.
-      ClearReadOnly(files_, item->kept);
-      if (files_.Remove(item->kept) || Missing(files_.LastError())) continue;
-      Leave(UninstallLeft::Failed, item->kept, std::string(), files_.LastError());
-      keptBackups.push_back(*item);
-      leftFiles_.push_back(item->kept);
+void Undo::UndoPlace(const FilePlace& place) {
+  if (IsProgram(place.path)) {
+    if (place.file) keptFiles_.push_back(*place.file);
+    return;
+  }
+  if (place.originals.empty() && !platform::EqualsNoCase(platform::FolderOf(place.path), folder_) &&
+      platform::EqualsNoCase(platform::NameOf(place.path), kSettingsFile)) {
+    result_.settingsFile = place.path;  // the user's: kept
+    return;
+  }
+  if (!Confined(place)) {
+    // Someone else's record (planted in a folder they made first, say)
+    // deletes or restores nothing.
+    Leave(UninstallLeft::Outside, place.path, std::string(), 0);
+    KeepAll(place);
+    return;
+  }
+  if (HandedOver(place.path)) {
+    // The later install placed the same file and serves AutoCAD with it.
+    // A kept original stays, for a later run once that install is gone.
+    for (const CInstallRecord::BackupItem* item : place.originals) KeepOriginal(*item, true);
+    return;
+  }
+  bool vacant = false;
+  if (!Vacate(place, &vacant) || place.originals.empty()) return;
+  if (vacant && !PutBack(place)) return;
+  DropKeptCopies(place);
+}
+
+bool Undo::Confined(const FilePlace& place) const {
+  if (places_.File(place.path) == UninstallPlaces::FileKind::Outside) return false;
+  for (const CInstallRecord::BackupItem* item : place.originals) {
+    if (!places_.KeptOriginal(item->kept, place.path)) return false;
+  }
+  // Nothing reached through a link: what lies below one may be anywhere.
+  if (LinkOnTheWay(files_, places_.RootOf(place.path), place.path)) return false;
+  for (const CInstallRecord::BackupItem* item : place.originals) {
+    if (LinkOnTheWay(files_, places_.recordFolder, item->kept)) return false;
+  }
+  return true;
+}
+
+bool Undo::HandedOver(const std::string& path) const {
+  for (const std::string& acad : handedOver_) {
+    if (platform::EqualsNoCase(platform::FolderOf(path), acad) ||
+        platform::EqualsNoCase(platform::FolderOf(platform::FolderOf(path)), acad)) {  // Fonts, Drv
+      return true;
     }
   }
-  record_.files = keptFiles;
-  record_.backups = keptBackups;
+  return false;
+}
+
+bool Undo::Vacate(const FilePlace& place, bool* vacant) {
+  // What stands there is checked and deleted through one handle. It is
+  // ours while it holds what was written, and not when it holds a kept
+  // original already (a run before put it back and could not write the
+  // record after).
+  bool restored = false;
+  const auto ours = [&](const std::string& content) {
+    for (const CInstallRecord::BackupItem* item : place.originals) {
+      restored = restored || Holds(content, item->size, item->hash);
+    }
+    return !restored && place.file && Holds(content, place.file->size, place.file->hash);
+  };
+  const platform::CheckedRemove outcome = files_.RemoveIfOurs(place.path, ours);
+  if (outcome == platform::CheckedRemove::Removed) {
+    ++result_.filesRemoved;
+    *vacant = true;
+    return true;
+  }
+  if (outcome == platform::CheckedRemove::Failed) {
+    const long error = files_.LastError();
+    if (Missing(error)) {
+      *vacant = true;
+      return true;
+    }
+    Leave(UninstallLeft::Failed, place.path, std::string(), error);
+    KeepAll(place);
+    return false;
+  }
+  if (restored) return true;
+  // Changed since; or kept but never replaced (the copy over it failed)
+  // and changed since: not ours, and a kept copy stays beside it.
+  if (place.file) Leave(UninstallLeft::Changed, place.path, std::string(), 0);
+  for (const CInstallRecord::BackupItem* item : place.originals) {
+    Leave(UninstallLeft::KeptOriginal, item->kept, std::string(), 0);
+  }
+  KeepAll(place);
+  return false;
+}
+
+bool Undo::PutBack(const FilePlace& place) {
+  // The last one kept is what stood there before the last install. With
+  // its folder gone (AutoCAD removed) there is nowhere to put it.
+  if (files_.Copy(place.originals.back()->kept, place.path, true)) {
+    ++result_.originalsRestored;
+    return true;
+  }
+  if (files_.LastError() == FileError::PathNotFound) return true;
+  Leave(UninstallLeft::Failed, place.path, std::string(), files_.LastError());
+  for (const CInstallRecord::BackupItem* item : place.originals) keptBackups_.push_back(*item);
+  NoteLeft(place.path);
+  return false;
+}
+
+void Undo::DropKeptCopies(const FilePlace& place) {
+  for (const CInstallRecord::BackupItem* item : place.originals) {
+    // A kept copy carries the original's attributes, read-only among them.
+    ClearReadOnly(files_, item->kept);
+    if (files_.Remove(item->kept) || Missing(files_.LastError())) continue;
+    Leave(UninstallLeft::Failed, item->kept, std::string(), files_.LastError());
+    KeepOriginal(*item, false);
+  }
+}
+
+void Undo::KeepAll(const FilePlace& place) {
+  if (place.file) keptFiles_.push_back(*place.file);
+  for (const CInstallRecord::BackupItem* item : place.originals) {
+    keptBackups_.push_back(*item);
+    NoteLeft(item->kept);  // told with its place
+  }
+  NoteLeft(place.path);
+}
+
+void Undo::KeepOriginal(const CInstallRecord::BackupItem& item, bool tell) {
+  if (tell) Leave(UninstallLeft::KeptOriginal, item.kept, std::string(), 0);
+  keptBackups_.push_back(item);
+  NoteLeft(item.kept);
+}
+
+void Undo::NoteLeft(const std::string& path) {
+  leftFiles_.insert(platform::ToUpper(path));
+  leftFiles_.insert(platform::ToUpper(platform::FolderOf(path)));
 }
 
 void Undo::BackupFolder() {
@@ -492,15 +524,23 @@ void Undo::BackupFolder() {
   if (error == FileError::DirNotEmpty && !record_.backups.empty()) return;
   Leave(error == FileError::DirNotEmpty ? UninstallLeft::NotEmpty : UninstallLeft::Failed, backup, std::string(),
         error == FileError::DirNotEmpty ? 0 : error);
-  leftFiles_.push_back(backup);
+  NoteLeft(backup);
+}
+
+void Undo::MadeFoldersOutside() {
+  for (const std::string& made : record_.madeFolders) {
+    if (!places_.MadeFolder(made)) Leave(UninstallLeft::Outside, made, std::string(), 0);
+  }
 }
 
 void Undo::EntryAndRecord() {
   // While anything is left, the entry stays: the uninstall can run again.
-  if (result_.left.empty() && !record_.entryRoot.empty()) {
+  if (result_.left.empty() && !record_.entryRoot.empty() && !places_.Entry(record_.entryRoot, record_.entryKey)) {
+    Leave(UninstallLeft::Outside, record_.entryRoot + "\\" + record_.entryKey, std::string(), 0);
+  } else if (result_.left.empty() && !record_.entryRoot.empty()) {
     RegKey root = platform::kNoKey;
     std::string path;
-    long status = SplitRoot(record_.entryRoot, &root, &path) ? RegResult::Success : RegResult::InvalidData;
+    long status = SplitRootName(record_.entryRoot, &root, &path) ? RegResult::Success : RegResult::InvalidData;
     path = record_.entryKey;
     bool ours = false;
     if (status == RegResult::Success) {
@@ -508,10 +548,10 @@ void Undo::EntryAndRecord() {
       status = registry_.OpenKeyRead(root, path.c_str(), key.Receive());
       unsigned long type = 0;
       std::string bytes;
-      if (status == RegResult::Success) status = ReadValue(registry_, key.Get(), kUninstallString, &type, &bytes);
+      if (status == RegResult::Success) status = ReadRegistryValue(registry_, key.Get(), kUninstallString, &type, &bytes);
       // Another install's record folder, after a later install elsewhere.
       const std::string mine = platform::ToUpper("\"" + record_.Folder() + "\\" + kUninstaller + "\"");
-      ours = status == RegResult::Success && platform::FindText(platform::ToUpper(TextOf(bytes)), mine) != platform::npos;
+      ours = status == RegResult::Success && platform::FindText(platform::ToUpper(TextOfValue(bytes)), mine) != platform::npos;
     }
     if (ours) status = registry_.DeleteKey(root, path.c_str());
     if (ours && status == RegResult::Success) result_.entryRemoved = true;
@@ -528,18 +568,13 @@ void Undo::EntryAndRecord() {
     files_.Remove(record_.Folder() + "\\" + CInstallRecord::kNewFileName);
     if (files_.Remove(record_.Path()) || Missing(files_.LastError())) return;
     Leave(UninstallLeft::Failed, record_.Path(), std::string(), files_.LastError());
-    leftFiles_.push_back(record_.Path());
+    NoteLeft(record_.Path());
     return;
   }
   // What is left, for the next run; the record on disk stays whole if
   // this cannot be written.
   if (!record_.Rewrite()) Leave(UninstallLeft::Failed, record_.Path(), std::string(), record_.Problem().error);
-  leftFiles_.push_back(record_.Path());
-}
-
-bool Undo::MayHavePlaced(const std::string& path) const {
-  if (Within(path, folder_) || Within(path, record_.Folder())) return true;
-  return IsSupportFileName(platform::NameOf(path), platform::NameOf(platform::FolderOf(path)));
+  NoteLeft(record_.Path());
 }
 
 bool Undo::RemoveFolderIfEmpty(const std::string& folder) {
@@ -562,10 +597,7 @@ bool Undo::RemoveFolderIfEmpty(const std::string& folder) {
           program = true;
           continue;
         }
-        bool told = false;
-        for (const std::string& left : leftFiles_) {
-          told = told || platform::EqualsNoCase(left, path) || platform::EqualsNoCase(platform::FolderOf(left), path);
-        }
+        const bool told = leftFiles_.count(platform::ToUpper(path)) != 0;
         foreign = foreign || !told;
         anyTold = anyTold || told;
       } while (files_.FindNext(listing.Get(), &entry));
@@ -587,11 +619,13 @@ bool Undo::RemoveFolderIfEmpty(const std::string& folder) {
 void Undo::Folders() {
   // For a per-user install the record folder is the install folder itself.
   RemoveFolderIfEmpty(record_.Folder());
-  if (!platform::EqualsNoCase(record_.Folder(), folder_)) RemoveFolderIfEmpty(folder_);
+  if (!folder_.empty() && !platform::EqualsNoCase(record_.Folder(), folder_)) RemoveFolderIfEmpty(folder_);
   // The folders the install made above it, innermost first. One that holds
   // anything else now is the user's: it stays, and is no problem. One that
   // holds only folders that go after the program goes after them.
   for (auto made = record_.madeFolders.rbegin(); made != record_.madeFolders.rend(); ++made) {
+    // Only a folder above the agreed install folder (see MadeFoldersOutside).
+    if (!places_.MadeFolder(*made)) continue;
     if (files_.RemoveFolder(*made) || files_.LastError() != FileError::DirNotEmpty) continue;
     bool onlyLater = true, any = false;
     platform::FindEntry entry;
@@ -619,6 +653,9 @@ int UninstallExitCode(const UninstallResult& result) {
 
 UninstallResult CUninstall::Run(const std::string& recordFolder, const std::string& runningProgram) {
   UninstallResult result;
+  // A folder that is not plainly itself (empty, relative, with "..") is
+  // no record folder: nothing is read there.
+  if (!platform::IsPlainFullPath(recordFolder)) return result;
   const std::string path = recordFolder + "\\" + CInstallRecord::kFileName;
   if (files_.GetAttributes(path) == platform::kInvalidAttributes && Missing(files_.LastError())) {
     // The folder an earlier run emptied and could not remove goes now;
@@ -638,11 +675,13 @@ UninstallResult CUninstall::Run(const std::string& recordFolder, const std::stri
     result.left.push_back({UninstallLeft::Unreadable, path, std::string(), record.Problem().error});
     return result;
   }
-  Undo undo(registry_, files_, record, runningProgram, result);
+  const UninstallPlaces places = FindUninstallPlaces(registry_, files_, recordFolder, record);
+  Undo undo(registry_, files_, record, places, runningProgram, result);
   undo.Loaders();
   undo.TrustedPaths();
   undo.Files();
   undo.BackupFolder();
+  undo.MadeFoldersOutside();
   undo.EntryAndRecord();
   undo.Folders();
   return result;

@@ -1,6 +1,12 @@
 // CUninstall: takes an install back out, from its record (CInstallRecord),
 // and says what it removed and what it left and why (UninstallResult).
 //
+// It acts only in the places it can confirm as the install's
+// (uninstall/uninstall_places.h): the record's word alone moves nothing.
+// An item anywhere else stays untouched, in the record, and is told
+// (UninstallLeft::Outside). A file is checked and deleted through one
+// handle (FileSystem::RemoveIfOurs), so nothing can be swapped in between.
+//
 // What it undoes, in this order, each item on its own: a failure (a locked
 // file, a denied key) is noted and the rest goes on.
 //  - Demand-load entries: an entry is deleted while its LOADER still names
@@ -52,7 +58,8 @@ struct UninstallLeft {
     Changed,       // changed by someone else since the install: not ours to remove
     NotEmpty,      // a folder that holds what is not ours
     KeptOriginal,  // a kept original left in the backup folder beside a changed file
-    NotPlaced,     // the record names a file where the install never puts one: left alone
+    Outside,       // the record names a place the uninstall cannot confirm as the install's
+                   // (uninstall_places.h): left untouched
     Unreadable,    // the record is there but cannot be read: nothing was done
     HiveNotLoaded, // a profile in the hive of a user who is not signed in: not reached
   };
@@ -85,7 +92,8 @@ class CUninstall {
   CUninstall(platform::Registry& registry, platform::FileSystem& files) : registry_(registry), files_(files) {}
 
   // Undoes the install whose record lies in `recordFolder` (no trailing
-  // backslash). `runningProgram`, a full path, is never removed; empty:
+  // backslash). A folder that is no plain full path (platform/text.h) is
+  // refused: nothing is read or done, and recordFound stays false. `runningProgram`, a full path, is never removed; empty:
   // no file is spared.
   UninstallResult Run(const std::string& recordFolder, const std::string& runningProgram);
 

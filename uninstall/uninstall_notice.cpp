@@ -27,8 +27,8 @@ std::string Describe(const UninstallLeft& left) {
     case UninstallLeft::KeptOriginal:
       line = "原有文件的备份，保留：" + Where(left);
       break;
-    case UninstallLeft::NotPlaced:
-      line = "安装记录中列有安装程序从不写入的文件，未动：" + Where(left);
+    case UninstallLeft::Outside:
+      line = "安装记录中列有无法核实属于本次安装的位置，未动：" + Where(left);
       break;
     case UninstallLeft::Unreadable:
       line = "安装记录无法读取，未删除任何内容：" + Where(left);

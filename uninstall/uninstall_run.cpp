@@ -7,6 +7,7 @@
 #include "uninstall/uninstall.h"
 #include "platform/files.h"
 #include "platform/message_text.h"
+#include "platform/text.h"
 #include "platform/window.h"
 #include "uninstall/uninstall_notice.h"
 
@@ -25,6 +26,18 @@ const char kHostRunningText[] =
 }  // namespace
 
 int RunUninstall(const UninstallWorld& world, const UninstallRequest& request, std::vector<std::string>* laterFolders) {
+  if (!platform::IsPlainFullPath(request.recordFolder)) {
+    // The program could not tell its own folder (a path the code page
+    // cannot carry, or too long): reading a record from "" would read the
+    // drive's root. Nothing is done.
+    if (!request.silent) {
+      world.boxes.ShowMessage(
+          "无法确定卸载程序所在的文件夹（路径含有本系统无法表示的字符，或超过260个字符）：\n" +
+              platform::SystemText(request.recordFolder) + "\n\n未做任何操作。",
+          kUninstallCaption, platform::kMbOk | kIconExclamation);
+    }
+    return SetupExit::NothingToRemove;
+  }
   const std::string recordPath = request.recordFolder + "\\" + CInstallRecord::kFileName;
   if (world.files.GetAttributes(recordPath) == platform::kInvalidAttributes) {
     if (!request.silent) {

@@ -33,7 +33,9 @@ struct UninstallRequest {
 constexpr const char kUninstallCaption[] = "V-软件卸载";
 
 // The exit code (SetupExit): Installed (0) when everything was removed,
-// RemovedWithItemsLeft, NothingToRemove, Cancelled (the user said no), or
+// RemovedWithItemsLeft, NothingToRemove (also, nothing done, when the
+// record folder is no plain full path: the program could not tell its own
+// folder), Cancelled (the user said no), or
 // HostRunning (silent, AutoCAD runs, not forced: nothing done).
 // `laterFolders`, when given, gets the folders that held only the running
 // uninstaller, to remove once it has ended (StartCleanup).

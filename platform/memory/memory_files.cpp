@@ -528,6 +528,45 @@ bool MemoryFileSystem::Remove(const std::string& path) {
   return true;
 }
 
+CheckedRemove MemoryFileSystem::RemoveIfOurs(const std::string& path,
+                                             const std::function<bool(const std::string& content)>& ours) {
+  Count(Op::RemoveIfOurs);
+  Parsed parsed;
+  long error = 0;
+  Node* node = Lookup(path, &parsed, &error);
+  if (!parsed.parts.empty() && Fails(Op::RemoveIfOurs, parsed.parts)) return CheckedRemove::Failed;
+  if (!node) {
+    Fail(error);
+    return CheckedRemove::Failed;
+  }
+  if (!parsed.stream.empty()) {
+    Fail(FileError::InvalidName);
+    return CheckedRemove::Failed;
+  }
+  if (node->folder || parsed.parts.size() < 2) {
+    Fail(FileError::AccessDenied);
+    return CheckedRemove::Failed;
+  }
+  if (node->heldOpen) {
+    Fail(FileError::SharingViolation);
+    return CheckedRemove::Failed;
+  }
+  // A link anywhere on the way: the handle's final path is not `path`.
+  for (std::size_t count = 2; count <= parsed.parts.size(); ++count) {
+    const std::vector<std::string> upTo(parsed.parts.begin(), parsed.parts.begin() + count);
+    if (Walk(upTo, &error)->attributes & kAttrReparsePoint) {
+      Fail(FileError::ReparsePoint);
+      return CheckedRemove::Failed;
+    }
+  }
+  if (!ours(node->content)) return CheckedRemove::Kept;
+  const std::vector<std::string> folderParts(parsed.parts.begin(), parsed.parts.end() - 1);
+  Walk(folderParts, &error)->children.erase(ToUpper(parsed.parts.back()));
+  return CheckedRemove::Removed;
+}
+
+void MemoryFileSystem::MarkReparsePoint(const std::string& path) { Require(path)->attributes |= kAttrReparsePoint; }
+
 bool MemoryFileSystem::MakeFolder(const std::string& path) {
   Count(Op::MakeFolder);
   Parsed parsed;
@@ -589,6 +628,10 @@ std::string MemoryFileSystem::Environment(const std::string& name) {
   Count(Op::Environment);
   if (Fails(Op::Environment, {})) return std::string();
   const auto it = environment_.find(ToUpper(name));
+  if (it != environment_.end() && !CarriedByCodePage(it->second.second, environmentCodePages_[ToUpper(name)])) {
+    Fail(FileError::NoUnicodeTranslation);  // no best-fit stand-in
+    return std::string();
+  }
   if (it != environment_.end()) return it->second.second;
   Fail(FileError::EnvVarNotFound);
   return std::string();
@@ -596,6 +639,7 @@ std::string MemoryFileSystem::Environment(const std::string& name) {
 
 void MemoryFileSystem::SetEnvironment(const std::string& name, const std::string& value) {
   environment_[ToUpper(name)] = {name, value};
+  environmentCodePages_[ToUpper(name)] = CurrentCodePage();
 }
 
 void MemoryFileSystem::SetCurrentFolder(const std::string& folder) {

@@ -22,6 +22,9 @@
 //  - deleting refuses folders, read-only and held-open files; removing a
 //    folder refuses files (DirectoryName), drive roots and folders that
 //    hold anything (DirNotEmpty);
+//  - RemoveIfOurs refuses a path through a folder marked as a reparse
+//    point (MarkReparsePoint), as the system refuses a final path that is
+//    not the one asked for;
 //  - the program's path comes back empty when it is longer than 260
 //    characters, as the system implementation gives it;
 //  - failures set LastError to the Win32 code Windows gives;
@@ -46,7 +49,8 @@ namespace platform {
 class MemoryFileSystem final : public FileSystem {
  public:
   enum class Op { ModulePath, FindFirst, FindNext, Copy, GetAttributes, SetAttributes, Remove, MakeFolder, Environment,
-                  ReadBytes, WriteBytes, RemoveFolder, MakeAdminOnlyFolder, AppendBytes, MoveReplacing };
+                  ReadBytes, WriteBytes, RemoveFolder, MakeAdminOnlyFolder, AppendBytes, MoveReplacing,
+                  RemoveIfOurs };
 
   MemoryFileSystem();
   ~MemoryFileSystem() override;
@@ -59,6 +63,8 @@ class MemoryFileSystem final : public FileSystem {
   unsigned long GetAttributes(const std::string& path) override;
   bool SetAttributes(const std::string& path, unsigned long attributes) override;
   bool Remove(const std::string& path) override;
+  CheckedRemove RemoveIfOurs(const std::string& path,
+                             const std::function<bool(const std::string& content)>& ours) override;
   bool MakeFolder(const std::string& path) override;
   bool RemoveFolder(const std::string& path) override;
   bool MakeAdminOnlyFolder(const std::string& path) override;
@@ -77,6 +83,8 @@ class MemoryFileSystem final : public FileSystem {
     modulePath_ = path;
     modulePathCodePage_ = CurrentCodePage();
   }
+  // The value is kept in the code page in force (foreign_names.h): read
+  // under another, one beyond ASCII fails with NoUnicodeTranslation.
   void SetEnvironment(const std::string& name, const std::string& value);
   // Where relative paths start; "C:\" at first. The folder must exist.
   void SetCurrentFolder(const std::string& folder);
@@ -86,6 +94,12 @@ class MemoryFileSystem final : public FileSystem {
   void AddFile(const std::string& path, const std::string& content = std::string(),
                unsigned long attributes = kAttrArchive);
   void AddStream(const std::string& file, const std::string& stream, const std::string& content = std::string());
+  // Marks a file or folder as a reparse point (a junction or a symbolic
+  // link someone made): GetAttributes and listings show kAttrReparsePoint,
+  // and RemoveIfOurs refuses what lies in it or below it, as the system's
+  // refuses a handle whose final path is not the path asked for. Other
+  // operations go on as through the link's target.
+  void MarkReparsePoint(const std::string& path);
   // As if another process had the file open without sharing, until Release.
   void HoldOpen(const std::string& path);
   void Release(const std::string& path);
@@ -153,11 +167,12 @@ class MemoryFileSystem final : public FileSystem {
   std::string modulePath_;
   unsigned int modulePathCodePage_ = 0;
   std::map<std::string, std::pair<std::string, std::string>> environment_;  // upper-cased name -> name, value
+  std::map<std::string, unsigned int> environmentCodePages_;                // the code page each value was set in
   std::map<FindHandle, Listing> finds_;
   FindHandle nextFind_ = 0x2000;
   std::vector<Fault> faults_;
   long lastError_ = 0;
-  std::size_t calls_[static_cast<int>(Op::MoveReplacing) + 1] = {};
+  std::size_t calls_[static_cast<int>(Op::RemoveIfOurs) + 1] = {};
 };
 
 }  // namespace platform

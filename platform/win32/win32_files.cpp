@@ -40,6 +40,103 @@ DWORD WINAPI RunCopy(void* parameter) {
   return 0;
 }
 
+// Calls that came with Vista, looked up at run time so that the program
+// still starts on XP.
+using SetInformationByHandleCall = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, void*, DWORD);
+using FinalPathCall = DWORD(WINAPI*)(HANDLE, wchar_t*, DWORD, DWORD);
+// ntdll's call, on every Windows: XP's way to delete through a handle.
+struct IoStatus {
+  void* status;
+  ULONG_PTR information;
+};
+using NtSetInformationFileCall = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
+constexpr int kFileDispositionInformation = 13;
+
+template <typename Call>
+Call Kernel32Call(const char* name) {
+  return reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name)));
+}
+
+std::wstring Upper(std::wstring text) {
+  if (!text.empty()) CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
+  return text;
+}
+
+// `wide` made full, with every short (8.3) name in its long form; empty
+// when that cannot be told.
+std::wstring LongFullPath(const wchar_t* wide) {
+  std::vector<wchar_t> full(32768, L'\0'), longer(32768, L'\0');
+  const DWORD length = GetFullPathNameW(wide, 32768, full.data(), nullptr);
+  if (length == 0 || length >= 32768) return std::wstring();
+  const DWORD longLength = GetLongPathNameW(full.data(), longer.data(), 32768);
+  if (longLength == 0 || longLength >= 32768) return std::wstring(full.data(), length);
+  return std::wstring(longer.data(), longLength);
+}
+
+// Whether the open `file` is the one at `wide`, with no link on the way:
+// the system's final path of the handle is the path asked for. XP has no
+// final path; there every existing folder on the way is looked at instead,
+// which a fast enough swap can still get past: the best that system allows.
+bool ReachedDirectly(HANDLE file, const wchar_t* wide) {
+  const std::wstring expected = LongFullPath(wide);
+  if (expected.empty()) return false;
+  static const FinalPathCall finalPath = Kernel32Call<FinalPathCall>("GetFinalPathNameByHandleW");
+  if (finalPath) {
+    std::vector<wchar_t> buffer(32768, L'\0');
+    const DWORD length = finalPath(file, buffer.data(), static_cast<DWORD>(buffer.size()), 0 /* normalised, DOS */);
+    if (length == 0 || length >= buffer.size()) return false;
+    std::wstring final(buffer.data(), length);
+    if (final.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+      final = L"\\" + final.substr(7);
+    } else if (final.compare(0, 4, L"\\\\?\\") == 0) {
+      final = final.substr(4);
+    }
+    return Upper(final) == Upper(expected);
+  }
+  for (std::size_t end = expected.find(L'\\', 3); end != std::wstring::npos; end = expected.find(L'\\', end + 1)) {
+    const DWORD attributes = GetFileAttributesW(expected.substr(0, end).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+  }
+  return true;
+}
+
+// Deletes the open `file` (opened with DELETE access) through its handle.
+bool DeleteThroughHandle(HANDLE file) {
+  static const SetInformationByHandleCall setInformation =
+      Kernel32Call<SetInformationByHandleCall>("SetFileInformationByHandle");
+  FILE_DISPOSITION_INFO disposition = {};
+  disposition.DeleteFile = TRUE;
+  if (setInformation) return setInformation(file, FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
+  // XP: the same request through ntdll.
+  const auto setFile = reinterpret_cast<NtSetInformationFileCall>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtSetInformationFile")));
+  if (!setFile) {
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return false;
+  }
+  IoStatus io = {};
+  BOOLEAN deleteFile = TRUE;
+  if (setFile(file, &io, &deleteFile, sizeof(deleteFile), kFileDispositionInformation) >= 0) return true;
+  SetLastError(ERROR_ACCESS_DENIED);
+  return false;
+}
+
+// Clears the read-only mark of the open `file` (opened with
+// FILE_WRITE_ATTRIBUTES): a read-only file cannot be deleted.
+bool ClearReadOnlyThroughHandle(HANDLE file, const wchar_t* wide, DWORD attributes) {
+  static const SetInformationByHandleCall setInformation =
+      Kernel32Call<SetInformationByHandleCall>("SetFileInformationByHandle");
+  const DWORD cleared = (attributes & ~FILE_ATTRIBUTE_READONLY) ? (attributes & ~FILE_ATTRIBUTE_READONLY)
+                                                                 : FILE_ATTRIBUTE_NORMAL;
+  if (setInformation) {
+    FILE_BASIC_INFO basic = {};  // zero times: left as they are
+    basic.FileAttributes = cleared;
+    return setInformation(file, FileBasicInfo, &basic, sizeof(basic)) != FALSE;
+  }
+  // XP: by name; the handle keeps writers and deleters out meanwhile.
+  return SetFileAttributesW(wide, cleared) != FALSE;
+}
+
 class Win32FileSystem final : public FileSystem {
  public:
   std::string ModulePath() override {
@@ -104,6 +201,52 @@ class Win32FileSystem final : public FileSystem {
   }
 
   bool Remove(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }
+
+  CheckedRemove RemoveIfOurs(const std::string& path,
+                             const std::function<bool(const std::string& content)>& ours) override {
+    if (path.find(':', 2) != std::string::npos) {
+      SetLastError(ERROR_INVALID_NAME);
+      return CheckedRemove::Failed;
+    }
+    const std::vector<wchar_t> wide = ToWide(path, CP_ACP);
+    // Sharing reads only: no writer, renamer or deleter gets in while the
+    // content is checked. A link is opened as itself, not followed.
+    const HANDLE file =
+        CreateFileW(wide.data(), GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return CheckedRemove::Failed;
+    DWORD error = ERROR_SUCCESS;
+    CheckedRemove outcome = CheckedRemove::Failed;
+    BY_HANDLE_FILE_INFORMATION information = {};
+    if (!GetFileInformationByHandle(file, &information)) {
+      error = GetLastError();
+    } else if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      error = ERROR_ACCESS_DENIED;  // as DeleteFile says of a folder
+    } else if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !ReachedDirectly(file, wide.data())) {
+      error = static_cast<DWORD>(FileError::ReparsePoint);  // ERROR_REPARSE_POINT_ENCOUNTERED
+    } else {
+      std::string content;
+      char buffer[65536];
+      DWORD got = 0;
+      BOOL ok;
+      while ((ok = ::ReadFile(file, buffer, sizeof(buffer), &got, nullptr)) && got > 0) content.append(buffer, got);
+      if (!ok) {
+        error = GetLastError();
+      } else if (!ours(content)) {
+        outcome = CheckedRemove::Kept;
+      } else if ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) &&
+                 !ClearReadOnlyThroughHandle(file, wide.data(), information.dwFileAttributes)) {
+        error = GetLastError();
+      } else if (!DeleteThroughHandle(file)) {
+        error = GetLastError();
+      } else {
+        outcome = CheckedRemove::Removed;
+      }
+    }
+    CloseHandle(file);  // the delete takes effect here
+    SetLastError(error);
+    return outcome;
+  }
 
   bool MakeFolder(const std::string& path) override { return CreateDirectoryA(path.c_str(), nullptr) != FALSE; }
 
@@ -218,14 +361,23 @@ class Win32FileSystem final : public FileSystem {
   }
 
   std::string Environment(const std::string& name) override {
-    // Asked twice: once for the length, once for the value, so that a value
-    // of any length comes back whole.
-    const DWORD needed = GetEnvironmentVariableA(name.c_str(), nullptr, 0);
+    // Read wide and converted without best-fit stand-ins: the narrow call
+    // would turn a character the code page lacks into '?' or a look-alike
+    // letter, a folder name that may be someone else's. Asked twice, for
+    // the length and then the value, so that a value of any length comes
+    // back whole.
+    const std::vector<wchar_t> wideName = ToWide(name, CP_ACP);
+    const DWORD needed = GetEnvironmentVariableW(wideName.data(), nullptr, 0);
     if (needed == 0) return std::string();
-    std::vector<char> value(needed + 1, '\0');
-    const DWORD length = GetEnvironmentVariableA(name.c_str(), value.data(), static_cast<DWORD>(value.size()));
+    std::vector<wchar_t> value(needed + 1, L'\0');
+    const DWORD length = GetEnvironmentVariableW(wideName.data(), value.data(), static_cast<DWORD>(value.size()));
     if (length == 0 || length >= value.size()) return std::string();
-    return std::string(value.data(), length);
+    std::string text;
+    if (NarrowName(value.data(), static_cast<int>(length), &text) != 0) {
+      SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+      return std::string();
+    }
+    return text;
   }
 
   long LastError() override { return static_cast<long>(GetLastError()); }

@@ -41,6 +41,11 @@ class FilesWorld {
   // Makes (true) or deletes (false) the file "한.dll" in `folder`, a name
   // code page 936 cannot carry, as a Korean program would write it.
   virtual void ForeignFile(const std::string& folder, bool make) = 0;
+  // Sets `name` to a folder whose name code page 936 cannot carry.
+  virtual void ForeignVariable(const std::string& name) = 0;
+  // Makes the existing folder `folder` a junction (to itself); false where
+  // the world cannot make one.
+  virtual bool MakeJunction(const std::string& folder) = 0;
   // Real files under Wine, which differs from Windows in places.
   virtual bool IsWine() { return false; }
 };
@@ -66,6 +71,14 @@ class MemoryWorld : public FilesWorld {
   void Release(const std::string& path) override { files_.Release(path); }
   void SetVariable(const std::string& name, const std::string& value) override {
     files_.SetEnvironment(name, value);
+  }
+  void ForeignVariable(const std::string& name) override {
+    testing_support::ScopedCodePage page(CodePageId::Utf8);
+    files_.SetEnvironment(name, "C:\\\xED\x95\x9C");
+  }
+  bool MakeJunction(const std::string& folder) override {
+    files_.MarkReparsePoint(folder);
+    return true;
   }
   void ForeignFile(const std::string& folder, bool make) override {
     // The double keeps the name as written under UTF-8.
@@ -106,6 +119,13 @@ class Win32World : public FilesWorld {
   void SetVariable(const std::string& name, const std::string& value) override {
     testing_support::SetRealEnvironment(name, value);
   }
+  void ForeignVariable(const std::string& name) override {
+    std::vector<wchar_t> wide(name.begin(), name.end());  // an ASCII name
+    wide.push_back(L'\0');
+    ASSERT_TRUE(SetEnvironmentVariableW(wide.data(), L"C:\\\uD55C"));
+  }
+  // Wine 8 makes no junctions (FSCTL_SET_REPARSE_POINT is not there).
+  bool MakeJunction(const std::string&) override { return false; }
   void ForeignFile(const std::string& folder, bool make) override {
     std::vector<wchar_t> path(folder.begin(), folder.end());  // an ASCII folder
     for (const wchar_t c : std::wstring(L"\\\uD55C.dll")) path.push_back(c);
@@ -647,6 +667,67 @@ TEST_P(FilesContract, ProgramPathAndEnvironment) {
   world().SetVariable("SETUP_CONTRACT_VALUE", longValue);
   EXPECT_EQ(fs().Environment("SETUP_CONTRACT_VALUE"), longValue);
   EXPECT_EQ(fs().Environment("SETUP_CONTRACT_UNSET"), "");
+  // A value the code page cannot carry is no value: a best-fit stand-in
+  // could name another folder.
+  world().ForeignVariable("SETUP_CONTRACT_FOREIGN");
+  EXPECT_EQ(fs().Environment("SETUP_CONTRACT_FOREIGN"), "");
+  EXPECT_EQ(fs().LastError(), FileError::NoUnicodeTranslation);
+}
+
+// The uninstall's check and delete: one handle, and only what `ours`
+// accepts goes.
+TEST_P(FilesContract, RemoveIfOursChecksAndDeletesThroughOneHandle) {
+  const auto isOurs = [](const std::string& content) { return content == "ours"; };
+  struct Row {
+    const char* name;
+    const char* content;     // nullptr: no file; "" with `folder`: a folder
+    bool readOnly, held, folder;
+    const char* path;        // below the root; the file's own when nullptr
+    CheckedRemove outcome;
+    long error;              // after Failed
+    bool stays;
+  };
+  const Row rows[] = {
+      {"ours.arx", "ours", false, false, false, nullptr, CheckedRemove::Removed, 0, false},
+      {"readonly.arx", "ours", true, false, false, nullptr, CheckedRemove::Removed, 0, false},
+      {"changed.arx", "theirs", false, false, false, nullptr, CheckedRemove::Kept, 0, true},
+      {"held.arx", "ours", false, true, false, nullptr, CheckedRemove::Failed, FileError::SharingViolation, true},
+      {"missing.arx", nullptr, false, false, false, nullptr, CheckedRemove::Failed, FileError::FileNotFound, false},
+      {"gone\\a.arx", nullptr, false, false, false, nullptr, CheckedRemove::Failed, FileError::PathNotFound, false},
+      {"folder", "", false, false, true, nullptr, CheckedRemove::Failed, FileError::AccessDenied, true},
+      {"streamed.arx", "ours", false, false, false, "streamed.arx:Zone.Identifier", CheckedRemove::Failed,
+       FileError::InvalidName, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string file = At(row.name);
+    if (row.folder) {
+      ASSERT_TRUE(fs().MakeFolder(file));
+    }
+    if (row.content && !row.folder) world().PutFile(file, row.content);
+    if (row.readOnly) MakeReadOnly(file);
+    if (row.held) world().HoldOpen(file);
+    const CheckedRemove outcome = fs().RemoveIfOurs(row.path ? At(row.path) : file, isOurs);
+    const long error = fs().LastError();
+    EXPECT_EQ(static_cast<int>(outcome), static_cast<int>(row.outcome));
+    if (row.outcome == CheckedRemove::Failed) {
+      EXPECT_EQ(error, row.error);
+    }
+    EXPECT_EQ(Attributes(file) != kInvalidAttributes, row.stays);
+    if (row.held) world().Release(file);  // then it can be read
+    if (row.content && !row.folder && row.stays) {
+      EXPECT_EQ(world().Content(file), row.content) << "unchanged";
+    }
+  }
+  // Through a junction: refused, whatever the file holds.
+  ASSERT_TRUE(fs().MakeFolder(At("linked")));
+  world().PutFile(At("linked\\ours.arx"), "ours");
+  if (world().MakeJunction(At("linked"))) {
+    EXPECT_EQ(static_cast<int>(fs().RemoveIfOurs(At("linked\\ours.arx"), isOurs)),
+              static_cast<int>(CheckedRemove::Failed));
+    EXPECT_EQ(fs().LastError(), FileError::ReparsePoint);
+    EXPECT_EQ(world().Content(At("linked\\ours.arx")), "ours");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Worlds, FilesContract, ::testing::ValuesIn(Worlds()),

@@ -12,7 +12,9 @@
 #  3. /R= with a year not found, AutoCAD running with and without /FORCE
 #     (for the install and the uninstall), no Data, a bad switch: each its
 #     exit code, and nothing done where nothing may be; /? and a refusal
-#     printed to the caller's output.
+#     printed to the caller's output;
+#  4. a record that names other programs' files (one through ".."): they
+#     stay, and the uninstall ends with 10.
 # Run by run-under-x.sh. Environment: E2E_DRIVER, SETUP_EXE, ACAD_STANDIN,
 # SETUP_FIXTURES, SETUP_ARTEFACTS, SETUP_SOURCE, SETUP_EDITION_BITS.
 set -euo pipefail
@@ -219,5 +221,38 @@ rc=0
 wait_app 30 || rc=$?
 [ "$rc" = 1 ] || fail "the first run, closed: exit code $rc, expected 1"
 echo "a second run while the dialog is open: 1618, nothing made"
+
+# ---- 4. A record naming files outside the install's places -------------------
+# Someone who can write the record adds other programs' files to it, with
+# their right digests, one of them reached through "..": the uninstall
+# leaves both untouched, ends with 10, and still removes what is the
+# install's own.
+fnv1a64() {
+  local h=$((0xcbf29ce484222325)) b
+  for b in $(od -An -tu1 -v "$1"); do h=$(((h ^ b) * 0x100000001b3)); done
+  printf '%016X\n' "$h"
+}
+run 0 "$setup" /S '/D=D:\Tools'
+program=$(entry_value UninstallString)
+program=${program%\" /uninstall}
+program=${program#\"}
+record=$(unix_path "${program%\\*}")/install_record.txt
+[ -f "$record" ] || fail "no record beside $program"
+outside=$WINEPREFIX/drive_d/Outside
+mkdir -p "$outside"
+printf "another program's library" >"$outside/itextsharp.dll"
+printf '127.0.0.1 localhost' >"$outside/hosts"
+for planted in 'D:\\Outside\\itextsharp.dll:itextsharp.dll' \
+  'D:\\Tools\\V-VidudOvev\\..\\..\\Outside\\hosts:hosts'; do
+  file=$outside/${planted##*:}
+  printf 'file\t%s\t%s\t%s\n' "${planted%:*}" "$(stat -c %s "$file")" "$(fnv1a64 "$file")" >>"$record"
+done
+run 10 "$program" /uninstall /S
+[ "$(cat "$outside/itextsharp.dll")" = "another program's library" ] || fail "a planted record removed D:\\Outside\\itextsharp.dll"
+[ "$(cat "$outside/hosts")" = '127.0.0.1 localhost' ] || fail "a planted record with .. removed D:\\Outside\\hosts"
+[ ! -e "$WINEPREFIX/drive_d/Tools/V-VidudOvev/VK_VidudOvev2010.ARX" ] || fail "the planted record kept the install's own files"
+grep -qF 'Outside' "$record" || fail "the record no longer names what was left: $(cat "$record")"
+temp_clean
+echo "a planted record: the files it names outside the install stay, the uninstall ends with 10"
 
 echo "unattended: all checks passed"

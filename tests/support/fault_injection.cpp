@@ -169,6 +169,12 @@ bool FaultyFileSystem::Remove(const std::string& path) {
   return inner_.Remove(path);
 }
 
+platform::CheckedRemove FaultyFileSystem::RemoveIfOurs(const std::string& path,
+                                                       const std::function<bool(const std::string&)>& ours) {
+  if (Fails("files.RemoveIfOurs", path, FileError::AccessDenied)) return platform::CheckedRemove::Failed;
+  return inner_.RemoveIfOurs(path, ours);
+}
+
 bool FaultyFileSystem::MakeFolder(const std::string& path) {
   if (Fails("files.MakeFolder", path, FileError::AccessDenied)) return false;
   return inner_.MakeFolder(path);

@@ -85,6 +85,8 @@ class FaultyFileSystem final : public platform::FileSystem {
   unsigned long GetAttributes(const std::string& path) override;
   bool SetAttributes(const std::string& path, unsigned long attributes) override;
   bool Remove(const std::string& path) override;
+  platform::CheckedRemove RemoveIfOurs(const std::string& path,
+                                       const std::function<bool(const std::string&)>& ours) override;
   bool MakeFolder(const std::string& path) override;
   bool RemoveFolder(const std::string& path) override;
   bool MakeAdminOnlyFolder(const std::string& path) override;

@@ -16,6 +16,10 @@ class NullFileSystem : public platform::FileSystem {
   unsigned long GetAttributes(const std::string&) override { return platform::kInvalidAttributes; }
   bool SetAttributes(const std::string&, unsigned long) override { return false; }
   bool Remove(const std::string&) override { return false; }
+  platform::CheckedRemove RemoveIfOurs(const std::string&,
+                                       const std::function<bool(const std::string&)>&) override {
+    return platform::CheckedRemove::Failed;
+  }
   bool MakeFolder(const std::string&) override { return false; }
   bool RemoveFolder(const std::string&) override { return false; }
   bool MakeAdminOnlyFolder(const std::string&) override { return false; }

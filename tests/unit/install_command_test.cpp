@@ -1179,6 +1179,26 @@ class UndoTest : public InstallTest, public ::testing::WithParamInterface<UndoCa
   UndoScene scene{registry, files};
 };
 
+// Adds to the record of the install in D:\Tools what someone who can
+// write it would, and writes it out.
+void PlantInRecord(UndoScene& scene, const std::function<void(CInstallRecord&)>& plant) {
+  CInstallRecord record(scene.files);
+  record.Open(Target("D:\\Tools"));
+  plant(record);
+  // Writes the record out.
+  record.NoteInstallFolder(record.installFolder.empty() ? Target("D:\\Tools") : record.installFolder);
+}
+
+// Exactly `places` were left, each as outside the uninstall's places.
+void ExpectOnlyOutside(const UninstallResult& result, const std::vector<std::string>& places) {
+  std::vector<std::string> left;
+  for (const UninstallLeft& item : result.left) {
+    EXPECT_EQ(item.reason, UninstallLeft::Outside) << item.place;
+    left.push_back(item.place);
+  }
+  EXPECT_EQ(left, places);
+}
+
 std::string Read(platform::MemoryFileSystem& files, const std::string& path) {
   std::string content;
   return files.ReadFile(path, &content) ? content : "<missing>";
@@ -1294,9 +1314,106 @@ const UndoCase kUndoCases[] = {
        EXPECT_EQ(Read(scene.files, "C:\\Windows\\System32\\other.dll"), "system too");
        EXPECT_EQ(Read(scene.files, "E:\\Other\\evil.dll"), "evil");
        std::size_t notPlaced = 0;
-       for (const UninstallLeft& left : result.left) notPlaced += left.reason == UninstallLeft::NotPlaced;
+       for (const UninstallLeft& left : result.left) notPlaced += left.reason == UninstallLeft::Outside;
        EXPECT_EQ(notPlaced, 2u);
        EXPECT_FALSE(scene.files.Exists(Target("D:\\Tools") + "\\VK_VidudOvev2010.ARX")) << "ours still go";
+     }},
+    // A standard user's attacks on an elevated uninstall, each through a
+    // record it wrote or changed: the place named is left as it is, told
+    // as outside, and what is the install's own still goes.
+    {"HostileDotDotClimbsOutOfTheInstallFolder", nullptr, {"D:\\Tools"},
+     [](UndoScene& scene) {
+       scene.files.AddFile("D:\\Windows\\System32\\drivers\\etc\\hosts", "127.0.0.1 localhost");
+       PlantInRecord(scene, [](CInstallRecord& record) {
+         record.NoteFile(Target("D:\\Tools") + "\\..\\..\\Windows\\System32\\drivers\\etc\\hosts");
+       });
+     },
+     {Target("D:\\Tools")}, SetupExit::RemovedWithItemsLeft, false,
+     [](UndoScene& scene, const UninstallResult& result) {
+       EXPECT_EQ(Read(scene.files, "D:\\Windows\\System32\\drivers\\etc\\hosts"), "127.0.0.1 localhost");
+       ExpectOnlyOutside(result, {Target("D:\\Tools") + "\\..\\..\\Windows\\System32\\drivers\\etc\\hosts"});
+       EXPECT_FALSE(scene.files.Exists(Target("D:\\Tools") + "\\VK_VidudOvev2010.ARX")) << "ours still go";
+     }},
+    {"HostileItextsharpInAFolderNoScanFinds", nullptr, {"D:\\Tools"},
+     [](UndoScene& scene) {
+       scene.files.AddFile("E:\\Other\\Viewer\\itextsharp.dll", "another program's");
+       PlantInRecord(scene, [](CInstallRecord& record) { record.NoteFile("E:\\Other\\Viewer\\itextsharp.dll"); });
+     },
+     {Target("D:\\Tools")}, SetupExit::RemovedWithItemsLeft, false,
+     [](UndoScene& scene, const UninstallResult& result) {
+       EXPECT_EQ(Read(scene.files, "E:\\Other\\Viewer\\itextsharp.dll"), "another program's");
+       ExpectOnlyOutside(result, {"E:\\Other\\Viewer\\itextsharp.dll"});
+       EXPECT_FALSE(scene.files.Exists(std::string(kAcad2010) + "\\itextsharp.dll")) << "the scanned AutoCAD's goes";
+     }},
+    {"HostileRestoreIntoSystem32", nullptr, {"D:\\Tools"},
+     [](UndoScene& scene) {
+       scene.files.AddFolder("C:\\Windows\\System32");
+       scene.files.AddFile(Target("D:\\Tools") + "\\backup\\1_version.dll", "attacker's");
+       PlantInRecord(scene, [](CInstallRecord& record) {
+         record.backups.push_back({"C:\\Windows\\System32\\version.dll", Target("D:\\Tools") + "\\backup\\1_version.dll",
+                                   "10", platform::HexNumber(Fnv1a64("attacker's"), 16)});
+       });
+     },
+     {Target("D:\\Tools")}, SetupExit::RemovedWithItemsLeft, false,
+     [](UndoScene& scene, const UninstallResult& result) {
+       EXPECT_FALSE(scene.files.Exists("C:\\Windows\\System32\\version.dll")) << "nothing put into System32";
+       EXPECT_EQ(Read(scene.files, Target("D:\\Tools") + "\\backup\\1_version.dll"), "attacker's");
+       ExpectOnlyOutside(result, {"C:\\Windows\\System32\\version.dll"});
+     }},
+    {"HostilePolicyKeyWithoutALoader", nullptr, {"D:\\Tools"},
+     [](UndoScene& scene) {
+       std::string error;
+       ASSERT_TRUE(platform::ImportRegText(scene.registry,
+                                           "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\Windows\\System]\n"
+                                           "\"EnableSmartScreen\"=dword:00000001\n",
+                                           &error)) << error;
+       PlantInRecord(scene, [](CInstallRecord& record) {
+         record.NoteLoader("HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\Windows", "System",
+                           Target("D:\\Tools") + "\\VK_VidudOvev2010.ARX");
+       });
+     },
+     {Target("D:\\Tools")}, SetupExit::RemovedWithItemsLeft, false,
+     [](UndoScene& scene, const UninstallResult& result) {
+       EXPECT_TRUE(scene.registry.KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\Windows\\System"));
+       ExpectOnlyOutside(result, {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\Windows\\System"});
+       EXPECT_EQ(result.loadersRemoved, 2) << "AutoCAD's own entries of the install still go";
+     }},
+    {"HostileEmptyFolderUnderProgramFiles", nullptr, {"D:\\Tools"},
+     [](UndoScene& scene) {
+       scene.files.AddFolder("C:\\Program Files\\Common Files\\Shared");
+       PlantInRecord(scene, [](CInstallRecord& record) { record.NoteMadeFolder("C:\\Program Files\\Common Files\\Shared"); });
+     },
+     {Target("D:\\Tools")}, SetupExit::RemovedWithItemsLeft, false,
+     [](UndoScene& scene, const UninstallResult& result) {
+       EXPECT_TRUE(scene.files.Exists("C:\\Program Files\\Common Files\\Shared"));
+       ExpectOnlyOutside(result, {"C:\\Program Files\\Common Files\\Shared"});
+     }},
+    // A record beside the uninstaller names another install folder, one
+    // neither its own folder nor the entry agrees on: nothing of that
+    // folder is touched, nor the entries and lists naming it.
+    {"HostileInstallFolderNoOneAgreesOn", nullptr, {"D:\\Tools"},
+     [](UndoScene& scene) {
+       scene.files.AddFile("E:\\Other\\V-VidudOvev\\VK_VidudOvev2010.ARX", "VK_VidudOvev2010.ARX");
+       PlantInRecord(scene, [](CInstallRecord& record) {
+         record.NoteFile("E:\\Other\\V-VidudOvev\\VK_VidudOvev2010.ARX");
+         record.installFolder = "E:\\Other\\V-VidudOvev";
+       });
+     },
+     {Target("D:\\Tools")}, SetupExit::RemovedWithItemsLeft, false,
+     [](UndoScene& scene, const UninstallResult& result) {
+       EXPECT_EQ(Read(scene.files, "E:\\Other\\V-VidudOvev\\VK_VidudOvev2010.ARX"), "VK_VidudOvev2010.ARX");
+       ASSERT_FALSE(result.left.empty());
+       for (const UninstallLeft& left : result.left) EXPECT_EQ(left.reason, UninstallLeft::Outside) << left.place;
+       EXPECT_EQ(result.trustedRestored, 0);
+     }},
+    // A junction in an AutoCAD folder: nothing below it is deleted or
+    // restored, whatever it points at.
+    {"HostileLinkInTheAutoCadFolder", nullptr, {"D:\\Tools"},
+     [](UndoScene& scene) { scene.files.MarkReparsePoint(std::string(kAcad2010) + "\\Fonts"); },
+     {Target("D:\\Tools")}, SetupExit::RemovedWithItemsLeft, false,
+     [](UndoScene& scene, const UninstallResult& result) {
+       EXPECT_TRUE(scene.files.Exists(std::string(kAcad2010) + "\\Fonts\\Velkor_EN.shx"));
+       ExpectOnlyOutside(result, {std::string(kAcad2010) + "\\Fonts\\Velkor_EN.shx"});
      }},
     {"PreExistingFilesRestored",
      [](UndoScene& scene) {
@@ -1598,6 +1715,56 @@ TEST_F(UndoTest, TheUninstallerHandsOverToACopyAndEndsWithItsCode) {
     } else {
       Uninstall(folder);
     }
+  }
+}
+
+// An uninstaller that cannot tell its own path (one the code page cannot
+// carry, or longer than 260 characters, comes back empty) reads no record:
+// not "\install_record.txt" at the drive's root, which anyone may write.
+// It says so (no box with /S) and ends with NothingToRemove.
+TEST_F(UndoTest, AnUninstallerThatCannotTellItsFolderReadsNoRecord) {
+  // A record at the root naming a file that still holds what it says.
+  files.AddFile("C:\\Tools\\victim.dll", "victim");
+  {
+    CInstallRecord record(files);
+    record.Open("C:");
+    record.NoteFile("C:\\Tools\\victim.dll");
+  }
+  ASSERT_TRUE(files.Exists("C:\\install_record.txt"));
+  files.SetCurrentFolder("C:\\");
+  files.SetEnvironment("TEMP", "C:\\Temp");
+  files.SetEnvironment("SystemRoot", "C:\\Windows");
+  files.AddFolder("C:\\Temp");
+  struct Row {
+    const char* name;
+    std::string program;  // as the system gives the program's path
+    const char* switches;
+    std::size_t boxes;
+  };
+  const Row rows[] = {
+      {"longer than 260 characters", "C:\\" + std::string(300, 'd') + "\\Uninstall.exe", "", 1},
+      {"longer than 260 characters, silent", "C:\\" + std::string(300, 'd') + "\\Uninstall.exe", " /S", 0},
+      {"not carried by the code page", "", " /S", 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    files.SetModulePath(row.program);
+    testing_support::ScriptedOwner boxes;
+    boxes.answers = {platform::kIdOk};
+    platform::MemoryLauncher launcher;
+    CSetupLog log(files);
+    CAcadSetup engine(registry, files, SetupMessageOwner());
+    const ProgramWorld world{WizardWorld{engine, files, processes, shell, accounts, runner, lastBrowse, warnHostRunning},
+                             registry, launcher, boxes, log, RunFacts{}, [](unsigned) {},
+                             [](const std::string&) { return false; }};
+    EXPECT_EQ(RunProgram(world, "Uninstall.exe /uninstall" + std::string(row.switches)), SetupExit::NothingToRemove);
+    EXPECT_EQ(Read(files, "C:\\Tools\\victim.dll"), "victim");
+    EXPECT_TRUE(files.Exists("C:\\install_record.txt"));
+    ASSERT_EQ(boxes.shown.size(), row.boxes);
+    if (row.boxes) {
+      EXPECT_NE(boxes.shown[0].text.find("无法确定卸载程序所在的文件夹"), std::string::npos) << boxes.shown[0].text;
+    }
+    EXPECT_TRUE(launcher.started.empty()) << "no copy, no cleanup: " << launcher.started.front();
   }
 }
 

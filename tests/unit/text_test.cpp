@@ -173,3 +173,52 @@ TEST(TextHelpers, HexAndPathsRoundTripAndRefuseWhatWasNeverWritten) {
   EXPECT_EQ(platform::NameOf("乗"), "乗");
   EXPECT_EQ(platform::FolderOf("乗"), "");
 }
+
+// A path an elevated run may act on names exactly the file it seems to:
+// anything the system would read as another place is refused, not mended.
+TEST(TextHelpers, OnlyPlainFullPathsAreTakenAsThemselves) {
+  testing_support::ScopedCodePage page(platform::CodePageId::Chinese);
+  struct Row {
+    const char* path;
+    bool plain;
+  };
+  const Row rows[] = {
+      {"C:\\Program Files\\AutoCAD 2010\\itextsharp.dll", true},
+      {"d:\\Tools\\V-VidudOvev", true},
+      {"D:\\图纸\\乗", true},                          // a trail byte 0x5C is no separator
+      {"\\\\server\\share\\V-VidudOvev\\a.arx", true},
+      {"D:\\Tools\\..\\..\\Windows\\hosts", false},        // climbs out
+      {"D:\\Tools\\.\\a.dll", false},
+      {"D:\\Tools\\a.dll:evil.exe", false},                 // an alternate data stream
+      {"D:\\Tools\\a.dll::$DATA", false},
+      {"\\\\?\\C:\\Windows\\hosts", false},                 // device paths
+      {"\\\\.\\C:\\Windows\\hosts", false},
+      {"\\\\?\\UNC\\server\\share\\a", false},
+      {"\\\\server", false},
+      {"\\\\server\\share", false},                          // a share, no name in it
+      {"D:\\Tools\\NUL", false},                               // device names, with any extension
+      {"D:\\Tools\\com1.txt", false},
+      {"D:\\Tools\\CON .log", false},
+      {"D:\\Tools\\V-VidudOvev.", false},                      // the system cuts trailing dots and spaces
+      {"D:\\Tools\\V-VidudOvev ", false},
+      {"D:\\Tools\\\\a.dll", false},                          // an empty name
+      {"D:\\Tools\\", false},
+      {"D:\\", false},
+      {"D:Tools\\a.dll", false},                              // relative to the drive's current folder
+      {"\\install_record.txt", false},                        // the current drive's root
+      {"install_record.txt", false},
+      {"", false},
+      {"D:/Tools/a.dll", false},
+      {"D:\\Tools\\a*.dll", false},
+      {"D:\\Tools\\a\tb.dll", false},
+      {"D:\\Tools\\\x81", false},                            // a lead byte with no trail byte
+  };
+  for (const Row& row : rows) EXPECT_EQ(platform::IsPlainFullPath(row.path), row.plain) << "[" << row.path << "]";
+  EXPECT_FALSE(platform::IsPlainFullPath("D:\\" + std::string(257, 'a'))) << "260 bytes and more";
+  EXPECT_TRUE(platform::IsPlainFullPath("D:\\" + std::string(255, 'a')));
+
+  EXPECT_TRUE(platform::IsWithinFolder("D:\\TOOLS\\v-vidudovev\\a.arx", "D:\\Tools\\V-VidudOvev"));
+  EXPECT_FALSE(platform::IsWithinFolder("D:\\Tools\\V-VidudOvev2\\a.arx", "D:\\Tools\\V-VidudOvev"));
+  EXPECT_FALSE(platform::IsWithinFolder("D:\\Tools\\V-VidudOvev", "D:\\Tools\\V-VidudOvev"));
+  EXPECT_FALSE(platform::IsWithinFolder("D:\\Tools\\V-VidudOvev\\a.arx", ""));
+}

@@ -46,6 +46,10 @@ class RelocatedProgram : public FileSystem {
     return real_.SetAttributes(path, attributes);
   }
   bool Remove(const std::string& path) override { return real_.Remove(path); }
+  CheckedRemove RemoveIfOurs(const std::string& path,
+                             const std::function<bool(const std::string&)>& ours) override {
+    return real_.RemoveIfOurs(path, ours);
+  }
   bool MakeFolder(const std::string& path) override { return real_.MakeFolder(path); }
   bool RemoveFolder(const std::string& path) override { return real_.RemoveFolder(path); }
   bool MakeAdminOnlyFolder(const std::string& path) override { return real_.MakeAdminOnlyFolder(path); }
