@@ -1185,8 +1185,10 @@ void PlantInRecord(UndoScene& scene, const std::function<void(CInstallRecord&)>&
   CInstallRecord record(scene.files);
   record.Open(Target("D:\\Tools"));
   plant(record);
-  // Writes the record out.
-  record.NoteInstallFolder(record.installFolder.empty() ? Target("D:\\Tools") : record.installFolder);
+  if (record.installFolder.empty()) record.NoteInstallFolder(Target("D:\\Tools"));
+  // The journal holds what was noted; the planted items go out with a
+  // whole rewrite.
+  EXPECT_TRUE(record.Rewrite()) << "the planted record was not written";
 }
 
 // Exactly `places` were left, each as outside the uninstall's places.
@@ -1351,7 +1353,7 @@ const UndoCase kUndoCases[] = {
        scene.files.AddFile(Target("D:\\Tools") + "\\backup\\1_version.dll", "attacker's");
        PlantInRecord(scene, [](CInstallRecord& record) {
          record.backups.push_back({"C:\\Windows\\System32\\version.dll", Target("D:\\Tools") + "\\backup\\1_version.dll",
-                                   "10", platform::HexNumber(Fnv1a64("attacker's"), 16)});
+                                   "10", platform::ToLower(platform::HexNumber(Fnv1a64("attacker's"), 16))});
        });
      },
      {Target("D:\\Tools")}, SetupExit::RemovedWithItemsLeft, false,
