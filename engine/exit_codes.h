@@ -15,6 +15,7 @@ constexpr int NothingToInstall = 7;       // no release found, or none of those 
 constexpr int HostRunning = 8;            // AutoCAD runs; nothing done
 constexpr int NothingToRemove = 9;        // uninstall: no record of an install beside the uninstaller
 constexpr int RemovedWithItemsLeft = 10;  // uninstall: removed, but some items were left (and reported)
+constexpr int NoProtectedFolder = 11;     // elevated: a folder only administrators write could not be had; nothing installed
 // 0 (Installed) is also an uninstall that removed everything, and 1
 // (Cancelled) one the user declined.
 
@@ -38,6 +39,8 @@ inline constexpr Meaning kMeanings[] = {
     {HostRunning, "AutoCAD正在运行，未做任何操作（/FORCE 仍然安装）", "AutoCAD runs; nothing done (/FORCE goes on)"},
     {NothingToRemove, "卸载：没有安装记录", "uninstall: no record of an install"},
     {RemovedWithItemsLeft, "卸载：已删除，但有项目未能删除（见日志）", "uninstall: removed, some items left (see the log)"},
+    {NoProtectedFolder, "以管理员身份运行时无法建立仅管理员可写的文件夹，未安装",
+     "elevated: no folder only administrators can write; nothing installed"},
 };
 
 // The English meaning of `code`; empty for a code not in the list.

@@ -256,8 +256,17 @@ bool CLoggedFileSystem::RemoveFolder(const std::string& path) {
   return Logged(inner_.RemoveFolder(path), "remove folder", std::string(), path);
 }
 
-bool CLoggedFileSystem::MakeAdminOnlyFolder(const std::string& path) {
-  return Logged(inner_.MakeAdminOnlyFolder(path), "make admin-only folder", std::string(), path);
+bool CLoggedFileSystem::MakeOwnedFolder(const std::string& path, const char* access, std::string* movedAside) {
+  std::string aside;
+  const bool ok = inner_.MakeOwnedFolder(path, access, &aside);
+  keptError_ = inner_.LastError();
+  kept_ = true;
+  // What stood there before, not ours, is said with its new name: a
+  // squatter's folder (or file) is kept for whoever looks into it.
+  if (!aside.empty()) log_.FileAction("move aside (not ours)", path, aside, true, 0);
+  log_.FileAction("make owned folder", std::string(), path, ok, keptError_);
+  if (movedAside) *movedAside = aside;
+  return ok;
 }
 
 bool CLoggedFileSystem::ReadBytes(const std::string& path, std::string* bytes) {

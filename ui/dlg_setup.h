@@ -102,6 +102,9 @@ class Dlg_Setup : public CDialog {
   // The progress view and the install steps; false when the data copy
   // failed and the dialog has been told to close.
   bool RunInstall();
+  // Tells why an elevated run installs nothing (the last of `problems`),
+  // and ends the dialog with SetupExit::NoProtectedFolder.
+  void RefuseUnprotected(const SetupProblems& problems);
 
   // The box of release index k.
   CButton& ReleaseBox(int k) { return releaseBoxes[kReleaseCount - 1 - k]; }
@@ -118,6 +121,9 @@ class Dlg_Setup : public CDialog {
   std::string folderPath = "C:\\Velkor";  // system code page
   // The folder above the install folder, when the last install made it.
   std::string madeFolder;
+  // Where the install keeps its record and uninstaller: the install folder,
+  // or for an elevated run the folder only administrators write.
+  std::string recordFolder_;
   // The title and edition fonts, made on their first colour request and
   // released with the dialog.
   CFont titleFont;

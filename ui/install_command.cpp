@@ -54,6 +54,16 @@ std::string OtherAccountText(const UserChoice& user) {
          "请让桌面帐户暂时获得管理员权限，再在该帐户中右键单击SetUp.exe，选择“以管理员身份运行”。";
 }
 
+// Said instead of installing when an elevated run cannot have a folder that
+// only administrators change: every user's AutoCAD and the machine's
+// Programs and Features entry would run what is kept in it.
+std::string NoProtectedFolderText(const SetupProblem& problem) {
+  return "无法建立仅管理员可更改的文件夹：\n" + platform::SystemText(problem.place) + "（错误 " +
+         std::to_string(problem.error) +
+         "）\n\n以管理员身份安装时，插件、卸载程序和安装记录只存放在其他用户无法更改的文件夹中，"
+         "以免其他用户替换所有用户都将运行的程序。因此未安装任何内容。";
+}
+
 }  // namespace
 
 bool Dlg_Setup::AcceptFolder(const std::string& folder) {
@@ -88,6 +98,12 @@ bool Dlg_Setup::AcceptFolder(const std::string& folder) {
   return true;
 }
 
+void Dlg_Setup::RefuseUnprotected(const SetupProblems& problems) {
+  if (!problems.empty()) MessageBox(NoProtectedFolderText(problems.back()), kSetupCaption, platform::kMbOk);
+  exitCode = SetupExit::NoProtectedFolder;
+  OnCancel();
+}
+
 void Dlg_Setup::OnInstall() {
   if (warnHostRunning_ && IsAcadRunning(processes_)) {
     MessageBox(kCloseAcadText, kSetupCaption, platform::kMbOk);
@@ -119,9 +135,27 @@ void Dlg_Setup::OnInstall() {
   // not be made is met, and reported, by the data copy.
   // The chosen folder, when the install makes it, is noted: an uninstall
   // removes it again once empty.
+  // An elevated run keeps what undoes the install where only administrators
+  // write, and the add-on that every user's AutoCAD loads where users may
+  // only read: each had with its access list from its making, or nothing
+  // is installed.
+  const bool elevated = accounts_.IsElevated();
+  SetupProblems notOwned;
+  if (elevated) {
+    recordFolder_ = setup_.ChooseRecordFolder(folderPath + kSubFolder, true, &notOwned);
+    if (recordFolder_.empty()) return RefuseUnprotected(notOwned);
+  }
   madeFolder = files_.MakeFolder(folderPath) ? folderPath : std::string();
   folderPath += kSubFolder;
-  files_.MakeFolder(folderPath);
+  if (!elevated) {
+    recordFolder_ = folderPath;
+    files_.MakeFolder(folderPath);
+  } else if (!files_.MakeOwnedFolder(folderPath, platform::kProgramAccess, nullptr)) {
+    notOwned.push_back({SetupProblem::RecordFolder, 0, folderPath, "", files_.LastError()});
+    if (!madeFolder.empty()) files_.RemoveFolder(madeFolder);
+    madeFolder.clear();
+    return RefuseUnprotected(notOwned);
+  }
 
   if (!RunInstall()) return;
   exitCode = installProblems.empty() ? SetupExit::Installed : SetupExit::InstalledWithProblems;
@@ -179,7 +213,7 @@ bool Dlg_Setup::RunInstall() {
   // there. A record that cannot be kept is one problem among the others,
   // never a reason to stop.
   SetupProblems recordProblems;
-  const std::string recordFolder = setup_.ChooseRecordFolder(folderPath, accounts_.IsElevated(), &recordProblems);
+  const std::string recordFolder = recordFolder_.empty() ? folderPath : recordFolder_;
   CInstallRecord record(files_);
   record.Open(recordFolder);
   record.NoteInstallFolder(folderPath);

@@ -46,7 +46,7 @@ namespace platform {
 class MemoryFileSystem final : public FileSystem {
  public:
   enum class Op { ModulePath, FindFirst, FindNext, Copy, GetAttributes, SetAttributes, Remove, MakeFolder, Environment,
-                  ReadBytes, WriteBytes, RemoveFolder, MakeAdminOnlyFolder, AppendBytes };
+                  ReadBytes, WriteBytes, RemoveFolder, MakeOwnedFolder, AppendBytes };
 
   MemoryFileSystem();
   ~MemoryFileSystem() override;
@@ -61,7 +61,7 @@ class MemoryFileSystem final : public FileSystem {
   bool Remove(const std::string& path) override;
   bool MakeFolder(const std::string& path) override;
   bool RemoveFolder(const std::string& path) override;
-  bool MakeAdminOnlyFolder(const std::string& path) override;
+  bool MakeOwnedFolder(const std::string& path, const char* access, std::string* movedAside) override;
   bool ReadBytes(const std::string& path, std::string* bytes) override;
   bool WriteBytes(const std::string& path, const std::string& bytes) override;
   bool AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) override;
@@ -85,6 +85,16 @@ class MemoryFileSystem final : public FileSystem {
   void AddFile(const std::string& path, const std::string& content = std::string(),
                unsigned long attributes = kAttrArchive);
   void AddStream(const std::string& file, const std::string& stream, const std::string& content = std::string());
+  // Gives a folder its own access list, as a user who made it first would
+  // ("O:<user SID>D:PAI(A;OICI;FA;;;WD)..."). MakeOwnedFolder keeps a
+  // folder only when its list is the one it would set; marking a folder a
+  // reparse point (MarkReparsePoint) also makes it not
+  // ours.
+  void SetAccess(const std::string& folder, const std::string& access);
+  // Makes the entry a reparse point (a junction or a symbolic link, as a
+  // user may make one): its attributes show it, and MakeOwnedFolder
+  // moves it aside.
+  void MarkReparsePoint(const std::string& path);
   // As if another process had the file open without sharing, until Release.
   void HoldOpen(const std::string& path);
   void Release(const std::string& path);
@@ -103,9 +113,9 @@ class MemoryFileSystem final : public FileSystem {
   // The file's content; false when there is no such file.
   bool ReadFile(const std::string& path, std::string* content) const;
   bool HasStream(const std::string& file, const std::string& stream) const;
-  // The access list set on a folder by MakeAdminOnlyFolder, in the
-  // system's descriptor language; empty for one that takes its parent's
-  // (every folder made otherwise), or no folder at all.
+  // The access list set on a folder by MakeOwnedFolder (or SetAccess), in
+  // the system's descriptor language; empty for one that takes its
+  // parent's (every folder made otherwise), or no folder at all.
   std::string Access(const std::string& folder) const;
   // A folder's entries, without "." and "..", in listing order.
   std::vector<std::string> Names(const std::string& folder) const;
@@ -116,6 +126,9 @@ class MemoryFileSystem final : public FileSystem {
  private:
   struct Node;
   struct Parsed;
+  // True when the node or anything below it is held open: Windows will
+  // not rename a folder then.
+  static bool HoldsOpen(const Node& node);
   struct Listing {
     std::vector<FindEntry> entries;
     std::size_t next = 0;
