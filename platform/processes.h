@@ -14,6 +14,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -50,6 +52,20 @@ class Launcher {
   // gives its exit code; without, returns once it has started. False (and
   // `exitCode` untouched) when it could not be started or waited for.
   virtual bool Start(const std::string& commandLine, unsigned long* exitCode) = 0;
+
+  // As Start, with what the child gets besides its command line:
+  //  - `program` (lpApplicationName): the file that runs, by full path,
+  //    never one found by searching; empty: the command line's first word;
+  //  - `folder` (lpCurrentDirectory): the child's working folder; empty:
+  //    the caller's;
+  //  - `environment`: variables set (or replaced) for the child alone, on
+  //    top of a copy of the caller's; the caller's own stay as they are.
+  struct Places {
+    std::string program;
+    std::string folder;
+    std::vector<std::pair<std::string, std::string>> environment;
+  };
+  virtual bool StartIn(const std::string& commandLine, const Places& places, unsigned long* exitCode) = 0;
   // GetLastError after the last failed Start.
   virtual long LastError() = 0;
 };

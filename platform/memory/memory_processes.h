@@ -52,7 +52,15 @@ class MemoryLauncher final : public Launcher {
   std::function<unsigned long(const std::string& commandLine)> onStart;
   long failWith = 0;  // nonzero: Start fails with this error
 
+  // Beside `started`, what each StartIn gave (Start: empty places).
+  std::vector<Places> places;
+
   bool Start(const std::string& commandLine, unsigned long* exitCode) override;
+  bool StartIn(const std::string& commandLine, const Places& given, unsigned long* exitCode) override;
+  // The command line of start `index` as a command processor with
+  // delayed expansion off reads it: each %NAME% of the child's own
+  // variables replaced by its value, once (a value's own %...% stays).
+  std::string Expanded(std::size_t index) const;
   long LastError() override { return failWith; }
 };
 

@@ -1554,10 +1554,18 @@ TEST_F(UndoTest, TheUninstallerHandsOverToACopyAndEndsWithItsCode) {
     const int code = RunProgram(world, "\"" + original + "\" /uninstall" + row.switches);
     EXPECT_EQ(code, row.code);
     EXPECT_EQ(boxes.shown.size(), row.answers.size());
-    const std::string cleanup = launcher.started.empty() ? std::string() : launcher.started.back();
+    // The command processor's command as it reads it: with its own
+    // variables put in. No path is written into the command itself.
+    const std::string cleanup = launcher.started.empty() ? std::string() : launcher.Expanded(launcher.started.size() - 1);
+    if (!launcher.started.empty()) {
+      EXPECT_EQ(launcher.started.back().find(original), std::string::npos) << launcher.started.back();
+      EXPECT_EQ(launcher.places.back().program, "C:\\Windows\\System32\\cmd.exe");
+      EXPECT_EQ(launcher.places.back().folder, "C:\\Windows\\System32") << "not the caller's working folder";
+      EXPECT_NE(cleanup.find("\"C:\\Windows\\System32\\ping.exe\" -n 3"), std::string::npos) << cleanup;
+    }
     if (!row.cannotStart) {
       ASSERT_EQ(launcher.started.size(), 2u);
-      EXPECT_EQ(cleanup.find("\"C:\\Windows\\System32\\cmd.exe\" /d /q /s /c \""), 0u) << cleanup;
+      EXPECT_EQ(cleanup.find("\"C:\\Windows\\System32\\cmd.exe\" /d /v:off /q /s /c \""), 0u) << cleanup;
       EXPECT_NE(cleanup.find("rd \"" + copyFolder + "\""), std::string::npos) << "the copy's folder always goes";
     } else {
       ASSERT_EQ(launcher.started.size(), 1u) << "the command processor alone";
