@@ -139,6 +139,10 @@ class FileSystem {
   // given) gets the file's length before, 0 for a new file. Fails on a
   // read-only file, a folder, a file another process holds open without
   // sharing, and in a missing folder; a hidden file takes the bytes.
+  // Links are not followed: a reparse point (a symbolic link, a mount
+  // point) or a file with more than one name (a hard link, which another
+  // user may have made to a file of an administrator's) is refused with
+  // AccessDenied, unchanged.
   virtual bool AppendBytes(const std::string& path, const std::string& bytes,
                            std::uint64_t* sizeBefore = nullptr) = 0;
 

@@ -107,6 +107,7 @@ struct MemoryFileSystem::Node {
   std::map<std::string, std::pair<std::string, std::string>> streams;  // upper-cased name -> name, content
   std::map<std::string, std::unique_ptr<Node>> children;               // by upper-cased name
   bool heldOpen = false;
+  int links = 1;  // the names the file has (SetLinkCount)
   std::string access;  // set by MakeOwnedFolder or SetAccess; empty: the parent's
   unsigned int codePage = CurrentCodePage();  // the one `name` was written in
 };
@@ -435,6 +436,7 @@ bool MemoryFileSystem::WriteBytes(const std::string& path, const std::string& by
 bool MemoryFileSystem::AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) {
   Node* file = FileToWrite(Op::AppendBytes, path, kAttrReadOnly);
   if (!file) return false;
+  if ((file->attributes & kAttrReparsePoint) || file->links > 1) return Fail(FileError::AccessDenied);
   if (sizeBefore) *sizeBefore = file->content.size();
   file->content += bytes;
   return true;
@@ -663,6 +665,8 @@ void MemoryFileSystem::SetAccess(const std::string& folder, const std::string& a
   if (!node->folder) throw std::invalid_argument("only folders have an access list here: " + folder);
   node->access = access;
 }
+
+void MemoryFileSystem::SetLinkCount(const std::string& file, int links) { Require(file)->links = links; }
 
 void MemoryFileSystem::MarkReparsePoint(const std::string& path) { Require(path)->attributes |= kAttrReparsePoint; }
 

@@ -95,6 +95,8 @@ class MemoryFileSystem final : public FileSystem {
   // user may make one): its attributes show it, and MakeOwnedFolder
   // moves it aside.
   void MarkReparsePoint(const std::string& path);
+  // As if the file had `links` names (hard links another user made).
+  void SetLinkCount(const std::string& file, int links);
   // As if another process had the file open without sharing, until Release.
   void HoldOpen(const std::string& path);
   void Release(const std::string& path);

@@ -267,8 +267,17 @@ class Win32FileSystem final : public FileSystem {
     // another run appends to the same file meanwhile; both may read it.
     const HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_ARCHIVE, nullptr);
+                                    FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
+    // The link itself was opened, not what it names: nothing is written
+    // through it, nor into a file that has another name elsewhere.
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(file, &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || information.nNumberOfLinks > 1) {
+      CloseHandle(file);
+      SetLastError(ERROR_ACCESS_DENIED);
+      return false;
+    }
     LARGE_INTEGER size = {};
     BOOL ok = !sizeBefore || GetFileSizeEx(file, &size);
     DWORD written = 0;
