@@ -73,7 +73,8 @@ demo: bootstrap
 # copy of their seed corpus (what they find stays in build/fuzz). Not part
 # of `make test`.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = reg_file_fuzz scan_fuzz text_fuzz trusted_paths_fuzz record_fuzz command_line_fuzz uninstall_fuzz
+FUZZ_TARGETS = reg_file_fuzz scan_fuzz text_fuzz trusted_paths_fuzz record_fuzz command_line_fuzz uninstall_fuzz \
+  cleanup_command_fuzz
 fuzz: bootstrap
 	cmake --preset fuzz
 	cmake --build --preset fuzz

@@ -166,6 +166,14 @@ bool CPackageCopy::CopyPackageFile(const std::string& packageFolder, const std::
     destinationPath = targetFolder + "\\" + name;
   }
 
+  // The user's settings are theirs: a settings file that is there already
+  // stays, unless it is the package's own, unchanged (byte for byte), which
+  // a reinstall may write again. One that cannot be read counts as theirs.
+  std::string existing, packaged;
+  if (fits && platform::EqualsNoCase(name, kSettingsFile) && files_.ReadBytes(destination, &existing) &&
+      !(files_.ReadBytes(source, &packaged) && packaged == existing)) {
+    return true;
+  }
   if (fits) {
     // Read-only first: it also keeps the source's stream from being
     // deleted. The destination must not be read-only or hidden either, or

@@ -138,8 +138,12 @@ class CAcadSetup {
   // elevated: `target` itself. Elevated: a folder only administrators and
   // SYSTEM can write, <common application data>\V-VidudOvev\<16 hex
   // digits of the FNV-1a 64 of the upper-cased target>, so that no other
-  // user can swap what an administrator will run; when that folder cannot
-  // be made or protected, `target`, and a RecordFolder problem.
+  // user can swap what an administrator will run. Both levels are made
+  // with their access list (kRecordAccess) at creation; one there that is
+  // not ours is moved aside, and nothing in it is taken over. When that
+  // folder cannot be had: empty, and a RecordFolder problem. Never a place
+  // others may write, since the machine's Programs and Features entry
+  // would name it.
   std::string ChooseRecordFolder(const std::string& target, bool elevated, SetupProblems* problems = nullptr);
 
   // After the copy and registration steps: copies the running program to

@@ -21,6 +21,7 @@ constexpr int NothingToRemove = 9;        // uninstall: no record of an install 
 constexpr int RemovedWithItemsLeft = 10;  // uninstall: removed, but some items were left (and reported)
 constexpr int NewerInstalled = 12;        // a newer version is installed; nothing done (/FORCE goes on)
 constexpr int RightsDeclined = 11;        // a silent run: the administrator rights it asked for were declined; nothing done
+constexpr int NoProtectedFolder = 13;     // elevated: a folder only administrators write could not be had; nothing installed
 // 0 (Installed) is also an uninstall that removed everything, and 1
 // (Cancelled) one the user declined.
 
@@ -49,6 +50,8 @@ inline constexpr Meaning kMeanings[] = {
      "a newer version is installed; nothing done (/FORCE goes on)"},
     {RightsDeclined, "静默运行：未获得所需的管理员权限（用户在UAC提示中选择了“否”），未做任何操作",
      "silent run: the administrator rights asked for were declined at the UAC prompt; nothing done"},
+    {NoProtectedFolder, "以管理员身份运行时无法建立仅管理员可写的文件夹，未安装",
+     "elevated: no folder only administrators can write; nothing installed"},
 };
 
 // The English meaning of `code`; empty for a code not in the list.

@@ -64,6 +64,16 @@ std::string OtherAccountText(const UserChoice& user) {
          "请让桌面帐户暂时获得管理员权限，再在该帐户中右键单击SetUp.exe，选择“以管理员身份运行”。";
 }
 
+// Said instead of installing when an elevated run cannot have a folder that
+// only administrators change: every user's AutoCAD and the machine's
+// Programs and Features entry would run what is kept in it.
+std::string NoProtectedFolderText(const SetupProblem& problem) {
+  return "无法建立仅管理员可更改的文件夹：\n" + platform::SystemText(problem.place) + "（错误 " +
+         std::to_string(problem.error) +
+         "）\n\n以管理员身份安装时，插件、卸载程序和安装记录只存放在其他用户无法更改的文件夹中，"
+         "以免其他用户替换所有用户都将运行的程序。因此未安装任何内容。";
+}
+
 std::string NewerInstalledText(int installed) {
   return "本机已安装较新的版本 V" + VersionText(installed) + "，本程序是较旧的版本 V" + VersionText(versionNumber) +
          "。\n\n为免覆盖较新的版本，未安装任何内容。如确需安装旧版本，请以 /FORCE 参数运行SetUp.exe。";
@@ -120,7 +130,8 @@ class RecordInUse {
 void Append(SetupProblems& to, const SetupProblems& more) { to.insert(to.end(), more.begin(), more.end()); }
 
 // The steps of the progress view, into `target` (made already).
-void RunSteps(const InstallPlan& plan, const InstallWorld& world, InstallFace& face, InstallOutcome& outcome) {
+void RunSteps(const InstallPlan& plan, const InstallWorld& world, InstallFace& face, const std::string& recordFolder,
+              InstallOutcome& outcome) {
   CAcadSetup& setup = world.setup;
   const StepsShown shown(face);
   platform::ProgressStepper& progress = face.Progress();
@@ -129,10 +140,9 @@ void RunSteps(const InstallPlan& plan, const InstallWorld& world, InstallFace& f
   // What the install does is noted as it goes, for a later uninstall: in
   // the target folder, or with administrator rights where only
   // administrators can write, since an administrator will run what is kept
-  // there. A record that cannot be kept is one problem among the others,
+  // there. A record that cannot be written is one problem among the others,
   // never a reason to stop.
   SetupProblems recordProblems;
-  const std::string recordFolder = setup.ChooseRecordFolder(target, world.accounts.IsElevated(), &recordProblems);
   CInstallRecord record(world.files);
   record.Open(recordFolder);
   record.NoteInstallFolder(target);
@@ -213,23 +223,48 @@ InstallOutcome CarryOutInstall(const InstallPlan& plan, const InstallWorld& worl
     outcome.exitCode = SetupExit::NewerInstalled;
     return outcome;
   }
-  if (plan.tellMissingRights) {
-    face.ShowMessage(kNoRightsText, kSetupCaption, platform::kMbOk);
-    outcome.rightsTold = true;
-  }
   // The last character, not the last byte: a Chinese folder name may end in
   // a trail byte 0x5C. One backslash only; a second one before it stays.
   std::string folder = plan.folder;
   if (platform::ReverseFindChar(folder, '\\') == folder.size() - 1) folder.pop_back();
+  const std::string target = folder + kSubFolder;
+  // An elevated run keeps what undoes the install where only administrators
+  // write, and the add-on that every user's AutoCAD loads where users may
+  // only read: each had with its access list from its making, or nothing
+  // is installed.
+  const bool elevated = world.accounts.IsElevated();
+  SetupProblems notOwned;
+  const auto unprotected = [&] {
+    if (!notOwned.empty()) face.ShowMessage(NoProtectedFolderText(notOwned.back()), kSetupCaption, platform::kMbOk);
+    outcome.stop = InstallOutcome::Unprotected;
+    outcome.exitCode = SetupExit::NoProtectedFolder;
+    return outcome;
+  };
+  std::string recordFolder = target;
+  if (elevated) {
+    recordFolder = world.setup.ChooseRecordFolder(target, true, &notOwned);
+    if (recordFolder.empty()) return unprotected();
+  }
+  if (plan.tellMissingRights) {
+    face.ShowMessage(kNoRightsText, kSetupCaption, platform::kMbOk);
+    outcome.rightsTold = true;
+  }
   // One level each; an existing folder is no error, and a folder that could
   // not be made is met, and reported, by the data copy. The chosen folder,
   // when the install makes it, is noted: an uninstall removes it again once
   // empty.
   if (world.files.MakeFolder(folder)) outcome.madeFolder = folder;
-  outcome.targetFolder = folder + kSubFolder;
-  world.files.MakeFolder(outcome.targetFolder);
+  if (!elevated) {
+    world.files.MakeFolder(target);
+  } else if (!world.files.MakeOwnedFolder(target, platform::kProgramAccess, nullptr)) {
+    notOwned.push_back({SetupProblem::RecordFolder, 0, target, "", world.files.LastError()});
+    if (!outcome.madeFolder.empty()) world.files.RemoveFolder(outcome.madeFolder);
+    outcome.madeFolder.clear();
+    return unprotected();
+  }
+  outcome.targetFolder = target;
 
-  RunSteps(plan, world, face, outcome);
+  RunSteps(plan, world, face, recordFolder, outcome);
   if (outcome.stop == InstallOutcome::Done && !outcome.problems.empty()) {
     std::string text = DescribeProblems(outcome.problems);
     if (!world.logPath.empty()) text += "\n\n详细情况见日志文件：" + platform::SystemText(world.logPath);

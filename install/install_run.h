@@ -10,8 +10,13 @@
 //     files' paths; then whose registry and settings folder the per-user
 //     parts go to; then the package folder; then that no newer version is
 //     installed. A refusal is told through the face, and nothing is made.
-//  3. Without the rights the user declined, what will be missing is told.
-//     The chosen folder and its sub-folder \V-VidudOvev are made.
+//  3. Elevated, the record folder only administrators write is had first,
+//     made with its access list (anything there that is not ours moved
+//     aside); without it nothing is installed. Without the rights the user
+//     declined, what will be missing is told. The chosen folder and its
+//     sub-folder \V-VidudOvev are made; elevated, the sub-folder with the
+//     access list of a program folder (users read and run), or nothing is
+//     installed.
 //  4. The progress view: the record is opened, the package copied (a
 //     failed file copy is the face's Abort/Retry/Ignore box), the folder
 //     stored, the demand-load entries and trusted paths written, the
@@ -90,6 +95,7 @@ struct InstallOutcome {
     Refused,         // the folder or the accounts were refused and told; nothing made
     PackageMissing,  // no package folder (told); nothing made
     NewerInstalled,  // a newer version is installed (told); nothing made
+    Unprotected,     // elevated: a folder only administrators change could not be had (told); nothing installed
     CopyAborted,     // the user aborted a failed package copy; what was copied stays
   };
   Stop stop = Refused;

@@ -49,8 +49,7 @@ std::string Describe(const SetupProblem& problem) {
       line += "安装记录未能完整写入，日后可能无法完全卸载：" + platform::SystemText(problem.place);
       break;
     case SetupProblem::RecordFolder:
-      line += "卸载程序和安装记录未能存放于仅管理员可写的文件夹" + platform::SystemText(problem.place) +
-              "，已改存于安装文件夹";
+      line += "未能建立仅管理员可写的文件夹：" + platform::SystemText(problem.place);
       break;
     case SetupProblem::BackupCopy:
       line += "原有文件未能备份即被替换：" + platform::SystemText(problem.place);

@@ -33,12 +33,18 @@ constexpr unsigned long kAttrNormal = 0x80;     // FILE_ATTRIBUTE_NORMAL
 constexpr unsigned long kAttrReparsePoint = 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT: a junction or link
 constexpr unsigned long kInvalidAttributes = 0xFFFFFFFFu;
 
-// The access list MakeAdminOnlyFolder gives a folder, in the system's
-// descriptor language: owner Administrators; SYSTEM and Administrators full
-// control, Users read and execute (0x1200a9), each passed on to files and
-// sub-folders; nothing inherited from the parent (P), so a drive root that
-// lets every user write does not reach in.
-constexpr char kAdminOnlyAccess[] = "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+// The access lists MakeOwnedFolder gives a folder, in the system's
+// descriptor language. Both: owner Administrators; SYSTEM and
+// Administrators full control, passed on to files and sub-folders; nothing
+// inherited from the parent (P), so a drive root that lets every user write
+// does not reach in.
+//  - kRecordAccess: nothing else (the record, the kept originals, the
+//    uninstaller and the log of an elevated run);
+//  - kProgramAccess: as Program Files, Users may also read and execute
+//    (0x1200a9), for the add-on every user's AutoCAD loads.
+constexpr char kRecordAccess[] = "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+constexpr char kProgramAccess[] = "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+constexpr unsigned long kAttrReparsePoint = 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT
 
 // File error codes the setup meets (Win32 numbers).
 namespace FileError {
@@ -125,12 +131,22 @@ class FileSystem {
   // RemoveDirectoryA: removes one empty folder; false when it is missing,
   // not empty, read-only, or not a folder.
   virtual bool RemoveFolder(const std::string& path) = 0;
-  // A folder only administrators and SYSTEM can change: makes it (one
-  // level) unless it is there, then sets kAdminOnlyAccess on it, also when
-  // someone else made it first, and passes it on to what it holds
-  // (SetNamedSecurityInfoA). False when it cannot be made, is a file, or
-  // its access list or owner cannot be set (no administrator rights).
-  virtual bool MakeAdminOnlyFolder(const std::string& path) = 0;
+  // A folder an elevated run owns, with the access list `access`
+  // (kRecordAccess or kProgramAccess), one level:
+  //  - missing: made with that descriptor at creation (CreateDirectoryA
+  //    with SECURITY_ATTRIBUTES), so there is no moment at which it has
+  //    any other;
+  //  - there and ours (a folder, no reparse point, owned by Administrators
+  //    or SYSTEM, a protected access list that lets nobody but SYSTEM and
+  //    Administrators write): kept with what it holds, its list set again;
+  //  - there and not ours (a file, a reparse point, another owner, an
+  //    inherited list or one that lets others write): renamed aside to a
+  //    name of its own beside it, given in `*movedAside`, and the folder
+  //    made anew, empty. Nothing of what it held is taken over.
+  // `*movedAside` is cleared when nothing was moved. False (LastError set)
+  // when the folder cannot be had so: a missing parent, no administrator
+  // rights, a squatter that cannot be moved.
+  virtual bool MakeOwnedFolder(const std::string& path, const char* access, std::string* movedAside) = 0;
 
   // CreateFileA + ReadFile: the whole content of a file into `bytes`;
   // false (bytes untouched) when it is missing, a folder, or held open.
@@ -156,6 +172,10 @@ class FileSystem {
   // given) gets the file's length before, 0 for a new file. Fails on a
   // read-only file, a folder, a file another process holds open without
   // sharing, and in a missing folder; a hidden file takes the bytes.
+  // Links are not followed: a reparse point (a symbolic link, a mount
+  // point) or a file with more than one name (a hard link, which another
+  // user may have made to a file of an administrator's) is refused with
+  // AccessDenied, unchanged.
   virtual bool AppendBytes(const std::string& path, const std::string& bytes,
                            std::uint64_t* sizeBefore = nullptr) = 0;
 

@@ -14,6 +14,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -50,6 +52,21 @@ class Launcher {
   // gives its exit code; without, returns once it has started. False (and
   // `exitCode` untouched) when it could not be started or waited for.
   virtual bool Start(const std::string& commandLine, unsigned long* exitCode) = 0;
+
+  // As Start, with what the child gets besides its command line:
+  //  - `program` (lpApplicationName): the file that runs, by full path,
+  //    never one found by searching; empty: the command line's first word;
+  //  - `folder` (lpCurrentDirectory): the child's working folder; empty:
+  //    the caller's;
+  //  - `environment`: variables set (or replaced) for the child alone, on
+  //    top of a copy of the caller's; the caller's own stay as they are.
+  struct Places {
+    std::string program;
+    std::string folder;
+    std::vector<std::pair<std::string, std::string>> environment;
+  };
+  virtual bool StartIn(const std::string& commandLine, const Places& places, unsigned long* exitCode) = 0;
+
   // Starts `program` (a full path, ANSI code page) with `arguments` as an
   // administrator: the shell's "runas" verb (ShellExecuteExW), which shows
   // the UAC prompt, then waits until it has ended and gives its exit code.
@@ -57,7 +74,7 @@ class Launcher {
   // kErrorCancelled when the user declined the prompt.
   virtual bool StartElevated(const std::string& program, const std::string& arguments, unsigned long* exitCode) = 0;
 
-  // GetLastError after the last failed Start or StartElevated.
+  // GetLastError after the last failed Start, StartIn or StartElevated.
   virtual long LastError() = 0;
 };
 

@@ -108,7 +108,19 @@ bool IsStream(const std::string& path) { return platform::FindChar(path, ':', 2)
 
 }  // namespace
 
-std::string DefaultLogPath(platform::FileSystem& files) {
+std::string DefaultLogPath(platform::FileSystem& files, bool elevated) {
+  if (elevated) {
+    std::string common = files.Environment("ProgramData");
+    if (common.empty()) {
+      common = files.Environment("ALLUSERSPROFILE");
+      if (common.empty()) return std::string();
+      common += "\\Application Data";
+    }
+    platform::StripTrailingBackslash(common);
+    const std::string folder = common + kSubFolder;
+    return files.MakeOwnedFolder(folder, platform::kRecordAccess, nullptr) ? folder + "\\" + kLogFileName
+                                                                        : std::string();
+  }
   std::string folder = files.Environment("TEMP");
   if (folder.empty()) folder = files.Environment("TMP");
   if (folder.empty()) return std::string();
@@ -117,11 +129,21 @@ std::string DefaultLogPath(platform::FileSystem& files) {
 }
 
 bool CSetupLog::Begin(const std::string& path, const RunFacts& facts) {
-  path_ = path.empty() ? DefaultLogPath(files_) : path;
+  path_ = path.empty() ? DefaultLogPath(files_, facts.elevated) : path;
   writing_ = false;
   std::uint64_t sizeBefore = 0;
-  // Opened once before the header, to learn whether the mark is due.
+  // Opened once before the header, to learn whether the mark is due (and
+  // refused when it is a link).
   if (path_.empty() || !files_.AppendBytes(path_, std::string(), &sizeBefore)) return false;
+  if (sizeBefore >= kLogRotationSize) {
+    // Full: its content goes to the older file, and this one starts anew.
+    const std::string older = path_ + ".old";
+    files_.SetAttributes(older, platform::kAttrArchive);
+    if (!files_.Copy(path_, older, false) || !files_.WriteBytes(path_, std::string()) ||
+        !files_.AppendBytes(path_, std::string(), &sizeBefore)) {
+      return false;
+    }
+  }
   std::string header = sizeBefore == 0 ? kByteOrderMark : "\r\n";
   header += LogLine("==== SetUp.exe " + std::to_string(facts.version) + ", " + std::to_string(facts.bits) +
                     "-bit edition, " + std::to_string(facts.year) + "-" + TwoDigits(facts.month) + "-" +
@@ -266,8 +288,17 @@ bool CLoggedFileSystem::RemoveFolder(const std::string& path) {
   return Logged(inner_.RemoveFolder(path), "remove folder", std::string(), path);
 }
 
-bool CLoggedFileSystem::MakeAdminOnlyFolder(const std::string& path) {
-  return Logged(inner_.MakeAdminOnlyFolder(path), "make admin-only folder", std::string(), path);
+bool CLoggedFileSystem::MakeOwnedFolder(const std::string& path, const char* access, std::string* movedAside) {
+  std::string aside;
+  const bool ok = inner_.MakeOwnedFolder(path, access, &aside);
+  keptError_ = inner_.LastError();
+  kept_ = true;
+  // What stood there before, not ours, is said with its new name: a
+  // squatter's folder (or file) is kept for whoever looks into it.
+  if (!aside.empty()) log_.FileAction("move aside (not ours)", path, aside, true, 0);
+  log_.FileAction("make owned folder", std::string(), path, ok, keptError_);
+  if (movedAside) *movedAside = aside;
+  return ok;
 }
 
 bool CLoggedFileSystem::ReadBytes(const std::string& path, std::string* bytes) {

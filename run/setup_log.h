@@ -55,8 +55,16 @@ struct RunFacts {
 // Name of the log file in the temporary folder.
 
 // %TEMP%\V-VidudOvev-setup.log (TMP when TEMP is unset); empty when neither
-// is set.
-std::string DefaultLogPath(platform::FileSystem& files);
+// is set. `elevated`: in <common application data>\V-VidudOvev instead,
+// made (or had again) as a folder only administrators write, since a
+// temporary folder (C:\Windows\Temp for SYSTEM) lets any user put a file
+// or a link there first; empty when that folder cannot be had.
+std::string DefaultLogPath(platform::FileSystem& files, bool elevated = false);
+
+// A log that has reached this size is moved to "<log>.old" (replacing the
+// older one) when a run begins, so that a log kept for years stays two
+// files of about this size.
+constexpr std::uint64_t kLogRotationSize = 1024 * 1024;
 
 class CSetupLog {
  public:
@@ -126,7 +134,7 @@ class CLoggedFileSystem final : public platform::FileSystem {
                                        const std::function<bool(const std::string&)>& ours) override;
   bool MakeFolder(const std::string& path) override;
   bool RemoveFolder(const std::string& path) override;
-  bool MakeAdminOnlyFolder(const std::string& path) override;
+  bool MakeOwnedFolder(const std::string& path, const char* access, std::string* movedAside) override;
   bool ReadBytes(const std::string& path, std::string* bytes) override;
   bool WriteBytes(const std::string& path, const std::string& bytes) override;
   bool AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) override;

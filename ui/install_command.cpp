@@ -90,6 +90,7 @@ bool Dlg_Setup::RunInstall(const InstallPlan& plan) {
       return false;
     case InstallOutcome::PackageMissing:
     case InstallOutcome::CopyAborted:
+    case InstallOutcome::Unprotected:
       // Nothing already copied is undone; the record says what was.
       exitCode = outcome.exitCode;
       OnCancel();

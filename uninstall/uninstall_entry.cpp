@@ -75,14 +75,18 @@ std::string CAcadSetup::ChooseRecordFolder(const std::string& target, bool eleva
   const std::string common = CommonAppData(files_);
   const std::string records = common + kSubFolder;
   const std::string folder = records + "\\" + platform::HexNumber(Fnv1a64(platform::ToUpper(target)), 16);
-  // Both levels get the access list: someone may have made either first.
-  if (!common.empty() && files_.MakeAdminOnlyFolder(records) && files_.MakeAdminOnlyFolder(folder)) return folder;
-  // Not kept quietly in a place others may write: told, and kept where
-  // it would have been without administrator rights.
+  // Both levels are checked: someone may have made either first. A
+  // squatter moved aside at the upper level takes the records below it
+  // along, so no record is merged from a folder that was not ours.
+  std::string aside;
+  if (!common.empty() && files_.MakeOwnedFolder(records, platform::kRecordAccess, &aside) &&
+      files_.MakeOwnedFolder(folder, platform::kRecordAccess, &aside)) {
+    return folder;
+  }
   const long error = common.empty() ? platform::FileError::EnvVarNotFound : files_.LastError();
   const std::string place = common.empty() ? std::string("%ProgramData%") : folder;
   if (problems) problems->push_back({SetupProblem::RecordFolder, 0, place, "", error});
-  return target;
+  return std::string();
 }
 
 void CAcadSetup::RegisterUninstall(const std::string& recordFolder, SetupProblems* problems) {

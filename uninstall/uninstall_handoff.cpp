@@ -11,17 +11,20 @@ namespace {
 
 const char kProgramName[] = "Uninstall.exe";
 constexpr int kMostCopyFolders = 99;
+// Retries (of about two seconds each) the cleanup command keeps room for
+// before it names the folders to remove.
+constexpr int kReservedRetries = 3;
 
 std::string WithoutTrailingSlash(std::string folder) {
   if (!folder.empty() && platform::ReverseFindChar(folder, '\\') == folder.size() - 1) folder.pop_back();
   return folder;
 }
 
-// The command processor from the system folder, not one found by name.
-std::string CommandProcessor(platform::FileSystem& files) {
+// The system folder, where the command processor and ping are taken
+// from, never found by name.
+std::string SystemFolder(platform::FileSystem& files) {
   const std::string root = WithoutTrailingSlash(files.Environment("SystemRoot"));
-  if (!root.empty()) return root + "\\System32\\cmd.exe";
-  return files.Environment("ComSpec");
+  return root.empty() ? std::string() : root + "\\System32";
 }
 
 // A folder of its own under %TEMP%: a name already there (someone else's)
@@ -40,26 +43,74 @@ std::string MakeCopyFolder(platform::FileSystem& files) {
 
 }  // namespace
 
-std::string CleanupCommand(const std::string& commandProcessor, const std::string& waitFile,
-                           const std::string& thenFile, const std::vector<std::string>& emptyFolders) {
+std::size_t ExpandedLength(const std::string& commandLine,
+                           const std::vector<std::pair<std::string, std::string>>& environment) {
+  std::size_t length = commandLine.size();
+  for (std::size_t pos = commandLine.find('%'); pos != std::string::npos;) {
+    const std::size_t end = commandLine.find('%', pos + 1);
+    if (end == std::string::npos) break;
+    const std::string name = commandLine.substr(pos + 1, end - pos - 1);
+    bool known = false;
+    for (const auto& variable : environment) {
+      if (!known && platform::EqualsNoCase(variable.first, name)) {
+        length = length - (name.size() + 2) + variable.second.size();
+        known = true;
+      }
+    }
+    pos = commandLine.find('%', known ? end + 1 : end);
+  }
+  return length;
+}
+
+CleanupLaunch CleanupCommand(const std::string& systemFolder, const std::string& waitFile,
+                             const std::string& thenFile, const std::vector<std::string>& emptyFolders) {
+  CleanupLaunch launch;
+  launch.places.program = systemFolder + "\\cmd.exe";
+  launch.places.folder = systemFolder;
+  auto& environment = launch.places.environment;
+  environment = {{"VVO_WAIT", waitFile}, {"VVO_PING", systemFolder + "\\ping.exe"}};
+  const std::string head = "\"" + launch.places.program + "\" /d /v:off /q /s /c \"";
   // A file that still runs cannot be deleted: tried again after a pause of
   // about two seconds (ping is on every Windows) while it is there. The
   // tries are written out one after the other, each in parentheses: no
   // loop or unbracketed "if" whose extent command processors read
   // differently. /s: only the outer quotes go, the paths keep theirs.
-  const std::string del = "(del /f /q \"" + waitFile + "\" >nul 2>&1)";
-  const std::string pause = "(if exist \"" + waitFile + "\" ping -n 3 127.0.0.1 >nul)";
+  const std::string del = "(del /f /q \"%VVO_WAIT%\" >nul 2>&1)";
+  const std::string pause = "(if exist \"%VVO_WAIT%\" \"%VVO_PING%\" -n 3 127.0.0.1 >nul)";
+  const auto fits = [&](const std::string& body) {
+    return ExpandedLength(head + body + "\"", environment) <= kCommandProcessorLimit;
+  };
+  // Room is kept for some retries before the rest: the file waited for is
+  // the program that has just handed over, which takes a moment to end.
+  std::string reserve = del;
+  for (int tries = 1; tries <= kReservedRetries; ++tries) reserve += " & " + pause + " & " + del;
   std::string rest;
-  if (!thenFile.empty()) rest += " & (del /f /q \"" + thenFile + "\" >nul 2>&1)";
-  for (const std::string& folder : emptyFolders) rest += " & (rd \"" + folder + "\" >nul 2>&1)";
-  // The command processor takes 8191 characters: as many tries as fit,
-  // ten at most (some twenty seconds).
+  if (!thenFile.empty()) {
+    environment.push_back({"VVO_THEN", thenFile});
+    const std::string more = " & (del /f /q \"%VVO_THEN%\" >nul 2>&1)";
+    if (fits(reserve + rest + more)) {
+      rest += more;
+    } else {
+      environment.pop_back();
+    }
+  }
+  for (std::size_t k = 0; k < emptyFolders.size(); ++k) {
+    const std::string name = "VVO_D" + std::to_string(k + 1);
+    environment.push_back({name, emptyFolders[k]});
+    const std::string more = " & (rd \"%" + name + "%\" >nul 2>&1)";
+    if (!fits(reserve + rest + more)) {
+      environment.pop_back();
+      break;  // in order: a folder below one left out is no use alone
+    }
+    rest += more;
+  }
+  // As many further tries as fit, ten in all at most (some twenty seconds).
   std::string body = del;
-  const std::size_t oneTry = pause.size() + del.size() + 6;
-  for (int tries = 1; tries < 10 && body.size() + oneTry + rest.size() + commandProcessor.size() + 20 < 8000; ++tries) {
+  for (int tries = 1; tries < 10 && fits(body + " & " + pause + " & " + del + rest); ++tries) {
     body += " & " + pause + " & " + del;
   }
-  return "\"" + commandProcessor + "\" /d /q /s /c \"" + body + rest + "\"";
+  launch.commandLine = head + body + rest + "\"";
+  return launch;
 }
 
 int HandOverUninstall(platform::FileSystem& files, platform::Launcher& launcher, const std::string& arguments,
@@ -82,13 +133,14 @@ int HandOverUninstall(platform::FileSystem& files, platform::Launcher& launcher,
 
 void StartCleanup(platform::FileSystem& files, platform::Launcher& launcher, const std::string& original,
                   const std::string& copy, bool removeOriginal, const std::vector<std::string>& laterFolders) {
-  const std::string processor = CommandProcessor(files);
-  if (processor.empty()) return;
+  const std::string system = SystemFolder(files);
+  if (system.empty()) return;
+  const auto start = [&](const CleanupLaunch& launch) { launcher.StartIn(launch.commandLine, launch.places, nullptr); };
   const std::string copyFolder = platform::FolderOf(copy);
   if (!removeOriginal) {
     // Something is left to uninstall later: the uninstaller stays, and
     // only the copy goes once it has ended.
-    if (!copy.empty()) launcher.Start(CleanupCommand(processor, copy, std::string(), {copyFolder}), nullptr);
+    if (!copy.empty()) start(CleanupCommand(system, copy, std::string(), {copyFolder}));
     return;
   }
   std::vector<std::string> folders;
@@ -99,5 +151,5 @@ void StartCleanup(platform::FileSystem& files, platform::Launcher& launcher, con
   const std::string parent = platform::FolderOf(platform::FolderOf(original));
   if (!parent.empty() && platform::EqualsNoCase(platform::NameOf(parent), kProgramFolderName)) folders.push_back(parent);
   // The original ends last: waiting for its file covers the copy's.
-  launcher.Start(CleanupCommand(processor, original, copy, folders), nullptr);
+  start(CleanupCommand(system, original, copy, folders));
 }

@@ -20,9 +20,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/processes.h"
+
 namespace platform {
 class FileSystem;
-class Launcher;
 }  // namespace platform
 
 // The internal switch that tells the copy where the record is.
@@ -43,9 +44,33 @@ int HandOverUninstall(platform::FileSystem& files, platform::Launcher& launcher,
 void StartCleanup(platform::FileSystem& files, platform::Launcher& launcher, const std::string& original,
                   const std::string& copy, bool removeOriginal, const std::vector<std::string>& laterFolders);
 
-// The command line of the hidden command processor that ends the
-// hand-over: it waits (up to about twenty seconds) for `waitFile` to become
-// deletable, deletes it, then deletes `thenFile` and removes each of
-// `emptyFolders` that is empty, in order.
-std::string CleanupCommand(const std::string& commandProcessor, const std::string& waitFile,
-                           const std::string& thenFile, const std::vector<std::string>& emptyFolders);
+// The command processor takes this many characters, counted after it has
+// put in its variables' values.
+constexpr std::size_t kCommandProcessorLimit = 8191;
+
+// The hidden command processor that ends the hand-over: it waits (up to
+// about twenty seconds) for `waitFile` to become deletable, deletes it,
+// then deletes `thenFile` and removes each of `emptyFolders` that is
+// empty, in order.
+//  - It runs as `systemFolder`\cmd.exe, by full path, in `systemFolder`,
+//    with /d (no AutoRun commands) and /v:off (no !name! expansion); the
+//    pause is `systemFolder`\ping.exe by full path, so nothing is found
+//    through a working folder or PATH.
+//  - No path is written into the command: each reaches it only through a
+//    variable of the child's own environment, within quotes; a value is
+//    put in once and not read again, so "%OS%" or "&" in a folder name
+//    stays as it is.
+//  - The whole command, with the values put in, stays within
+//    kCommandProcessorLimit: the first try, `thenFile` and as many of the
+//    folders as fit, then further tries while they fit.
+struct CleanupLaunch {
+  std::string commandLine;
+  platform::Launcher::Places places;
+};
+CleanupLaunch CleanupCommand(const std::string& systemFolder, const std::string& waitFile,
+                             const std::string& thenFile, const std::vector<std::string>& emptyFolders);
+
+// The length of `commandLine` once each %NAME% of `environment` is put in,
+// as the command processor reads it.
+std::size_t ExpandedLength(const std::string& commandLine,
+                           const std::vector<std::pair<std::string, std::string>>& environment);

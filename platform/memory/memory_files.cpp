@@ -107,7 +107,8 @@ struct MemoryFileSystem::Node {
   std::map<std::string, std::pair<std::string, std::string>> streams;  // upper-cased name -> name, content
   std::map<std::string, std::unique_ptr<Node>> children;               // by upper-cased name
   bool heldOpen = false;
-  std::string access;  // set by MakeAdminOnlyFolder; empty: the parent's
+  int links = 1;  // the names the file has (SetLinkCount)
+  std::string access;  // set by MakeOwnedFolder or SetAccess; empty: the parent's
   unsigned int codePage = CurrentCodePage();  // the one `name` was written in
 };
 
@@ -435,6 +436,7 @@ bool MemoryFileSystem::WriteBytes(const std::string& path, const std::string& by
 bool MemoryFileSystem::AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) {
   Node* file = FileToWrite(Op::AppendBytes, path, kAttrReadOnly);
   if (!file) return false;
+  if ((file->attributes & kAttrReparsePoint) || file->links > 1) return Fail(FileError::AccessDenied);
   if (sizeBefore) *sizeBefore = file->content.size();
   file->content += bytes;
   return true;
@@ -601,26 +603,60 @@ bool MemoryFileSystem::RemoveFolder(const std::string& path) {
   return true;
 }
 
-bool MemoryFileSystem::MakeAdminOnlyFolder(const std::string& path) {
-  Count(Op::MakeAdminOnlyFolder);
+bool MemoryFileSystem::HoldsOpen(const Node& node) {
+  if (node.heldOpen) return true;
+  for (const auto& child : node.children) {
+    if (HoldsOpen(*child.second)) return true;
+  }
+  return false;
+}
+
+namespace {
+
+std::string JoinParts(const std::vector<std::string>& parts) {
+  std::string joined;
+  for (const std::string& part : parts) joined += (joined.empty() ? "" : "\\") + part;
+  return joined;
+}
+
+}  // namespace
+
+bool MemoryFileSystem::MakeOwnedFolder(const std::string& path, const char* access, std::string* movedAside) {
+  Count(Op::MakeOwnedFolder);
+  if (movedAside) movedAside->clear();
   Parsed parsed;
   if (!Parse(path, &parsed) || !parsed.stream.empty()) return Fail(FileError::InvalidName);
-  if (Fails(Op::MakeAdminOnlyFolder, parsed.parts)) return false;
+  if (Fails(Op::MakeOwnedFolder, parsed.parts)) return false;
   if (parsed.parts.size() < 2) return Fail(FileError::AccessDenied);  // a drive root keeps its own
   const std::vector<std::string> folderParts(parsed.parts.begin(), parsed.parts.end() - 1);
   long error = 0;
   Node* folder = Walk(folderParts, &error);
   if (!folder || !folder->folder) return Fail(FileError::PathNotFound);
-  std::unique_ptr<Node>& slot = folder->children[ToUpper(parsed.parts.back())];
-  if (!slot) {
-    slot = std::make_unique<Node>();
-    slot->name = parsed.parts.back();
-    slot->folder = true;
-    slot->attributes = kAttrDirectory;
-  } else if (!slot->folder) {
-    return Fail(FileError::AlreadyExists);
+  const std::string key = ToUpper(parsed.parts.back());
+  std::unique_ptr<Node>& slot = folder->children[key];
+  if (slot && slot->folder && !(slot->attributes & kAttrReparsePoint) && slot->access == access) {
+    return true;  // ours: kept, its list set again (the same)
   }
-  slot->access = kAdminOnlyAccess;
+  if (slot) {
+    // Not ours: renamed aside, as Windows' MoveFile would; refused while
+    // anything below it is held open.
+    if (HoldsOpen(*slot)) return Fail(FileError::SharingViolation);
+    std::string asideName;
+    for (unsigned serial = 1;; ++serial) {
+      asideName = parsed.parts.back() + ".moved-" + HexNumber(serial * 0x9E3779B1u, 12);
+      if (!folder->children.count(ToUpper(asideName))) break;
+    }
+    std::unique_ptr<Node> moved = std::move(slot);
+    moved->name = asideName;
+    folder->children[ToUpper(asideName)] = std::move(moved);
+    if (movedAside) *movedAside = JoinParts(folderParts) + "\\" + asideName;
+  }
+  std::unique_ptr<Node>& fresh = folder->children[key];
+  fresh = std::make_unique<Node>();
+  fresh->name = parsed.parts.back();
+  fresh->folder = true;
+  fresh->attributes = kAttrDirectory;
+  fresh->access = access;
   return true;
 }
 
@@ -702,6 +738,16 @@ bool MemoryFileSystem::Exists(const std::string& path) const {
   const Node* node = Lookup(path, &parsed, &error);
   return node && (parsed.stream.empty() || node->streams.count(ToUpper(parsed.stream)));
 }
+
+void MemoryFileSystem::SetAccess(const std::string& folder, const std::string& access) {
+  Node* node = Require(folder);
+  if (!node->folder) throw std::invalid_argument("only folders have an access list here: " + folder);
+  node->access = access;
+}
+
+void MemoryFileSystem::SetLinkCount(const std::string& file, int links) { Require(file)->links = links; }
+
+void MemoryFileSystem::MarkReparsePoint(const std::string& path) { Require(path)->attributes |= kAttrReparsePoint; }
 
 std::string MemoryFileSystem::Access(const std::string& folder) const {
   Parsed parsed;

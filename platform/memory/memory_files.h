@@ -49,7 +49,7 @@ namespace platform {
 class MemoryFileSystem final : public FileSystem {
  public:
   enum class Op { ModulePath, FindFirst, FindNext, Copy, GetAttributes, SetAttributes, Remove, MakeFolder, Environment,
-                  ReadBytes, WriteBytes, RemoveFolder, MakeAdminOnlyFolder, AppendBytes, MoveReplacing,
+                  ReadBytes, WriteBytes, RemoveFolder, MakeOwnedFolder, AppendBytes, MoveReplacing,
                   RemoveIfOurs };
 
   MemoryFileSystem();
@@ -67,7 +67,7 @@ class MemoryFileSystem final : public FileSystem {
                              const std::function<bool(const std::string& content)>& ours) override;
   bool MakeFolder(const std::string& path) override;
   bool RemoveFolder(const std::string& path) override;
-  bool MakeAdminOnlyFolder(const std::string& path) override;
+  bool MakeOwnedFolder(const std::string& path, const char* access, std::string* movedAside) override;
   bool ReadBytes(const std::string& path, std::string* bytes) override;
   bool WriteBytes(const std::string& path, const std::string& bytes) override;
   bool AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) override;
@@ -94,12 +94,19 @@ class MemoryFileSystem final : public FileSystem {
   void AddFile(const std::string& path, const std::string& content = std::string(),
                unsigned long attributes = kAttrArchive);
   void AddStream(const std::string& file, const std::string& stream, const std::string& content = std::string());
+  // Gives a folder its own access list, as a user who made it first would
+  // ("O:<user SID>D:PAI(A;OICI;FA;;;WD)..."). MakeOwnedFolder keeps a
+  // folder only when its list is the one it would set.
+  void SetAccess(const std::string& folder, const std::string& access);
   // Marks a file or folder as a reparse point (a junction or a symbolic
   // link someone made): GetAttributes and listings show kAttrReparsePoint,
-  // and RemoveIfOurs refuses what lies in it or below it, as the system's
-  // refuses a handle whose final path is not the path asked for. Other
-  // operations go on as through the link's target.
+  // MakeOwnedFolder moves it aside, and RemoveIfOurs refuses what lies in
+  // it or below it, as the system's refuses a handle whose final path is
+  // not the path asked for. Other operations go on as through the link's
+  // target.
   void MarkReparsePoint(const std::string& path);
+  // As if the file had `links` names (hard links another user made).
+  void SetLinkCount(const std::string& file, int links);
   // As if another process had the file open without sharing, until Release.
   void HoldOpen(const std::string& path);
   void Release(const std::string& path);
@@ -118,9 +125,9 @@ class MemoryFileSystem final : public FileSystem {
   // The file's content; false when there is no such file.
   bool ReadFile(const std::string& path, std::string* content) const;
   bool HasStream(const std::string& file, const std::string& stream) const;
-  // The access list set on a folder by MakeAdminOnlyFolder, in the
-  // system's descriptor language; empty for one that takes its parent's
-  // (every folder made otherwise), or no folder at all.
+  // The access list set on a folder by MakeOwnedFolder (or SetAccess), in
+  // the system's descriptor language; empty for one that takes its
+  // parent's (every folder made otherwise), or no folder at all.
   std::string Access(const std::string& folder) const;
   // A folder's entries, without "." and "..", in listing order.
   std::vector<std::string> Names(const std::string& folder) const;
@@ -131,6 +138,9 @@ class MemoryFileSystem final : public FileSystem {
  private:
   struct Node;
   struct Parsed;
+  // True when the node or anything below it is held open: Windows will
+  // not rename a folder then.
+  static bool HoldsOpen(const Node& node);
   struct Listing {
     std::vector<FindEntry> entries;
     std::size_t next = 0;

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/text.h"
+
 namespace platform {
 
 SnapshotHandle MemoryProcessList::TakeSnapshot() {
@@ -37,9 +39,32 @@ bool MemoryProcessList::NextProcess(SnapshotHandle snapshot, std::string* exeNam
 void MemoryProcessList::ReleaseSnapshot(SnapshotHandle snapshot) { snapshots_.erase(snapshot); }
 
 bool MemoryLauncher::Start(const std::string& commandLine, unsigned long* exitCode) {
+  return StartIn(commandLine, Places(), exitCode);
+}
+
+std::string MemoryLauncher::Expanded(std::size_t index) const {
+  const std::string& line = started.at(index);
+  std::string out;
+  for (std::size_t pos = 0; pos < line.size();) {
+    const std::size_t end = line[pos] == '%' ? line.find('%', pos + 1) : std::string::npos;
+    const std::string name = end == std::string::npos ? std::string() : line.substr(pos + 1, end - pos - 1);
+    const auto found = std::find_if(places.at(index).environment.begin(), places.at(index).environment.end(),
+                                    [&](const std::pair<std::string, std::string>& v) { return EqualsNoCase(v.first, name); });
+    if (!name.empty() && found != places.at(index).environment.end()) {
+      out += found->second;
+      pos = end + 1;
+    } else {
+      out += line[pos++];
+    }
+  }
+  return out;
+}
+
+bool MemoryLauncher::StartIn(const std::string& commandLine, const Places& given, unsigned long* exitCode) {
   lastError_ = failWith;
   if (failWith) return false;
   started.push_back(commandLine);
+  places.push_back(given);
   const unsigned long code = onStart ? onStart(commandLine) : 0;
   if (exitCode) *exitCode = code;
   return true;

@@ -52,6 +52,8 @@ class MemoryLauncher final : public Launcher {
   std::function<unsigned long(const std::string& commandLine)> onStart;
   long failWith = 0;  // nonzero: Start fails with this error
 
+  // Beside `started`, what each StartIn gave (Start: empty places).
+  std::vector<Places> places;
   // Programs started elevated: program and arguments; `onElevated` gives
   // the exit code, or `elevatedFailWith` (kErrorCancelled: declined) fails
   // the start.
@@ -64,7 +66,12 @@ class MemoryLauncher final : public Launcher {
   long elevatedFailWith = 0;
 
   bool Start(const std::string& commandLine, unsigned long* exitCode) override;
+  bool StartIn(const std::string& commandLine, const Places& given, unsigned long* exitCode) override;
   bool StartElevated(const std::string& program, const std::string& arguments, unsigned long* exitCode) override;
+  // The command line of start `index` as a command processor with
+  // delayed expansion off reads it: each %NAME% of the child's own
+  // variables replaced by its value, once (a value's own %...% stays).
+  std::string Expanded(std::size_t index) const;
   long LastError() override { return lastError_; }
 
  private:

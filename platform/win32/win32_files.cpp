@@ -24,6 +24,115 @@ void Fill(const WIN32_FIND_DATAW& data, FindEntry* entry) {
   entry->attributes = data.dwFileAttributes;
 }
 
+// A SID the folder's owner or an entry may name without making it
+// another's: SYSTEM, Administrators, and (read only) Users where the list
+// we set grants them that.
+bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {
+  BYTE buffer[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof(buffer);
+  return CreateWellKnownSid(type, nullptr, buffer, &size) && EqualSid(sid, buffer);
+}
+
+// Rights that change a folder, what it holds, or who may: an entry
+// granting any of them to another account makes the folder not ours.
+constexpr DWORD kChangingRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES |
+                                  FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
+                                  GENERIC_ALL | MAXIMUM_ALLOWED | ACCESS_SYSTEM_SECURITY;
+
+// True when the folder at `path` (not followed) looks as this program
+// leaves it: a folder, no reparse point, owned by Administrators or
+// SYSTEM, a protected list whose every allowing entry is for SYSTEM or
+// Administrators, or grants Users no changing right.
+bool IsOwnedFolder(const std::string& path) {
+  const HANDLE folder =
+      CreateFileA(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION information;
+  bool owned = GetFileInformationByHandle(folder, &information) &&
+               (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+               !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  PSID owner = nullptr;
+  PACL list = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (owned) {
+    owned = GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                            nullptr, &list, nullptr, &descriptor) == ERROR_SUCCESS;
+  }
+  CloseHandle(folder);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  owned = owned && owner && list &&  // a null list lets everyone in
+          (IsWellKnown(owner, WinBuiltinAdministratorsSid) || IsWellKnown(owner, WinLocalSystemSid)) &&
+          GetSecurityDescriptorControl(descriptor, &control, &revision) && (control & SE_DACL_PROTECTED);
+  for (DWORD k = 0; owned && k < list->AceCount; ++k) {
+    ACE_HEADER* header = nullptr;
+    if (!GetAce(list, k, reinterpret_cast<void**>(&header))) {
+      owned = false;
+    } else if (header->AceType == ACCESS_ALLOWED_ACE_TYPE) {
+      const ACCESS_ALLOWED_ACE* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+      PSID sid = const_cast<DWORD*>(&ace->SidStart);
+      owned = IsWellKnown(sid, WinLocalSystemSid) || IsWellKnown(sid, WinBuiltinAdministratorsSid) ||
+              (IsWellKnown(sid, WinBuiltinUsersSid) && !(ace->Mask & kChangingRights));
+    } else {
+      // Denying entries take nothing away from us; any other kind of
+      // allowing entry (object, callback) is not one we set.
+      owned = header->AceType == ACCESS_DENIED_ACE_TYPE;
+    }
+  }
+  if (descriptor) LocalFree(descriptor);
+  return owned;
+}
+
+// MakeOwnedFolder's work; a Win32 status.
+DWORD OwnFolder(const std::string& path, PSECURITY_DESCRIPTOR descriptor, std::string* movedAside) {
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+  // A squatter may come back between the move and the making: a few
+  // rounds, then given up.
+  for (int round = 0; round < 4; ++round) {
+    if (CreateDirectoryA(path.c_str(), &attributes)) return ERROR_SUCCESS;
+    const DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS) return error;
+    if (IsOwnedFolder(path)) {
+      PSID owner = nullptr;
+      PACL list = nullptr;
+      BOOL defaulted = FALSE, present = FALSE;
+      if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
+          !GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted)) {
+        return ERROR_INVALID_SECURITY_DESCR;
+      }
+      // Set again by name: this also passes the inheritable entries on to
+      // what the folder holds.
+      std::vector<char> name(path.begin(), path.end());
+      name.push_back('\0');
+      return SetNamedSecurityInfoA(name.data(), SE_FILE_OBJECT,
+                                   OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                       PROTECTED_DACL_SECURITY_INFORMATION,
+                                   owner, nullptr, list, nullptr);
+    }
+    // Not ours: renamed aside (a link is renamed, not followed), under a
+    // name nobody could have known in advance.
+    DWORD moveError = ERROR_ALREADY_EXISTS;
+    for (int attempt = 0; attempt < 16 && moveError == ERROR_ALREADY_EXISTS; ++attempt) {
+      LARGE_INTEGER now;
+      QueryPerformanceCounter(&now);
+      char suffix[32];
+      wsprintfA(suffix, ".moved-%08lX%04lX", static_cast<unsigned long>(now.LowPart ^ GetTickCount()),
+                static_cast<unsigned long>((GetCurrentProcessId() + attempt) & 0xFFFF));
+      const std::string aside = path + suffix;
+      if (MoveFileExA(path.c_str(), aside.c_str(), 0)) {
+        if (movedAside) *movedAside = aside;
+        moveError = ERROR_SUCCESS;
+      } else {
+        moveError = GetLastError();
+        if (moveError == ERROR_FILE_EXISTS) moveError = ERROR_ALREADY_EXISTS;
+      }
+    }
+    if (moveError != ERROR_SUCCESS) return moveError;
+  }
+  return ERROR_ALREADY_EXISTS;
+}
+
 // One copy on a worker thread: its result and its error come back here.
 struct CopyJob {
   const char* from;
@@ -251,36 +360,13 @@ class Win32FileSystem final : public FileSystem {
   bool MakeFolder(const std::string& path) override { return CreateDirectoryA(path.c_str(), nullptr) != FALSE; }
 
   bool RemoveFolder(const std::string& path) override { return RemoveDirectoryA(path.c_str()) != FALSE; }
-  bool MakeAdminOnlyFolder(const std::string& path) override {
-    if (!CreateDirectoryA(path.c_str(), nullptr)) {
-      const DWORD error = GetLastError();
-      const DWORD attributes = GetFileAttributesA(path.c_str());
-      if (error != ERROR_ALREADY_EXISTS || attributes == INVALID_FILE_ATTRIBUTES ||
-          !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetLastError(error);
-        return false;
-      }
-    }
+  bool MakeOwnedFolder(const std::string& path, const char* access, std::string* movedAside) override {
+    if (movedAside) movedAside->clear();
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdminOnlyAccess, SDDL_REVISION_1, &descriptor,
-                                                              nullptr)) {
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(access, SDDL_REVISION_1, &descriptor, nullptr)) {
       return false;
     }
-    PSID owner = nullptr;
-    PACL list = nullptr;
-    BOOL defaulted = FALSE, present = FALSE;
-    DWORD status = ERROR_INVALID_SECURITY_DESCR;
-    if (GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) &&
-        GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted) && present && owner) {
-      // Set by name rather than through a handle: this call also passes
-      // the inheritable entries on to what the folder already holds.
-      std::vector<char> name(path.begin(), path.end());
-      name.push_back('\0');
-      status = SetNamedSecurityInfoA(name.data(), SE_FILE_OBJECT,
-                                     OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-                                         PROTECTED_DACL_SECURITY_INFORMATION,
-                                     owner, nullptr, list, nullptr);
-    }
+    const DWORD status = OwnFolder(path, descriptor, movedAside);
     LocalFree(descriptor);
     SetLastError(status);
     return status == ERROR_SUCCESS;
@@ -342,8 +428,17 @@ class Win32FileSystem final : public FileSystem {
     // another run appends to the same file meanwhile; both may read it.
     const HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_ARCHIVE, nullptr);
+                                    FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
+    // The link itself was opened, not what it names: nothing is written
+    // through it, nor into a file that has another name elsewhere.
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(file, &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || information.nNumberOfLinks > 1) {
+      CloseHandle(file);
+      SetLastError(ERROR_ACCESS_DENIED);
+      return false;
+    }
     LARGE_INTEGER size = {};
     BOOL ok = !sizeBefore || GetFileSizeEx(file, &size);
     DWORD written = 0;

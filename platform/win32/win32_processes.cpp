@@ -5,6 +5,11 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
+
 #include "platform/processes.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/win32_text.h"
@@ -49,6 +54,35 @@ class Win32ProcessList final : public ProcessList {
 class Win32Launcher final : public Launcher {
  public:
   bool Start(const std::string& commandLine, unsigned long* exitCode) override {
+    return StartIn(commandLine, Places(), exitCode);
+  }
+
+  bool StartIn(const std::string& commandLine, const Places& places, unsigned long* exitCode) override {
+    // The child's environment: the caller's, with the given variables set
+    // or replaced, sorted by name as the system keeps a block.
+    std::vector<std::string> variables;
+    std::string block;
+    if (!places.environment.empty()) {
+      if (char* own = GetEnvironmentStringsA()) {
+        for (const char* entry = own; *entry; entry += lstrlenA(entry) + 1) {
+          const std::string text = entry;
+          const std::size_t equals = text.find('=', 1);  // "=C:=C:\..." keeps its leading '='
+          bool replaced = false;
+          for (const auto& variable : places.environment) {
+            replaced = replaced || (equals == variable.first.size() &&
+                                    lstrcmpiA(text.substr(0, equals).c_str(), variable.first.c_str()) == 0);
+          }
+          if (!replaced) variables.push_back(text);
+        }
+        FreeEnvironmentStringsA(own);
+      }
+      for (const auto& variable : places.environment) variables.push_back(variable.first + "=" + variable.second);
+      std::sort(variables.begin(), variables.end(), [](const std::string& a, const std::string& b) {
+        return lstrcmpiA(a.substr(0, a.find('=', 1)).c_str(), b.substr(0, b.find('=', 1)).c_str()) < 0;
+      });
+      for (const std::string& variable : variables) block += variable + '\0';
+      block += '\0';
+    }
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);
@@ -56,8 +90,9 @@ class Win32Launcher final : public Launcher {
     ZeroMemory(&process, sizeof(process));
     // CreateProcessA may write into the command line.
     std::string line = commandLine;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!CreateProcessA(places.program.empty() ? nullptr : places.program.c_str(), &line[0], nullptr, nullptr, FALSE,
+                        CREATE_NO_WINDOW, block.empty() ? nullptr : &block[0],
+                        places.folder.empty() ? nullptr : places.folder.c_str(), &startup, &process)) {
       error_ = static_cast<long>(GetLastError());
       return false;
     }

@@ -616,21 +616,42 @@ TEST_P(FilesContract, MakeFolderMakesOneLevel) {
   EXPECT_EQ(fs().LastError(), FileError::AlreadyExists);
 }
 
-// The folder an elevated install keeps its record in: made, or taken over
-// when it is there (with what it holds); a file or a missing parent is
-// refused. Wine keeps no access lists to look at: the install tests check
-// the double's.
-TEST_P(FilesContract, AnAdminOnlyFolderIsMadeOrTakenOver) {
-  EXPECT_TRUE(fs().MakeAdminOnlyFolder(At("Records")));
-  EXPECT_TRUE(Attributes(At("records")) & kAttrDirectory);
-  world().PutFile(At("Records\\install_record.txt"), "r");
-  EXPECT_TRUE(fs().MakeAdminOnlyFolder(At("RECORDS"))) << "already there";
-  EXPECT_EQ(world().Content(At("Records\\install_record.txt")), "r");
-  EXPECT_FALSE(fs().MakeAdminOnlyFolder(At("a\\b")));
+// The folders an elevated install owns: made with their list; one it made
+// itself kept with what it holds; whatever else stood there (a file, a
+// folder made without the list, as any user may make one) moved aside
+// under a new name beside it, with what it held, and the folder made anew
+// and empty; a missing parent refused.
+TEST_P(FilesContract, AnOwnedFolderIsMadeKeptOrMadeAnew) {
+  for (const char* access : {kRecordAccess, kProgramAccess}) {
+    SCOPED_TRACE(access);
+    const std::string records = At(access == kRecordAccess ? "Records" : "Program");
+    std::string aside = "left over";
+    ASSERT_TRUE(fs().MakeOwnedFolder(records, access, &aside)) << fs().LastError();
+    EXPECT_TRUE(Attributes(records) & kAttrDirectory);
+    EXPECT_EQ(aside, "");
+    world().PutFile(records + "\\install_record.txt", "r");
+    EXPECT_TRUE(fs().MakeOwnedFolder(records, access, &aside)) << fs().LastError();
+    EXPECT_EQ(aside, "") << "ours: kept";
+    EXPECT_EQ(world().Content(records + "\\install_record.txt"), "r");
+  }
+
+  // A file where the folder should be.
+  world().PutFile(At("squat"), "a user's");
+  std::string aside;
+  ASSERT_TRUE(fs().MakeOwnedFolder(At("squat"), kRecordAccess, &aside)) << fs().LastError();
+  EXPECT_TRUE(Attributes(At("squat")) & kAttrDirectory);
+  ASSERT_EQ(aside.substr(0, At("squat.moved-").size()), At("squat.moved-")) << aside;
+  EXPECT_EQ(world().Content(aside), "a user's");
+
+  // A folder someone made first, with a record in it.
+  ASSERT_TRUE(fs().MakeFolder(At("planted")));
+  world().PutFile(At("planted\\install_record.txt"), "planted");
+  ASSERT_TRUE(fs().MakeOwnedFolder(At("planted"), kRecordAccess, &aside)) << fs().LastError();
+  EXPECT_EQ(world().Content(At("planted\\install_record.txt")), "<missing>") << "nothing taken over";
+  EXPECT_EQ(world().Content(aside + "\\install_record.txt"), "planted");
+
+  EXPECT_FALSE(fs().MakeOwnedFolder(At("a\\b"), kRecordAccess, &aside));
   EXPECT_EQ(fs().LastError(), FileError::PathNotFound);
-  world().PutFile(At("file"), "f");
-  EXPECT_FALSE(fs().MakeAdminOnlyFolder(At("file")));
-  EXPECT_EQ(fs().LastError(), FileError::AlreadyExists);
 }
 
 TEST_P(FilesContract, ChineseNamesEndingInByte5CStayWhole) {

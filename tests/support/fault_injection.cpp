@@ -185,9 +185,10 @@ bool FaultyFileSystem::RemoveFolder(const std::string& path) {
   return inner_.RemoveFolder(path);
 }
 
-bool FaultyFileSystem::MakeAdminOnlyFolder(const std::string& path) {
-  if (Fails("files.MakeAdminOnlyFolder", path, FileError::AccessDenied)) return false;
-  return inner_.MakeAdminOnlyFolder(path);
+bool FaultyFileSystem::MakeOwnedFolder(const std::string& path, const char* access, std::string* movedAside) {
+  if (movedAside) movedAside->clear();
+  if (Fails("files.MakeOwnedFolder", path, FileError::AccessDenied)) return false;
+  return inner_.MakeOwnedFolder(path, access, movedAside);
 }
 
 bool FaultyFileSystem::ReadBytes(const std::string& path, std::string* bytes) {

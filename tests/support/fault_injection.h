@@ -89,7 +89,7 @@ class FaultyFileSystem final : public platform::FileSystem {
                                        const std::function<bool(const std::string&)>& ours) override;
   bool MakeFolder(const std::string& path) override;
   bool RemoveFolder(const std::string& path) override;
-  bool MakeAdminOnlyFolder(const std::string& path) override;
+  bool MakeOwnedFolder(const std::string& path, const char* access, std::string* movedAside) override;
   bool ReadBytes(const std::string& path, std::string* bytes) override;
   bool WriteBytes(const std::string& path, const std::string& bytes) override;
   bool AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) override;

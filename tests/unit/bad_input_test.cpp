@@ -22,8 +22,10 @@
 #include "platform/memory/memory_files.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/message_text.h"
+#include "platform/memory/memory_processes.h"
 #include "platform/text.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/cleanup_check.h"
 #include "tests/support/null_files.h"
 #include "tests/support/scripted_owner.h"
 
@@ -1400,6 +1402,56 @@ TEST(CommandLine, TheUsageTextListsTheSwitchesAndTheExitCodes) {
     std::string utf8;
     EXPECT_TRUE(platform::ToUtf8(platform::CodePageId::Chinese, text, &utf8));
     EXPECT_NE(utf8.find(u8"静默运行"), std::string::npos);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Hostile folder names in the cleanup command that ends an uninstall: a
+// "%OS%" that cmd would expand inside quotes, "!PATH!" for delayed
+// expansion, "&" and "^" that would end or escape a command, and folder
+// lists too long for one command. The command keeps its fixed words, its
+// paths reach cmd as values only, and the whole fits the limit.
+TEST(BadInputCleanup, HostileFolderNamesStayValues) {
+  struct Row {
+    const char* what;
+    std::string path;
+    std::size_t folders;  // this many copies of `path` (numbered) to remove
+  };
+  const Row rows[] = {
+      {"a variable name", "C:\\t\\a%OS%b\\V-VidudOvev\\Uninstall.exe", 1},
+      {"delayed expansion", "C:\\t\\a!PATH!b\\Uninstall.exe", 1},
+      {"command separators", "C:\\a & calc & b\\x^\"y\\Uninstall.exe", 1},
+      {"a long path and many folders", "C:\\" + std::string(250, 'x') + "\\Uninstall.exe", 60},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    std::vector<std::string> folders;
+    for (std::size_t k = 0; k < row.folders; ++k) folders.push_back(row.path + std::to_string(k));
+    const CleanupLaunch launch = CleanupCommand("C:\\Windows\\System32", row.path, row.path + ".copy", folders);
+    EXPECT_EQ(testing_support::CleanupCommandFault(launch), "") << launch.commandLine;
+    EXPECT_EQ(launch.commandLine.find(row.path), std::string::npos) << "no path in the command itself";
+    EXPECT_LE(ExpandedLength(launch.commandLine, launch.places.environment), kCommandProcessorLimit);
+    // What cmd reads, values put in once: the path whole, "%OS%" included.
+    platform::MemoryLauncher launcher;
+    ASSERT_TRUE(launcher.StartIn(launch.commandLine, launch.places, nullptr));
+    const std::string read = launcher.Expanded(0);
+    EXPECT_NE(read.find("(del /f /q \"" + row.path + "\" >nul 2>&1)"), std::string::npos) << read;
+    EXPECT_NE(read.find("\"C:\\Windows\\System32\\ping.exe\" -n 3"), std::string::npos) << read;
+    if (row.folders == 1) {
+      EXPECT_NE(read.find("(rd \"" + folders[0] + "\" >nul 2>&1)"), std::string::npos) << read;
+      EXPECT_NE(read.find("(del /f /q \"" + row.path + ".copy\" >nul 2>&1)"), std::string::npos) << read;
+    } else {
+      // Not all fit: the first ones, in order; the wait is still tried
+      // again and again.
+      std::size_t pauses = 0;
+      for (std::size_t at = read.find("ping.exe"); at != std::string::npos; at = read.find("ping.exe", at + 1)) ++pauses;
+      EXPECT_GE(pauses, 3u) << read;
+      EXPECT_NE(read.find("(rd \"" + folders[0] + "\""), std::string::npos) << read;
+      EXPECT_EQ(read.find("(rd \"" + folders.back() + "\""), std::string::npos) << read;
+    }
   }
 }
 

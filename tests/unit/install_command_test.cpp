@@ -375,7 +375,8 @@ TEST_F(InstallTest, TheSilentInstallAnswersEachBoxAndEndsWithItsCode) {
 }
 
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\V-VidudOvev";
-const char kAdminOnly[] = "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+const char kAdminOnly[] = "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+const char kUsersRead[] = "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
 // The folder an elevated install into `target` keeps its record in.
 std::string AdminRecordFolder(const std::string& target) {
@@ -428,13 +429,13 @@ void ExpectUninstallEntry(platform::MemoryRegistry& registry, const std::string&
 
 // With administrator rights the record, the originals and Uninstall.exe go
 // to a folder below %ProgramData% that only administrators and SYSTEM can
-// write, its access list set even though someone made it first; the entry
-// under HKEY_LOCAL_MACHINE points there. A reinstall finds that record
-// again; an install into another folder keeps a record of its own.
+// write, made with that list; the entry under HKEY_LOCAL_MACHINE points
+// there, and the add-on's folder lets users read only. A reinstall finds
+// that record again; an install into another folder keeps a record of its
+// own.
 TEST_F(InstallTest, AnElevatedInstallKeepsWhatUndoesItWhereOnlyAdministratorsWrite) {
   accounts.elevated = true;
   const std::string home = AdminRecordFolder("D:\\Tools\\V-VidudOvev");
-  files.AddFolder(home);  // made first by someone else
   files.AddFile(std::string(kAcad2010) + "\\ACAD2010P.dll", "another add-on's");
   files.AddFile(std::string(kData) + "\\Plot.dat", std::string(5000, 'p'));  // 5033 bytes in all: 5 KiB
   Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
@@ -444,7 +445,8 @@ TEST_F(InstallTest, AnElevatedInstallKeepsWhatUndoesItWhereOnlyAdministratorsWri
   });
   EXPECT_EQ(files.Access("C:\\ProgramData\\V-VidudOvev"), kAdminOnly);
   EXPECT_EQ(files.Access(home), kAdminOnly);
-  EXPECT_EQ(files.Access("D:\\Tools\\V-VidudOvev"), "") << "the install folder keeps what it inherits";
+  EXPECT_EQ(files.Access("D:\\Tools\\V-VidudOvev"), kUsersRead) << "every user's AutoCAD loads from it";
+  EXPECT_EQ(files.Access("D:\\Tools"), "") << "the chosen folder keeps what it inherits";
   EXPECT_FALSE(files.Exists("D:\\Tools\\V-VidudOvev\\install_record.txt"));
   EXPECT_FALSE(files.Exists("D:\\Tools\\V-VidudOvev\\Uninstall.exe"));
   std::string content;
@@ -526,16 +528,123 @@ class InstallProblemTest : public InstallTest {
   const std::string home = "D:\\Tools\\V-VidudOvev";
 };
 
-// A folder only administrators write that cannot be protected: not quietly
-// kept elsewhere; the record stays in the install folder, and it is told.
-TEST_F(InstallProblemTest, ARecordFolderThatCannotBeProtected) {
+// What a standard user of the machine may have done before an
+// administrator installs, and what the elevated install does about it:
+// whatever stands where an owned folder goes and is not ours is moved
+// aside, never adopted; a place that cannot be had installs nothing, and
+// nothing names a place others may write in HKEY_LOCAL_MACHINE.
+const char kRecords[] = "C:\\ProgramData\\V-VidudOvev";
+const char kTarget[] = "D:\\Tools\\V-VidudOvev";
+const char kEveryone[] = "O:S-1-5-21-7-7-7-1001D:PAI(A;OICI;FA;;;WD)";
+
+struct SquatRow {
+  const char* attack;
+  void (*plant)(platform::MemoryFileSystem& files);
+  int code;           // how the install ends
+  const char* aside;  // part of the path the squatter is moved aside to
+};
+
+const SquatRow kSquatRows[] = {
+    {"a file where the records' folder goes", [](platform::MemoryFileSystem& files) { files.AddFile(kRecords, "squat"); },
+     SetupExit::Installed, "C:\\ProgramData\\V-VidudOvev.moved-"},
+    {"the record folder made first, with a record and an uninstaller",
+     [](platform::MemoryFileSystem& files) {
+       const std::string home = AdminRecordFolder(kTarget);
+       files.AddFile(home + "\\install_record.txt", "planted");
+       files.AddFile(home + "\\Uninstall.exe", "evil");
+     },
+     SetupExit::Installed, "C:\\ProgramData\\V-VidudOvev.moved-"},
+    {"the record folder made first with a list of its own that lets everyone write",
+     [](platform::MemoryFileSystem& files) {
+       const std::string home = AdminRecordFolder(kTarget);
+       files.AddFolder(kRecords);
+       files.SetAccess(kRecords, kAdminOnly);
+       files.AddFile(home + "\\Uninstall.exe", "evil");
+       files.SetAccess(home, kEveryone);
+     },
+     SetupExit::Installed, "C:\\ProgramData\\V-VidudOvev\\"},
+    {"the records' folder a junction",
+     [](platform::MemoryFileSystem& files) {
+       files.AddFolder(kRecords);
+       files.SetAccess(kRecords, kAdminOnly);
+       files.MarkReparsePoint(kRecords);
+     },
+     SetupExit::Installed, "C:\\ProgramData\\V-VidudOvev.moved-"},
+    {"the add-on's folder made first, with a planted ARX",
+     [](platform::MemoryFileSystem& files) { files.AddFile(std::string(kTarget) + "\\VK_VidudOvev2010.ARX", "evil"); },
+     SetupExit::Installed, "D:\\Tools\\V-VidudOvev.moved-"},
+    {"a squatter that cannot be moved (a file in it held open)",
+     [](platform::MemoryFileSystem& files) {
+       const std::string planted = AdminRecordFolder(kTarget) + "\\Uninstall.exe";
+       files.AddFile(planted, "evil");
+       files.HoldOpen(planted);
+     },
+     SetupExit::NoProtectedFolder, ""},
+    {"the add-on's folder cannot be had",
+     [](platform::MemoryFileSystem& files) {
+       files.FailOn(platform::MemoryFileSystem::Op::MakeOwnedFolder, kTarget);
+     },
+     SetupExit::NoProtectedFolder, ""},
+    {"the record folder cannot be had",
+     [](platform::MemoryFileSystem& files) {
+       files.FailOn(platform::MemoryFileSystem::Op::MakeOwnedFolder, AdminRecordFolder(kTarget));
+     },
+     SetupExit::NoProtectedFolder, ""},
+};
+
+void PrintTo(const SquatRow& row, std::ostream* out) { *out << row.attack; }
+
+class SquatterTest : public InstallTest, public ::testing::WithParamInterface<SquatRow> {};
+
+TEST_P(SquatterTest, OnTheElevatedInstallsPlaces) {
+  const SquatRow& row = GetParam();
+  const std::string home = AdminRecordFolder(kTarget);
+  const std::string records = kRecords;
+  const std::string target = kTarget;
   accounts.elevated = true;
-  files.FailOn(platform::MemoryFileSystem::Op::MakeAdminOnlyFolder, AdminRecordFolder(home));
-  ExpectToldOnce("仅管理员可写的文件夹" + AdminRecordFolder(home) + "，已改存于安装文件夹（错误 5）");
-  EXPECT_TRUE(files.Exists(home + "\\install_record.txt"));
-  EXPECT_TRUE(files.Exists(home + "\\Uninstall.exe"));
-  EXPECT_EQ(Text(std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey, "DisplayIcon"), home + "\\Uninstall.exe");
+  row.plant(files);
+  {
+    std::string told;
+    Run([&](Dlg_Setup& dlg, HeadlessDialog& window) {
+      Install(window, "D:\\Tools");
+      if (!window.boxes.empty()) told = window.boxes[0].text;
+      EXPECT_EQ(dlg.exitCode, row.code) << told;
+    });
+    const std::string uninstallEntry = std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey;
+    if (row.code != SetupExit::Installed) {
+      EXPECT_NE(told.find("未安装任何内容"), std::string::npos) << told;
+      EXPECT_NE(told.find("仅管理员可更改的文件夹"), std::string::npos) << told;
+      EXPECT_FALSE(registry.KeyExists(uninstallEntry)) << "nothing in HKEY_LOCAL_MACHINE";
+      EXPECT_EQ(Loader("VK_VidudOvev2010"), "<missing>");
+      EXPECT_FALSE(files.Exists("D:\\Tools")) << "the chosen folder, made for the install, is gone again";
+      return;
+    }
+    EXPECT_TRUE(told.empty()) << told;
+    EXPECT_EQ(files.Access(records), kAdminOnly);
+    EXPECT_EQ(files.Access(home), kAdminOnly);
+    EXPECT_EQ(files.Access(target), kUsersRead);
+    EXPECT_EQ(Text(uninstallEntry, "UninstallString"), "\"" + home + "\\Uninstall.exe\" /uninstall");
+    std::string content;
+    EXPECT_TRUE(files.ReadFile(home + "\\Uninstall.exe", &content));
+    EXPECT_EQ(content, "exe") << "the running program, not the planted one";
+    EXPECT_TRUE(files.ReadFile(target + "\\VK_VidudOvev2010.ARX", &content));
+    EXPECT_EQ(content, "VK_VidudOvev2010.ARX") << "the package's, not the planted one";
+    ASSERT_TRUE(files.ReadFile(home + "\\install_record.txt", &content));
+    EXPECT_EQ(content.find("planted"), std::string::npos) << "no record merged from a folder not ours";
+    // The squatter is still there, under a name of its own.
+    bool found = false;
+    for (const std::string& folder : {std::string("C:\\ProgramData"), records, std::string("D:\\Tools")}) {
+      for (const std::string& name : files.Names(folder)) {
+        const std::string path = folder + "\\" + name;
+        found = found || (path.find(".moved-") != std::string::npos && path.find(row.aside) == 0);
+      }
+    }
+    EXPECT_TRUE(found) << "moved aside to " << row.aside << "...";
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, SquatterTest, ::testing::ValuesIn(kSquatRows));
+
 
 // An uninstaller that cannot be copied: no entry offers a removal that
 // could not run.
@@ -1692,10 +1801,18 @@ TEST_F(UndoTest, TheUninstallerHandsOverToACopyAndEndsWithItsCode) {
     const int code = RunProgram(world, "\"" + original + "\" /uninstall" + row.switches);
     EXPECT_EQ(code, row.code);
     EXPECT_EQ(boxes.shown.size(), row.answers.size());
-    const std::string cleanup = launcher.started.empty() ? std::string() : launcher.started.back();
+    // The command processor's command as it reads it: with its own
+    // variables put in. No path is written into the command itself.
+    const std::string cleanup = launcher.started.empty() ? std::string() : launcher.Expanded(launcher.started.size() - 1);
+    if (!launcher.started.empty()) {
+      EXPECT_EQ(launcher.started.back().find(original), std::string::npos) << launcher.started.back();
+      EXPECT_EQ(launcher.places.back().program, "C:\\Windows\\System32\\cmd.exe");
+      EXPECT_EQ(launcher.places.back().folder, "C:\\Windows\\System32") << "not the caller's working folder";
+      EXPECT_NE(cleanup.find("\"C:\\Windows\\System32\\ping.exe\" -n 3"), std::string::npos) << cleanup;
+    }
     if (!row.cannotStart) {
       ASSERT_EQ(launcher.started.size(), 2u);
-      EXPECT_EQ(cleanup.find("\"C:\\Windows\\System32\\cmd.exe\" /d /q /s /c \""), 0u) << cleanup;
+      EXPECT_EQ(cleanup.find("\"C:\\Windows\\System32\\cmd.exe\" /d /v:off /q /s /c \""), 0u) << cleanup;
       EXPECT_NE(cleanup.find("rd \"" + copyFolder + "\""), std::string::npos) << "the copy's folder always goes";
     } else {
       ASSERT_EQ(launcher.started.size(), 1u) << "the command processor alone";

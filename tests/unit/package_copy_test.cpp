@@ -94,14 +94,35 @@ TEST_F(PackageCopyTest, SettingsFileGoesToItsOwnFolderUnderItsListedName) {
   EXPECT_EQ(files.Names(kTarget), Names{});
 }
 
-TEST_F(PackageCopyTest, SettingsFileReplacesAReadOnlyOldOne) {
-  Package("Velkor.Ini", "[new]");
-  const std::string old = In(kAppData, "Velkor\\Velkor.Ini");
-  files.AddFile(old, "[old]", platform::kAttrReadOnly);
-  EXPECT_TRUE(Run());
-  EXPECT_EQ(Content(old), "[new]");
-  EXPECT_FALSE(ReadOnly(old));
-  EXPECT_TRUE(owner.shown.empty());
+// A reinstall keeps the user's settings: an earlier settings file stays as
+// it is unless it is the package's own unchanged copy, which is written
+// again (and, read-only, left writable).
+TEST_F(PackageCopyTest, SettingsFileOfAnEarlierInstallIsKeptUnlessItIsThePackagesOwn) {
+  struct Row {
+    const char* earlier;
+    unsigned long attributes;
+    const char* after;
+    bool readOnlyAfter;
+  };
+  const Row rows[] = {
+      {"[new]", platform::kAttrReadOnly, "[new]", false},     // the package's own, read-only
+      {"[new]", platform::kAttrArchive, "[new]", false},      // the package's own
+      {"[old]", platform::kAttrReadOnly, "[old]", true},      // the user's, read-only: untouched
+      {"[new]\r\nPen=7", platform::kAttrArchive, "[new]\r\nPen=7", false},  // the user's changes
+      {"", platform::kAttrArchive, "", false},                // emptied by the user
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.earlier);
+    Package("Velkor.Ini", "[new]");
+    const std::string old = In(kAppData, "Velkor\\Velkor.Ini");
+    files.AddFile(old, row.earlier, row.attributes);
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(Content(old), row.after);
+    EXPECT_EQ(ReadOnly(old), row.readOnlyAfter);
+    EXPECT_TRUE(owner.shown.empty());
+    files.SetAttributes(old, platform::kAttrArchive);
+    EXPECT_TRUE(files.Remove(old));
+  }
 }
 
 TEST_F(PackageCopyTest, NoDestinationIsLeftReadOnlyAndSourcesAreUnblocked) {

@@ -22,7 +22,8 @@ namespace {
 using platform::MemoryFileSystem;
 using testing_support::ScopedCodePage;
 
-const char kLog[] = "C:\\Temp\\V-VidudOvev-setup.log";
+// The runs here are elevated: the log is where only administrators write.
+const char kLog[] = "C:\\ProgramData\\V-VidudOvev\\V-VidudOvev-setup.log";
 const std::string kBom = "\xEF\xBB\xBF";
 const std::string kProduct = "SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804";
 const std::string kProductPath = "HKEY_LOCAL_MACHINE\\" + kProduct;
@@ -50,6 +51,8 @@ struct Machine {
   Machine() {
     files.SetEnvironment("TEMP", "C:\\Temp\\");
     files.AddFolder("C:\\Temp");
+    files.SetEnvironment("ProgramData", "C:\\ProgramData");
+    files.AddFolder("C:\\ProgramData");
     files.AddFolder("D:\\");
     files.AddFile("C:\\pkg\\Data\\VK_VidudOvev2010.ARX", "arx");
     EXPECT_TRUE(platform::ImportRegText(registry, "REGEDIT4\n[" + kProductPath + "]\n"));
@@ -254,15 +257,76 @@ TEST(SetupLog, ALogThatCannotBeWrittenChangesNothingElse) {
     EXPECT_EQ(m.Log(), kHeader);
   }
   {
-    // No TEMP, no TMP: no place for the log, and nothing tried.
+    // Not elevated, and no TEMP, no TMP: no place for the log, and
+    // nothing tried.
     Machine m;
     m.files.SetEnvironment("TEMP", "");
     EXPECT_EQ(DefaultLogPath(m.files), "");
-    EXPECT_FALSE(m.log.Begin("", Facts()));
+    RunFacts standard = Facts();
+    standard.elevated = false;
+    EXPECT_FALSE(m.log.Begin("", standard));
     m.Install();
     EXPECT_TRUE(m.registry.KeyExists(kEntry));
     EXPECT_EQ(m.files.CallCount(Op::AppendBytes), 0u);
   }
+}
+
+// What a standard user may set up for an elevated run's log: a log of
+// their own in the temporary folder, a link in the log's place, a second
+// name for it; and a log grown over the years. The elevated run's log is
+// where only administrators write, follows no link, and is rotated.
+TEST(SetupLog, AnElevatedRunsLogCannotBeRedirected) {
+  ScopedCodePage page(platform::CodePageId::Chinese);
+  struct Row {
+    const char* attack;
+    void (*plant)(MemoryFileSystem& files);
+    bool begun;
+    const char* before;  // the log's content before the run ("" none)
+  };
+  static const std::string kFull(kLogRotationSize, 'x');
+  const Row rows[] = {
+      {"a log planted in the temporary folder",
+       [](MemoryFileSystem& files) { files.AddFile("C:\\Temp\\V-VidudOvev-setup.log", "planted"); }, true, ""},
+      {"a link in the log's place",
+       [](MemoryFileSystem& files) {
+         files.AddFile(kLog, "target");
+         files.SetAccess("C:\\ProgramData\\V-VidudOvev", platform::kRecordAccess);
+         files.MarkReparsePoint(kLog);
+       },
+       false, "target"},
+      {"a hard link to the log",
+       [](MemoryFileSystem& files) {
+         files.AddFile(kLog, "target");
+         files.SetAccess("C:\\ProgramData\\V-VidudOvev", platform::kRecordAccess);
+         files.SetLinkCount(kLog, 2);
+       },
+       false, "target"},
+      {"a log of a megabyte",
+       [](MemoryFileSystem& files) {
+         files.AddFile(kLog, kFull);
+         files.SetAccess("C:\\ProgramData\\V-VidudOvev", platform::kRecordAccess);
+       },
+       true, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.attack);
+    Machine m;
+    row.plant(m.files);
+    EXPECT_EQ(m.log.Begin("", Facts()), row.begun);
+    EXPECT_EQ(m.files.Access("C:\\ProgramData\\V-VidudOvev"), platform::kRecordAccess);
+    if (!row.begun) {
+      EXPECT_EQ(m.Log(), row.before) << "nothing written through the link";
+      continue;
+    }
+    EXPECT_EQ(m.Log(), kHeader);
+    const bool full = std::string(row.attack) == "a log of a megabyte";
+    EXPECT_EQ(m.Content(std::string(kLog) + ".old"), full ? kFull : "<missing>");
+    EXPECT_EQ(m.Content("C:\\Temp\\V-VidudOvev-setup.log"), full ? "<missing>" : "planted");
+  }
+  // Not elevated: the temporary folder, as before.
+  Machine m;
+  EXPECT_EQ(DefaultLogPath(m.files, false), "C:\\Temp\\V-VidudOvev-setup.log");
+  EXPECT_FALSE(m.files.Exists("C:\\ProgramData\\V-VidudOvev"));
 }
 
 TEST(SetupLog, ARefusedCommandLineIsLoggedWithTheSwitch) {

@@ -52,7 +52,9 @@ class RelocatedProgram : public FileSystem {
   }
   bool MakeFolder(const std::string& path) override { return real_.MakeFolder(path); }
   bool RemoveFolder(const std::string& path) override { return real_.RemoveFolder(path); }
-  bool MakeAdminOnlyFolder(const std::string& path) override { return real_.MakeAdminOnlyFolder(path); }
+  bool MakeOwnedFolder(const std::string& path, const char* access, std::string* movedAside) override {
+    return real_.MakeOwnedFolder(path, access, movedAside);
+  }
   bool ReadBytes(const std::string& path, std::string* bytes) override { return real_.ReadBytes(path, bytes); }
   bool WriteBytes(const std::string& path, const std::string& bytes) override {
     return real_.WriteBytes(path, bytes);
