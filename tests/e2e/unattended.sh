@@ -230,7 +230,13 @@ echo "a second run while the dialog is open: 1618, nothing made"
 fnv1a64() {
   local h=$((0xcbf29ce484222325)) b
   for b in $(od -An -tu1 -v "$1"); do h=$(((h ^ b) * 0x100000001b3)); done
-  printf '%016X\n' "$h"
+  printf '%016x\n' "$h"
+}
+# A journal line as the record writes it: the text, a tab, the digest of
+# the text (its mark).
+journal_line() {
+  printf '%s' "$1" >"$art/line.txt"
+  printf '%s\t%s\n' "$1" "$(fnv1a64 "$art/line.txt")"
 }
 run 0 "$setup" /S '/D=D:\Tools'
 program=$(entry_value UninstallString)
@@ -245,7 +251,7 @@ printf '127.0.0.1 localhost' >"$outside/hosts"
 for planted in 'D:\\Outside\\itextsharp.dll:itextsharp.dll' \
   'D:\\Tools\\V-VidudOvev\\..\\..\\Outside\\hosts:hosts'; do
   file=$outside/${planted##*:}
-  printf 'file\t%s\t%s\t%s\n' "${planted%:*}" "$(stat -c %s "$file")" "$(fnv1a64 "$file")" >>"$record"
+  journal_line "$(printf 'file\t%s\t%s\t%s' "${planted%:*}" "$(stat -c %s "$file")" "$(fnv1a64 "$file")")" >>"$record"
 done
 run 10 "$program" /uninstall /S
 [ "$(cat "$outside/itextsharp.dll")" = "another program's library" ] || fail "a planted record removed D:\\Outside\\itextsharp.dll"
