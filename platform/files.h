@@ -44,7 +44,6 @@ constexpr unsigned long kInvalidAttributes = 0xFFFFFFFFu;
 //    (0x1200a9), for the add-on every user's AutoCAD loads.
 constexpr char kRecordAccess[] = "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 constexpr char kProgramAccess[] = "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
-constexpr unsigned long kAttrReparsePoint = 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT
 
 // File error codes the setup meets (Win32 numbers).
 namespace FileError {

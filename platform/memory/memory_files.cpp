@@ -747,7 +747,6 @@ void MemoryFileSystem::SetAccess(const std::string& folder, const std::string& a
 
 void MemoryFileSystem::SetLinkCount(const std::string& file, int links) { Require(file)->links = links; }
 
-void MemoryFileSystem::MarkReparsePoint(const std::string& path) { Require(path)->attributes |= kAttrReparsePoint; }
 
 std::string MemoryFileSystem::Access(const std::string& folder) const {
   Parsed parsed;
