@@ -84,6 +84,34 @@ bool IsOwnedFolder(const std::string& path) {
   return owned;
 }
 
+// True when `path` (not followed) is a folder and no link.
+bool IsPlainFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Whether the file system beside `path` keeps the access list a folder is
+// made with: a folder made there with `descriptor` reads back as ours.
+// Wine on a Unix file system without extended attributes keeps none, nor
+// does FAT; there no folder can be told apart from another, and none can
+// be protected, so an existing plain folder is not moved aside for it (a
+// link still is). When the
+// probe cannot be made, the answer is yes: the strict way.
+bool KeepsAccessLists(const std::string& path, PSECURITY_DESCRIPTOR descriptor) {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  char suffix[40];
+  wsprintfA(suffix, ".probe-%08lX%04lX", static_cast<unsigned long>(now.LowPart ^ GetTickCount()),
+            static_cast<unsigned long>(GetCurrentProcessId() & 0xFFFF));
+  const std::string probe = path + suffix;
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+  if (!CreateDirectoryA(probe.c_str(), &attributes)) return true;
+  const bool keeps = IsOwnedFolder(probe);
+  RemoveDirectoryA(probe.c_str());
+  return keeps;
+}
+
 // MakeOwnedFolder's work; a Win32 status.
 DWORD OwnFolder(const std::string& path, PSECURITY_DESCRIPTOR descriptor, std::string* movedAside) {
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
@@ -93,7 +121,7 @@ DWORD OwnFolder(const std::string& path, PSECURITY_DESCRIPTOR descriptor, std::s
     if (CreateDirectoryA(path.c_str(), &attributes)) return ERROR_SUCCESS;
     const DWORD error = GetLastError();
     if (error != ERROR_ALREADY_EXISTS) return error;
-    if (IsOwnedFolder(path)) {
+    if (IsOwnedFolder(path) || (IsPlainFolder(path) && !KeepsAccessLists(path, descriptor))) {
       PSID owner = nullptr;
       PACL list = nullptr;
       BOOL defaulted = FALSE, present = FALSE;

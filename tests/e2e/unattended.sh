@@ -38,13 +38,18 @@ setup=$package/SetUp.exe
 entry='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\V-VidudOvev'
 
 # Everything an install may touch, the settings folder left out (the
-# uninstall keeps it): files with their digests, the registry trees as text.
+# uninstall keeps it) and the elevated log (kept too): files with their
+# digests, the registry trees as text.
 snapshot() {
-  local places=(drive_d "${acad_folders[@]/#/drive_c/}" drive_c/ProgramData/V-VidudOvev)
+  local places=() place
+  for place in drive_d "${acad_folders[@]/#/drive_c/}" drive_c/ProgramData/V-VidudOvev; do
+    [ -e "$WINEPREFIX/$place" ] && places+=("$place")
+  done
   (cd "$WINEPREFIX" && {
     find "${places[@]}" -type d 2>/dev/null | sed 's/^/folder /'
     find "${places[@]}" -type f -print0 2>/dev/null | xargs -0 -r md5sum
-  } | LC_ALL=C sort)
+  } | grep -v -e 'ProgramData/V-VidudOvev/V-VidudOvev-setup\.log' -e '^folder drive_c/ProgramData/V-VidudOvev$' |
+    LC_ALL=C sort)
   local root
   for root in 'HKEY_LOCAL_MACHINE\SOFTWARE\Autodesk' 'HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Autodesk' \
     'HKEY_CURRENT_USER\SOFTWARE\Autodesk' "$entry" 'HKEY_CURRENT_USER\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\V-VidudOvev'; do
@@ -131,7 +136,9 @@ CMDS
 screenshot "$art/uninstall_done.png"
 grep -q '确定要从本机卸载批打印软件吗' <<<"$out" || fail "the confirmation's text: $out"
 grep -q '已删除' <<<"$out" || fail "the closing box's text: $out"
-grep -q '日志文件：C:\\users\\.*V-VidudOvev-setup.log' <<<"$out" || fail "the closing box does not name the log: $out"
+# Wine's account runs with a full token, so the log is the elevated one.
+grep -q '日志文件：C:\\ProgramData\\V-VidudOvev\\V-VidudOvev-setup.log' <<<"$out" ||
+  fail "the closing box does not name the log: $out"
 drive <<'CMDS' >/dev/null || fail "closing the last box"
 wait-dialog "V-软件卸载" 10
 post-click 1
@@ -147,7 +154,8 @@ same_as "uninstall after the dialog's install" "$before"
 echo "dialog install, then UninstallString: the machine is as before, the settings file kept"
 
 # ---- 2. Silent install, then the quiet uninstall --------------------------------
-log=$temp/V-VidudOvev-setup.log
+# Elevated (Wine's account), so the log is in %ProgramData%.
+log=$WINEPREFIX/drive_c/ProgramData/V-VidudOvev/V-VidudOvev-setup.log
 rm -f "$log"
 start_app "$setup" /S '/D=D:\Tools'
 windows=0
