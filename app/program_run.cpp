@@ -39,6 +39,12 @@ bool AsksForSilence(const std::string& arguments) {
 
 std::string WithUsage(const std::string& text) { return text + "\r\n\r\n" + UsageText(); }
 
+// Whether the process runs as the local system account.
+bool RunsAsSystem(platform::Accounts& accounts) {
+  platform::Account user;
+  return accounts.ProcessUser(&user) && platform::EqualsNoCase(user.sid, platform::kSystemSid);
+}
+
 int Uninstall(const ProgramWorld& world, const SetupOptions& options, const std::string& arguments) {
   platform::FileSystem& files = world.wizard.files;
   const UninstallWorld uninstallWorld{world.registry, files, world.wizard.processes, world.boxes};
@@ -54,7 +60,10 @@ int Uninstall(const ProgramWorld& world, const SetupOptions& options, const std:
     StartCleanup(files, world.launcher, original, files.ModulePath(), code == SetupExit::Installed, later);
     return code;
   }
-  return HandOverUninstall(files, world.launcher, arguments, [&](const std::string& recordFolder) {
+  // An elevated run's copy lies where only administrators may write.
+  platform::Accounts& accounts = world.wizard.accounts;
+  const char* access = accounts.IsElevated() || RunsAsSystem(accounts) ? platform::kRecordAccess : nullptr;
+  return HandOverUninstall(files, world.launcher, arguments, access, [&](const std::string& recordFolder) {
     const std::string self = files.ModulePath();
     const int code =
         RunUninstall(uninstallWorld, UninstallRequest{options.silent, options.force, recordFolder, self, logPath}, &later);
@@ -63,11 +72,6 @@ int Uninstall(const ProgramWorld& world, const SetupOptions& options, const std:
   });
 }
 
-// Whether the process runs as the local system account.
-bool RunsAsSystem(platform::Accounts& accounts) {
-  platform::Account user;
-  return accounts.ProcessUser(&user) && platform::EqualsNoCase(user.sid, platform::kSystemSid);
-}
 
 // What asking for rights at start came to.
 struct RightsAsked {

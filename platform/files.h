@@ -147,6 +147,21 @@ class FileSystem {
   // rights, a squatter that cannot be moved.
   virtual bool MakeOwnedFolder(const std::string& path, const char* access, std::string* movedAside) = 0;
 
+  // A new folder of this call's own: `prefix` (a full path up to the
+  // name's start) and sixteen hex digits nobody can know in advance
+  // (RtlGenRandom), made there and then; a name already taken is passed,
+  // never entered. With `access`, made with that list at creation, as
+  // MakeOwnedFolder's; null: the parent's. Its path in `*made`. False
+  // (LastError) when none can be made: a missing parent, no rights.
+  virtual bool MakeFreshFolder(const std::string& prefix, const char* access, std::string* made) = 0;
+
+  // Holds the file open for reading, shared with readers alone, until
+  // LetGo: meanwhile nobody can write, replace, rename or delete it, and
+  // it can still be read and started. False (LastError) when it cannot be
+  // opened so: missing, a folder, or already open for writing elsewhere.
+  virtual bool HoldAgainstWriters(const std::string& path) = 0;
+  virtual void LetGo(const std::string& path) = 0;
+
   // CreateFileA + ReadFile: the whole content of a file into `bytes`;
   // false (bytes untouched) when it is missing, a folder, or held open.
   virtual bool ReadBytes(const std::string& path, std::string* bytes) = 0;

@@ -288,6 +288,25 @@ bool CLoggedFileSystem::RemoveFolder(const std::string& path) {
   return Logged(inner_.RemoveFolder(path), "remove folder", std::string(), path);
 }
 
+bool CLoggedFileSystem::MakeFreshFolder(const std::string& prefix, const char* access, std::string* made) {
+  std::string folder;
+  const bool ok = inner_.MakeFreshFolder(prefix, access, &folder);
+  keptError_ = inner_.LastError();
+  kept_ = true;
+  log_.FileAction(access ? "make fresh owned folder" : "make fresh folder", std::string(), ok ? folder : prefix, ok,
+                  keptError_);
+  if (made && ok) *made = folder;
+  return ok;
+}
+
+bool CLoggedFileSystem::HoldAgainstWriters(const std::string& path) {
+  const bool ok = inner_.HoldAgainstWriters(path);
+  keptError_ = inner_.LastError();
+  kept_ = true;
+  if (!ok) log_.FileAction("hold against writers", std::string(), path, ok, keptError_);
+  return ok;
+}
+
 bool CLoggedFileSystem::MakeOwnedFolder(const std::string& path, const char* access, std::string* movedAside) {
   std::string aside;
   const bool ok = inner_.MakeOwnedFolder(path, access, &aside);

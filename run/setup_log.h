@@ -135,6 +135,9 @@ class CLoggedFileSystem final : public platform::FileSystem {
   bool MakeFolder(const std::string& path) override;
   bool RemoveFolder(const std::string& path) override;
   bool MakeOwnedFolder(const std::string& path, const char* access, std::string* movedAside) override;
+  bool MakeFreshFolder(const std::string& prefix, const char* access, std::string* made) override;
+  bool HoldAgainstWriters(const std::string& path) override;
+  void LetGo(const std::string& path) override { inner_.LetGo(path); }
   bool ReadBytes(const std::string& path, std::string* bytes) override;
   bool WriteBytes(const std::string& path, const std::string& bytes) override;
   bool AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) override;

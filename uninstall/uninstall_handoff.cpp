@@ -10,7 +10,6 @@
 namespace {
 
 const char kProgramName[] = "Uninstall.exe";
-constexpr int kMostCopyFolders = 99;
 // Retries (of about two seconds each) the cleanup command keeps room for
 // before it names the folders to remove.
 constexpr int kReservedRetries = 3;
@@ -27,18 +26,28 @@ std::string SystemFolder(platform::FileSystem& files) {
   return root.empty() ? std::string() : root + "\\System32";
 }
 
-// A folder of its own under %TEMP%: a name already there (someone else's)
-// is passed, never reused.
-std::string MakeCopyFolder(platform::FileSystem& files) {
+// A folder of its own under %TEMP%, under a name nobody could have made
+// first: under SYSTEM that is C:\Windows\Temp, where every user may add
+// files and folders. With `access`, nobody but administrators and SYSTEM
+// may write in it, not even the same user's processes without elevation.
+std::string MakeCopyFolder(platform::FileSystem& files, const char* access) {
   std::string temp = WithoutTrailingSlash(files.Environment("TEMP"));
   if (temp.empty()) temp = WithoutTrailingSlash(files.Environment("TMP"));
   if (temp.empty()) return std::string();
-  for (int n = 1; n <= kMostCopyFolders; ++n) {
-    const std::string folder = temp + kUninstallCopyPrefix + std::to_string(n);
-    if (files.MakeFolder(folder)) return folder;
-    if (files.LastError() != platform::FileError::AlreadyExists) return std::string();
-  }
-  return std::string();
+  std::string folder;
+  return files.MakeFreshFolder(temp + kUninstallCopyPrefix, access, &folder) ? folder : std::string();
+}
+
+// Copies `self` to `copy` and holds the copy against writers; true when
+// what is held is `self` byte for byte, so that what runs is this program
+// even where the folder's access list is not kept (FAT, Wine).
+bool CopyAndHold(platform::FileSystem& files, const std::string& self, const std::string& copy) {
+  std::string original, copied;
+  if (!files.ReadBytes(self, &original) || !files.Copy(self, copy, true)) return false;
+  if (!files.HoldAgainstWriters(copy)) return false;
+  if (files.ReadBytes(copy, &copied) && copied == original) return true;
+  files.LetGo(copy);
+  return false;
 }
 
 }  // namespace
@@ -114,15 +123,19 @@ CleanupLaunch CleanupCommand(const std::string& systemFolder, const std::string&
 }
 
 int HandOverUninstall(platform::FileSystem& files, platform::Launcher& launcher, const std::string& arguments,
-                      const std::function<int(const std::string& recordFolder)>& runHere) {
+                      const char* access, const std::function<int(const std::string& recordFolder)>& runHere) {
   const std::string self = files.ModulePath();
   const std::string recordFolder = platform::FolderOf(self);
-  const std::string copyFolder = recordFolder.empty() ? std::string() : MakeCopyFolder(files);
+  const std::string copyFolder = recordFolder.empty() ? std::string() : MakeCopyFolder(files, access);
   const std::string copy = copyFolder.empty() ? std::string() : copyFolder + "\\" + kProgramName;
-  unsigned long code = 0;
-  if (!copy.empty() && files.Copy(self, copy, true) &&
-      launcher.Start("\"" + copy + "\" " + arguments + " " + kRecordSwitch + "\"" + recordFolder + "\"", &code)) {
-    return static_cast<int>(code);
+  if (!copy.empty() && CopyAndHold(files, self, copy)) {
+    unsigned long code = 0;
+    // Held until the copy has ended: the start reads a file nobody can
+    // have changed since it was checked.
+    const bool started = launcher.Start(
+        "\"" + copy + "\" " + arguments + " " + kRecordSwitch + "\"" + recordFolder + "\"", &code);
+    files.LetGo(copy);
+    if (started) return static_cast<int>(code);
   }
   // No copy to hand over to: the uninstall runs here, and its file goes
   // after it all the same.

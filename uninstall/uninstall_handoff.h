@@ -3,7 +3,9 @@
 //
 // The uninstaller the caller starts lies in the folder it is to remove, and
 // a running program's file cannot be deleted. So it hands over:
-// HandOverUninstall copies the program into a fresh folder under %TEMP%,
+// HandOverUninstall copies the program into a fresh folder under %TEMP%
+// (an unguessable name; for an elevated run, one only administrators may
+// write in), holds the copy against writers and checks it,
 // runs the copy with the same switches and /RECORD=<its own folder>, waits
 // for it and gives the copy's exit code, which the caller's process then
 // ends with (deployment tools wait on that process and read its code). The
@@ -30,10 +32,11 @@ class FileSystem;
 constexpr const char kRecordSwitch[] = "/RECORD=";
 
 // `arguments`: the switches the program was started with (without its
-// name). `runHere`: the uninstall in this process, given the record folder;
-// gives the exit code.
+// name). `access`: the copy folder's access list (platform::kRecordAccess
+// for an elevated run), null for the parent's. `runHere`: the uninstall in
+// this process, given the record folder; gives the exit code.
 int HandOverUninstall(platform::FileSystem& files, platform::Launcher& launcher, const std::string& arguments,
-                      const std::function<int(const std::string& recordFolder)>& runHere);
+                      const char* access, const std::function<int(const std::string& recordFolder)>& runHere);
 
 // Starts the command processor that ends an uninstall: `original` is the
 // uninstaller the caller started, `copy` the running copy (empty when the

@@ -107,6 +107,9 @@ struct MemoryFileSystem::Node {
   std::map<std::string, std::pair<std::string, std::string>> streams;  // upper-cased name -> name, content
   std::map<std::string, std::unique_ptr<Node>> children;               // by upper-cased name
   bool heldOpen = false;
+  bool readersOnly = false;  // HoldAgainstWriters: read, never written
+  // Open in some way that keeps writers, renames and deletes out.
+  bool Locked() const { return heldOpen || readersOnly; }
   int links = 1;  // the names the file has (SetLinkCount)
   std::string access;  // set by MakeOwnedFolder or SetAccess; empty: the parent's
   unsigned int codePage = CurrentCodePage();  // the one `name` was written in
@@ -360,7 +363,7 @@ bool MemoryFileSystem::Copy(const std::string& from, const std::string& to, bool
     if (slot.get() == original) return Fail(FileError::SharingViolation);
     if (slot->folder) return Fail(FileError::AccessDenied);
     if (failIfExists) return Fail(FileError::FileExists);
-    if (slot->heldOpen) return Fail(FileError::SharingViolation);
+    if (slot->Locked()) return Fail(FileError::SharingViolation);
     // CopyFile does not overwrite a read-only or a hidden file.
     if (slot->attributes & (kAttrReadOnly | kAttrHidden)) return Fail(FileError::AccessDenied);
   } else {
@@ -414,7 +417,7 @@ MemoryFileSystem::Node* MemoryFileSystem::FileToWrite(Op op, const std::string& 
     return slot.get();
   }
   error = slot->folder ? FileError::AccessDenied
-          : slot->heldOpen ? FileError::SharingViolation
+          : slot->Locked() ? FileError::SharingViolation
           : (slot->attributes & refusedMarks) ? FileError::AccessDenied
                                               : 0;
   if (error) {
@@ -454,7 +457,7 @@ bool MemoryFileSystem::MoveReplacing(const std::string& from, const std::string&
   if (Fails(Op::MoveReplacing, target.parts)) return false;
   if (!node) return Fail(error);
   if (node->folder || source.parts.size() < 2 || target.parts.size() < 2) return Fail(FileError::AccessDenied);
-  if (node->heldOpen) return Fail(FileError::SharingViolation);
+  if (node->Locked()) return Fail(FileError::SharingViolation);
   if (ToUpper(source.parts[0]) != ToUpper(target.parts[0])) return Fail(FileError::NotSameDevice);
   const std::vector<std::string> targetFolderParts(target.parts.begin(), target.parts.end() - 1);
   Node* targetFolder = Walk(targetFolderParts, &error);
@@ -466,7 +469,7 @@ bool MemoryFileSystem::MoveReplacing(const std::string& from, const std::string&
     if (old == node) return true;  // itself, under another case
     // A file held open cannot be unlinked for the new one: access denied,
     // as for a read-only file, not a sharing violation.
-    if (old->folder || (old->attributes & kAttrReadOnly) || old->heldOpen) return Fail(FileError::AccessDenied);
+    if (old->folder || (old->attributes & kAttrReadOnly) || old->Locked()) return Fail(FileError::AccessDenied);
   }
   const std::vector<std::string> sourceFolderParts(source.parts.begin(), source.parts.end() - 1);
   Node* sourceFolder = Walk(sourceFolderParts, &error);
@@ -524,7 +527,7 @@ bool MemoryFileSystem::Remove(const std::string& path) {
   }
   if (node->folder || parsed.parts.size() < 2) return Fail(FileError::AccessDenied);
   if (node->attributes & kAttrReadOnly) return Fail(FileError::AccessDenied);
-  if (node->heldOpen) return Fail(FileError::SharingViolation);
+  if (node->Locked()) return Fail(FileError::SharingViolation);
   const std::vector<std::string> folderParts(parsed.parts.begin(), parsed.parts.end() - 1);
   Walk(folderParts, &error)->children.erase(ToUpper(parsed.parts.back()));
   return true;
@@ -549,7 +552,7 @@ CheckedRemove MemoryFileSystem::RemoveIfOurs(const std::string& path,
     Fail(FileError::AccessDenied);
     return CheckedRemove::Failed;
   }
-  if (node->heldOpen) {
+  if (node->Locked()) {
     Fail(FileError::SharingViolation);
     return CheckedRemove::Failed;
   }
@@ -604,7 +607,7 @@ bool MemoryFileSystem::RemoveFolder(const std::string& path) {
 }
 
 bool MemoryFileSystem::HoldsOpen(const Node& node) {
-  if (node.heldOpen) return true;
+  if (node.Locked()) return true;
   for (const auto& child : node.children) {
     if (HoldsOpen(*child.second)) return true;
   }
@@ -658,6 +661,57 @@ bool MemoryFileSystem::MakeOwnedFolder(const std::string& path, const char* acce
   fresh->attributes = kAttrDirectory;
   fresh->access = access;
   return true;
+}
+
+bool MemoryFileSystem::MakeFreshFolder(const std::string& prefix, const char* access, std::string* made) {
+  Count(Op::MakeFreshFolder);
+  Parsed parsed;
+  if (!Parse(prefix + "0", &parsed) || !parsed.stream.empty() || parsed.trailingSeparator) {
+    return Fail(FileError::InvalidName);
+  }
+  if (Fails(Op::MakeFreshFolder, parsed.parts)) return false;
+  if (parsed.parts.size() < 2) return Fail(FileError::AccessDenied);
+  const std::vector<std::string> folderParts(parsed.parts.begin(), parsed.parts.end() - 1);
+  long error = 0;
+  Node* folder = Walk(folderParts, &error);
+  if (!folder || !folder->folder) return Fail(FileError::PathNotFound);
+  const std::string stem = parsed.parts.back().substr(0, parsed.parts.back().size() - 1);
+  // Not random here: tests see the same names in every run, and a name
+  // already there is passed as the system's would be.
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    ++freshSerial_;
+    const std::string name = stem + HexNumber(freshSerial_ * 0x9E3779B1u, 8) + HexNumber(freshSerial_, 8);
+    std::unique_ptr<Node>& slot = folder->children[ToUpper(name)];
+    if (slot) continue;
+    slot = std::make_unique<Node>();
+    slot->name = name;
+    slot->folder = true;
+    slot->attributes = kAttrDirectory;
+    if (access) slot->access = access;
+    if (made) *made = JoinParts(folderParts) + "\\" + name;
+    return true;
+  }
+  return Fail(FileError::AlreadyExists);
+}
+
+bool MemoryFileSystem::HoldAgainstWriters(const std::string& path) {
+  Count(Op::HoldAgainstWriters);
+  Parsed parsed;
+  long error = 0;
+  Node* node = Lookup(path, &parsed, &error);
+  if (!parsed.parts.empty() && Fails(Op::HoldAgainstWriters, parsed.parts)) return false;
+  if (!node) return Fail(error);
+  if (!parsed.stream.empty()) return Fail(FileError::InvalidName);
+  if (node->folder) return Fail(FileError::AccessDenied);
+  if (node->heldOpen) return Fail(FileError::SharingViolation);
+  node->readersOnly = true;
+  return true;
+}
+
+void MemoryFileSystem::LetGo(const std::string& path) {
+  Parsed parsed;
+  long error = 0;
+  if (Node* node = Lookup(path, &parsed, &error)) node->readersOnly = false;
 }
 
 std::string MemoryFileSystem::Environment(const std::string& name) {

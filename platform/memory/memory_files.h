@@ -50,7 +50,7 @@ class MemoryFileSystem final : public FileSystem {
  public:
   enum class Op { ModulePath, FindFirst, FindNext, Copy, GetAttributes, SetAttributes, Remove, MakeFolder, Environment,
                   ReadBytes, WriteBytes, RemoveFolder, MakeOwnedFolder, AppendBytes, MoveReplacing,
-                  RemoveIfOurs };
+                  RemoveIfOurs, MakeFreshFolder, HoldAgainstWriters };
 
   MemoryFileSystem();
   ~MemoryFileSystem() override;
@@ -68,6 +68,9 @@ class MemoryFileSystem final : public FileSystem {
   bool MakeFolder(const std::string& path) override;
   bool RemoveFolder(const std::string& path) override;
   bool MakeOwnedFolder(const std::string& path, const char* access, std::string* movedAside) override;
+  bool MakeFreshFolder(const std::string& prefix, const char* access, std::string* made) override;
+  bool HoldAgainstWriters(const std::string& path) override;
+  void LetGo(const std::string& path) override;
   bool ReadBytes(const std::string& path, std::string* bytes) override;
   bool WriteBytes(const std::string& path, const std::string& bytes) override;
   bool AppendBytes(const std::string& path, const std::string& bytes, std::uint64_t* sizeBefore) override;
@@ -182,7 +185,8 @@ class MemoryFileSystem final : public FileSystem {
   FindHandle nextFind_ = 0x2000;
   std::vector<Fault> faults_;
   long lastError_ = 0;
-  std::size_t calls_[static_cast<int>(Op::RemoveIfOurs) + 1] = {};
+  std::size_t calls_[static_cast<int>(Op::HoldAgainstWriters) + 1] = {};
+  unsigned freshSerial_ = 0;
 };
 
 }  // namespace platform

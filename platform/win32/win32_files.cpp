@@ -4,8 +4,10 @@
 #include <windows.h>
 
 #include <aclapi.h>
+#include <ntsecapi.h>
 #include <sddl.h>
 
+#include <map>
 #include <vector>
 
 #include "platform/files.h"
@@ -400,6 +402,53 @@ class Win32FileSystem final : public FileSystem {
     return status == ERROR_SUCCESS;
   }
 
+  bool MakeFreshFolder(const std::string& prefix, const char* access, std::string* made) override {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (access &&
+        !ConvertStringSecurityDescriptorToSecurityDescriptorA(access, SDDL_REVISION_1, &descriptor, nullptr)) {
+      return false;
+    }
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    DWORD error = ERROR_ALREADY_EXISTS;
+    for (int attempt = 0; attempt < 16 && error == ERROR_ALREADY_EXISTS; ++attempt) {
+      unsigned char random[8];
+      if (!RtlGenRandom(random, sizeof(random))) {
+        error = GetLastError() ? GetLastError() : ERROR_GEN_FAILURE;
+        break;
+      }
+      std::string path = prefix;
+      for (const unsigned char byte : random) {
+        path += "0123456789ABCDEF"[byte >> 4];
+        path += "0123456789ABCDEF"[byte & 15];
+      }
+      if (CreateDirectoryA(path.c_str(), descriptor ? &attributes : nullptr)) {
+        if (made) *made = path;
+        error = ERROR_SUCCESS;
+      } else {
+        error = GetLastError();
+      }
+    }
+    if (descriptor) LocalFree(descriptor);
+    SetLastError(error);
+    return error == ERROR_SUCCESS;
+  }
+
+  bool HoldAgainstWriters(const std::string& path) override {
+    if (held_.count(path)) return true;
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    held_[path] = file;
+    return true;
+  }
+
+  void LetGo(const std::string& path) override {
+    const auto it = held_.find(path);
+    if (it == held_.end()) return;
+    CloseHandle(it->second);
+    held_.erase(it);
+  }
+
   bool ReadBytes(const std::string& path, std::string* bytes) override {
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -504,6 +553,9 @@ class Win32FileSystem final : public FileSystem {
   }
 
   long LastError() override { return static_cast<long>(GetLastError()); }
+
+ private:
+  std::map<std::string, HANDLE> held_;  // HoldAgainstWriters' handles, by path
 };
 
 }  // namespace

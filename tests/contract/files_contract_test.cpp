@@ -412,6 +412,38 @@ TEST_P(FilesContract, FileHeldOpenElsewhereIsNeitherOverwrittenNorReadNorRemoved
   EXPECT_EQ(world().Content(At("loaded.arx")), "new");
 }
 
+// A fresh folder is made under a new name each time, never an existing
+// one; a file held against writers can be read and copied, but not
+// written, replaced or deleted, until it is let go.
+TEST_P(FilesContract, FreshFoldersAndFilesHeldAgainstWriters) {
+  std::string first, second;
+  ASSERT_TRUE(fs().MakeFreshFolder(At("copy-"), kRecordAccess, &first)) << fs().LastError();
+  ASSERT_TRUE(fs().MakeFreshFolder(At("copy-"), nullptr, &second)) << fs().LastError();
+  EXPECT_NE(first, second);
+  for (const std::string& folder : {first, second}) {
+    EXPECT_EQ(folder.size(), At("copy-").size() + 16) << folder;
+    EXPECT_TRUE(Attributes(folder) & kAttrDirectory) << folder;
+  }
+  EXPECT_FALSE(fs().MakeFreshFolder(At("missing\\copy-"), nullptr, &first));
+  EXPECT_EQ(fs().LastError(), FileError::PathNotFound);
+
+  world().PutFile(At("Uninstall.exe"), "program");
+  ASSERT_TRUE(fs().HoldAgainstWriters(At("Uninstall.exe"))) << fs().LastError();
+  std::string bytes;
+  EXPECT_TRUE(fs().ReadBytes(At("Uninstall.exe"), &bytes)) << fs().LastError();
+  EXPECT_EQ(bytes, "program");
+  EXPECT_TRUE(fs().Copy(At("Uninstall.exe"), At("again.exe"), true)) << fs().LastError();
+  EXPECT_FALSE(fs().WriteBytes(At("Uninstall.exe"), "swapped"));
+  EXPECT_EQ(fs().LastError(), FileError::SharingViolation);
+  EXPECT_FALSE(fs().Remove(At("Uninstall.exe")));
+  EXPECT_EQ(fs().LastError(), FileError::SharingViolation);
+  EXPECT_FALSE(fs().MoveReplacing(At("again.exe"), At("Uninstall.exe")));
+  fs().LetGo(At("Uninstall.exe"));
+  EXPECT_TRUE(fs().Remove(At("Uninstall.exe"))) << fs().LastError();
+  EXPECT_FALSE(fs().HoldAgainstWriters(At("Uninstall.exe")));
+  EXPECT_EQ(fs().LastError(), FileError::FileNotFound);
+}
+
 // Whole files read and written: any bytes, a file made or replaced, and the
 // Windows errors for what is missing, a folder, and a file held open.
 TEST_P(FilesContract, WholeFilesAreReadAndWritten) {

@@ -191,6 +191,16 @@ bool FaultyFileSystem::MakeOwnedFolder(const std::string& path, const char* acce
   return inner_.MakeOwnedFolder(path, access, movedAside);
 }
 
+bool FaultyFileSystem::MakeFreshFolder(const std::string& prefix, const char* access, std::string* made) {
+  if (Fails("files.MakeFreshFolder", prefix, FileError::AccessDenied)) return false;
+  return inner_.MakeFreshFolder(prefix, access, made);
+}
+
+bool FaultyFileSystem::HoldAgainstWriters(const std::string& path) {
+  if (Fails("files.HoldAgainstWriters", path, FileError::SharingViolation)) return false;
+  return inner_.HoldAgainstWriters(path);
+}
+
 bool FaultyFileSystem::ReadBytes(const std::string& path, std::string* bytes) {
   if (Fails("files.ReadBytes", path, FileError::SharingViolation)) return false;
   return inner_.ReadBytes(path, bytes);

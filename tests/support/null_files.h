@@ -23,6 +23,9 @@ class NullFileSystem : public platform::FileSystem {
   bool MakeFolder(const std::string&) override { return false; }
   bool RemoveFolder(const std::string&) override { return false; }
   bool MakeOwnedFolder(const std::string&, const char*, std::string*) override { return false; }
+  bool MakeFreshFolder(const std::string&, const char*, std::string*) override { return false; }
+  bool HoldAgainstWriters(const std::string&) override { return false; }
+  void LetGo(const std::string&) override {}
   bool ReadBytes(const std::string&, std::string*) override { return false; }
   bool WriteBytes(const std::string&, const std::string&) override { return false; }
   bool AppendBytes(const std::string&, const std::string&, std::uint64_t*) override { return false; }

@@ -1749,9 +1749,12 @@ TEST_F(UndoTest, TheUninstallerHandsOverToACopyAndEndsWithItsCode) {
     bool acadRuns, noRecord, cannotStart;
     std::deque<int> answers;
     int code;
+    bool elevated = false;
   };
   const Row rows[] = {
       {"confirmed", "", false, false, false, {platform::kIdYes, platform::kIdOk}, SetupExit::Installed},
+      {"elevated: the copy where only administrators write", " /S", false, false, false, {}, SetupExit::Installed,
+       true},
       {"declined", "", false, false, false, {platform::kIdNo}, SetupExit::Cancelled},
       {"AutoCAD runs, warned once, then on", "", true, false, false,
        {platform::kIdYes, platform::kIdOk, platform::kIdOk}, SetupExit::Installed},
@@ -1762,10 +1765,11 @@ TEST_F(UndoTest, TheUninstallerHandsOverToACopyAndEndsWithItsCode) {
   };
   const std::string folder = Target("D:\\Tools");
   const std::string original = folder + "\\Uninstall.exe";
-  const std::string copyFolder = "C:\\Temp\\V-VidudOvev-uninstall-2";
-  const std::string copy = copyFolder + "\\Uninstall.exe";
+  const std::string taken = "C:\\Temp\\V-VidudOvev-uninstall-1";
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
+    std::string copyFolder, copy;  // the started copy's; a fresh name each time
+    accounts.elevated = row.elevated;
     if (!row.noRecord) {
       Run([&](Dlg_Setup&, HeadlessDialog& window) { Install(window, "D:\\Tools"); });
       AddUninstallEntry(scene, folder);
@@ -1776,13 +1780,13 @@ TEST_F(UndoTest, TheUninstallerHandsOverToACopyAndEndsWithItsCode) {
     files.SetModulePath(original);
     files.SetEnvironment("TEMP", "C:\\Temp\\");
     files.SetEnvironment("SystemRoot", "C:\\Windows");
-    files.AddFolder("C:\\Temp\\V-VidudOvev-uninstall-1");  // someone else's: passed over
+    files.AddFolder(taken);  // someone else's: never entered
     processes.running.clear();
     if (row.acadRuns) processes.running = {"acad.exe"};
     testing_support::ScriptedOwner boxes;
     boxes.answers = row.answers;
     platform::MemoryLauncher launcher;
-    if (row.cannotStart) files.FailOn(platform::MemoryFileSystem::Op::Copy, copy);
+    if (row.cannotStart) files.FailOn(platform::MemoryFileSystem::Op::Copy, "C:\\Temp");
     CSetupLog log(files);
     CAcadSetup engine(registry, files, SetupMessageOwner());
     const ProgramWorld world{WizardWorld{engine, files, processes, shell, accounts, runner, lastBrowse, warnHostRunning},
@@ -1790,7 +1794,15 @@ TEST_F(UndoTest, TheUninstallerHandsOverToACopyAndEndsWithItsCode) {
                              [](const std::string&) { return false; }};
     launcher.onStart = [&](const std::string& line) -> unsigned long {
       if (line.find(kRecordSwitch) == std::string::npos) return 0;  // the command processor
+      copy = line.substr(1, line.find('"', 1) - 1);
+      copyFolder = platform::FolderOf(copy);
+      const std::string prefix = "C:\\Temp\\V-VidudOvev-uninstall-";
+      EXPECT_EQ(copyFolder.substr(0, prefix.size()), prefix) << line;
+      EXPECT_EQ(copyFolder.size(), prefix.size() + 16) << "sixteen hex digits nobody knew before: " << line;
       EXPECT_EQ(line.find("\"" + copy + "\" /uninstall"), 0u) << line;
+      EXPECT_EQ(files.Access(copyFolder), row.elevated ? platform::kRecordAccess : "");
+      EXPECT_FALSE(files.WriteBytes(copy, "swapped")) << "held against writers until it has run";
+      EXPECT_FALSE(files.Remove(copy)) << "held against writers until it has run";
       EXPECT_NE(line.find(std::string(kRecordSwitch) + "\"" + folder + "\""), std::string::npos) << line;
       EXPECT_TRUE(files.Exists(copy)) << "the copy runs from its own folder";
       files.SetModulePath(copy);
@@ -1816,7 +1828,12 @@ TEST_F(UndoTest, TheUninstallerHandsOverToACopyAndEndsWithItsCode) {
       EXPECT_NE(cleanup.find("rd \"" + copyFolder + "\""), std::string::npos) << "the copy's folder always goes";
     } else {
       ASSERT_EQ(launcher.started.size(), 1u) << "the command processor alone";
-      EXPECT_FALSE(files.Exists(copyFolder)) << "nothing is left of a copy that could not be made";
+      std::vector<std::string> copies;
+      for (const std::string& name : files.Names("C:\\Temp")) {
+        if (name.find("-uninstall-") != std::string::npos) copies.push_back(name);
+      }
+      EXPECT_EQ(copies, std::vector<std::string>{"V-VidudOvev-uninstall-1"})
+          << "nothing is left of a copy that could not be made";
     }
     const bool all = code == SetupExit::Installed;
     EXPECT_EQ(cleanup.find("del /f /q \"" + original + "\"") != std::string::npos, all)
@@ -1826,8 +1843,12 @@ TEST_F(UndoTest, TheUninstallerHandsOverToACopyAndEndsWithItsCode) {
     EXPECT_EQ(files.Exists(folder + "\\install_record.txt"), !all && !row.noRecord);
     // The next row starts from scratch: what the command processor would
     // have removed.
-    files.Remove(copy);
-    files.RemoveFolder(copyFolder);
+    EXPECT_TRUE(files.Exists(taken));
+    if (!copy.empty()) {
+      EXPECT_TRUE(files.Remove(copy)) << "let go once it has run";
+      files.RemoveFolder(copyFolder);
+    }
+    accounts.elevated = false;
     if (all) {
       files.Remove(original);
       files.RemoveFolder(folder);

@@ -55,6 +55,11 @@ class RelocatedProgram : public FileSystem {
   bool MakeOwnedFolder(const std::string& path, const char* access, std::string* movedAside) override {
     return real_.MakeOwnedFolder(path, access, movedAside);
   }
+  bool MakeFreshFolder(const std::string& prefix, const char* access, std::string* made) override {
+    return real_.MakeFreshFolder(prefix, access, made);
+  }
+  bool HoldAgainstWriters(const std::string& path) override { return real_.HoldAgainstWriters(path); }
+  void LetGo(const std::string& path) override { real_.LetGo(path); }
   bool ReadBytes(const std::string& path, std::string* bytes) override { return real_.ReadBytes(path, bytes); }
   bool WriteBytes(const std::string& path, const std::string& bytes) override {
     return real_.WriteBytes(path, bytes);
