@@ -8,6 +8,8 @@
 #include <functional>
 #include <thread>
 
+#include <direct.h>
+
 #include "deploy/host_process.h"
 #include "deploy/package_copy.h"
 #include "engine/acad_setup.h"
@@ -18,6 +20,7 @@
 #include "platform/text.h"
 #include "tests/support/real_files.h"
 #include "tests/support/scripted_owner.h"
+#include "uninstall/uninstall_handoff.h"
 
 using namespace platform;
 using testing_support::AcadStandIn;
@@ -130,6 +133,59 @@ TEST(ProcessesWine, TheElevatedStartPassesItsArgumentsAndTheExitCodeThrough) {
     EXPECT_FALSE(SystemAccounts().IsElevated());
   } else if (type == ElevationType::Full) {
     EXPECT_TRUE(SystemAccounts().IsElevated());
+  }
+}
+
+// The command that ends an uninstall, run by the real command processor
+// from a caller whose working folder holds a ping.bat, on paths with
+// "%NAME%", "!NAME!" and "&" in them: it waits for the held file with the
+// system's ping, then removes exactly the named files and folders; the
+// folders those names would expand to keep what they hold.
+TEST(ProcessesWine, TheCleanupCommandTakesPathsAsTheyAreAndTheSystemsPing) {
+  RealSandbox sandbox("cleanup command");
+  FileSystem& files = SystemFileSystem();
+  const std::string root = sandbox.Path();
+  testing_support::SetRealEnvironment("VVO_TRAP", "Trap");
+  const std::string first = root + "\\a%VVO_TRAP%b", second = root + "\\c!VVO_TRAP!d & e";
+  const std::string firstTrap = root + "\\aTrapb", secondTrap = root + "\\cTrapd & e";
+  for (const std::string& folder : {first, second, firstTrap, secondTrap, root + "\\work"}) {
+    ASSERT_TRUE(files.MakeFolder(folder)) << folder;
+  }
+  for (const std::string& folder : {first, firstTrap}) ASSERT_TRUE(testing_support::WriteRealFile(folder + "\\Uninstall.exe", "u"));
+  for (const std::string& folder : {second, secondTrap}) ASSERT_TRUE(testing_support::WriteRealFile(folder + "\\copy.exe", "c"));
+  const std::string pinged = root + "\\pinged.txt";
+  ASSERT_TRUE(testing_support::WriteRealFile(root + "\\work\\ping.bat", "@echo planted>\"" + pinged + "\"\r\n"));
+  char caller[1024] = {};
+  ASSERT_NE(_getcwd(caller, sizeof(caller)), nullptr);
+  ASSERT_EQ(_chdir((root + "\\work").c_str()), 0);
+
+  const std::string system = files.Environment("SystemRoot") + "\\System32";
+  const CleanupLaunch launch =
+      CleanupCommand(system, second + "\\copy.exe", first + "\\Uninstall.exe", {second, first});
+  {
+    // The file waited for is held for a moment, as a program that has not
+    // yet ended holds its own: the command pauses with ping meanwhile.
+    AcadStandIn holder(second + "\\copy.exe");
+    ASSERT_TRUE(holder.Running());
+    ASSERT_TRUE(SystemLauncher().StartIn(launch.commandLine, launch.places, nullptr)) << SystemLauncher().LastError();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  }
+  bool done = false;
+  for (int wait = 0; wait < 300 && !done; ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    done = files.GetAttributes(second) == kInvalidAttributes;
+  }
+  _chdir(caller);
+  EXPECT_TRUE(done) << "the command did not remove " << second;
+  std::string content;
+  EXPECT_TRUE(testing_support::ReadRealFile(secondTrap + "\\copy.exe", &content)) << "!VVO_TRAP! was expanded";
+  EXPECT_FALSE(testing_support::ReadRealFile(pinged, &content)) << "the caller's ping.bat ran";
+  // Windows' command processor puts a variable's value in once; Wine's
+  // (8.0) expands the value again, so there "%VVO_TRAP%" inside it names
+  // the other folder, whatever the command says.
+  if (!testing_support::RunningUnderWine()) {
+    EXPECT_EQ(files.GetAttributes(first), kInvalidAttributes) << "the waited-for file and its folder stay";
+    EXPECT_TRUE(testing_support::ReadRealFile(firstTrap + "\\Uninstall.exe", &content)) << "%VVO_TRAP% was expanded";
   }
 }
 
