@@ -154,9 +154,12 @@ same_as "uninstall after the dialog's install" "$before"
 echo "dialog install, then UninstallString: the machine is as before, the settings file kept"
 
 # ---- 2. Silent install, then the quiet uninstall --------------------------------
-# Elevated (Wine's account), so the log is in %ProgramData%.
+# Elevated (Wine's account), so the log is in %ProgramData%. A standard
+# user squats that folder's name with a file first: it is moved aside, and
+# the record and the uninstaller still go where only administrators write.
 log=$WINEPREFIX/drive_c/ProgramData/V-VidudOvev/V-VidudOvev-setup.log
-rm -f "$log"
+rm -rf "$c/ProgramData/V-VidudOvev" "$c/ProgramData"/V-VidudOvev.moved-*
+printf "a user's" >"$c/ProgramData/V-VidudOvev"
 start_app "$setup" /S '/D=D:\Tools'
 windows=0
 for _ in 1 2 3 4 5 6; do
@@ -178,6 +181,14 @@ for line in '/S /D=D:\Tools' 'VK_VidudOvev2010.ARX' 'TRUSTEDPATHS' ; do
   grep -qF -- "$line" "$log" || fail "the log lacks $line"
 done
 tail -n 1 "$log" | grep -q '^exit code 0' || fail "the log does not end with the exit code: $(tail -n 3 "$log")"
+[ -d "$c/ProgramData/V-VidudOvev" ] || fail "the squatted %ProgramData%\\V-VidudOvev is no folder"
+squat=$(compgen -G "$c/ProgramData/V-VidudOvev.moved-*" | head -n 1)
+[ -n "$squat" ] && [ "$(cat "$squat")" = "a user's" ] || fail "the squatter's file was not moved aside: $(ls "$c/ProgramData")"
+case $(entry_value UninstallString) in
+  '"C:\ProgramData\V-VidudOvev\'*) ;;
+  *) fail "the UninstallString does not lie in the protected folder: $(entry_value UninstallString)" ;;
+esac
+rm -f "$squat"
 quiet=$(entry_value QuietUninstallString)
 [ "$quiet" = "$uninstall /S" ] || fail "QuietUninstallString: $quiet"
 run 0 "$program" /uninstall /S
