@@ -86,37 +86,39 @@ CleanupLaunch CleanupCommand(const std::string& systemFolder, const std::string&
   // differently. /s: only the outer quotes go, the paths keep theirs.
   const std::string del = "(del /f /q \"%VVO_WAIT%\" >nul 2>&1)";
   const std::string pause = "(if exist \"%VVO_WAIT%\" \"%VVO_PING%\" -n 3 127.0.0.1 >nul)";
-  const auto fits = [&](const std::string& body) {
-    return ExpandedLength(head + body + "\"", environment) <= kCommandProcessorLimit;
-  };
+  const std::string retry = " & " + pause + " & " + del;
+  // Lengths as the command processor counts them, each part's once: every
+  // part holds whole %NAME% pairs, so the parts' lengths add up.
+  const std::size_t headLength = ExpandedLength(head, environment) + 1;  // and the closing quote
+  const std::size_t delLength = ExpandedLength(del, environment);
+  const std::size_t retryLength = ExpandedLength(retry, environment);
+  const auto fits = [&](std::size_t length) { return headLength + length <= kCommandProcessorLimit; };
   // Room is kept for some retries before the rest: the file waited for is
   // the program that has just handed over, which takes a moment to end.
-  std::string reserve = del;
-  for (int tries = 1; tries <= kReservedRetries; ++tries) reserve += " & " + pause + " & " + del;
+  const std::size_t reserveLength = delLength + kReservedRetries * retryLength;
   std::string rest;
-  if (!thenFile.empty()) {
-    environment.push_back({"VVO_THEN", thenFile});
-    const std::string more = " & (del /f /q \"%VVO_THEN%\" >nul 2>&1)";
-    if (fits(reserve + rest + more)) {
-      rest += more;
-    } else {
-      environment.pop_back();
-    }
-  }
+  std::size_t restLength = 0;
+  // Adds `more`, which names the variable `name` for `value`, when it fits.
+  const auto add = [&](const std::string& name, const std::string& value, const std::string& more) {
+    const std::size_t moreLength = ExpandedLength(more, {{name, value}});
+    if (!fits(reserveLength + restLength + moreLength)) return false;
+    environment.push_back({name, value});
+    rest += more;
+    restLength += moreLength;
+    return true;
+  };
+  if (!thenFile.empty()) add("VVO_THEN", thenFile, " & (del /f /q \"%VVO_THEN%\" >nul 2>&1)");
   for (std::size_t k = 0; k < emptyFolders.size(); ++k) {
     const std::string name = "VVO_D" + std::to_string(k + 1);
-    environment.push_back({name, emptyFolders[k]});
-    const std::string more = " & (rd \"%" + name + "%\" >nul 2>&1)";
-    if (!fits(reserve + rest + more)) {
-      environment.pop_back();
-      break;  // in order: a folder below one left out is no use alone
-    }
-    rest += more;
+    // In order: a folder below one left out is no use alone.
+    if (!add(name, emptyFolders[k], " & (rd \"%" + name + "%\" >nul 2>&1)")) break;
   }
   // As many further tries as fit, ten in all at most (some twenty seconds).
   std::string body = del;
-  for (int tries = 1; tries < 10 && fits(body + " & " + pause + " & " + del + rest); ++tries) {
-    body += " & " + pause + " & " + del;
+  std::size_t bodyLength = delLength;
+  for (int tries = 1; tries < 10 && fits(bodyLength + retryLength + restLength); ++tries) {
+    body += retry;
+    bodyLength += retryLength;
   }
   launch.commandLine = head + body + rest + "\"";
   return launch;

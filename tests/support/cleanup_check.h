@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "platform/text.h"
@@ -22,15 +23,13 @@ inline std::string CleanupCommandFault(const CleanupLaunch& launch) {
   if (line.compare(0, head.size(), head) != 0) return "not the fixed head: " + line.substr(0, head.size());
   if (line.size() <= head.size() || line.back() != '"') return "no closing quote";
   const std::string body = line.substr(head.size(), line.size() - head.size() - 1);
+  std::set<std::string> names;
+  for (const auto& variable : environment) names.insert("%" + variable.first + "%");
   bool quoted = false;
   std::string inside;
   for (const char c : body) {
     if (c == '"') {
-      if (quoted) {
-        bool known = false;
-        for (const auto& variable : environment) known = known || inside == "%" + variable.first + "%";
-        if (!known) return "a quoted part that is not one of the child's variables: " + inside;
-      }
+      if (quoted && !names.count(inside)) return "a quoted part that is not one of the child's variables: " + inside;
       quoted = !quoted;
       inside.clear();
     } else if (quoted) {
