@@ -152,6 +152,8 @@ bool CPackageCopy::CopyPackageFile(const std::string& packageFolder, const std::
   bool fits = FormatPath(source, "%s\\%s", packageFolder.c_str(), name.c_str());
   std::string destinationPath;  // in full, for the message, even when it does not fit
   const char* hopeless = kTooLongNote;  // why a copy cannot be made, when it cannot
+  // Nobody's settings folder to put it in: left out, not put into SYSTEM's.
+  if (userPlaces.nobody && platform::EqualsNoCase(name, kSettingsFile)) return true;
   if (platform::EqualsNoCase(name, kSettingsFile)) {
     const std::string appData = userPlaces.AppDataFolder(files_);
     char settingsFolder[kPathBufferSize];

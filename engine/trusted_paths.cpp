@@ -122,6 +122,7 @@ void ListSubkeys(platform::Registry& registry, RegKey key, CStringList& names) {
 }
 
 void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
+  if (userPlaces.nobody) return;  // no user's profiles to add to
   // Both lists are complete before anything is written, so the writes
   // cannot change what is enumerated.
   const std::string acadPath = "SOFTWARE\\Autodesk\\AutoCAD";

@@ -122,12 +122,19 @@ UserChoice CAcadSetup::ChooseUserPlaces(platform::Accounts& accounts) {
   if (processKnown) userPlaces.sid = process.sid;
   // Not raised: the program runs as the account that started it, whose own
   // places these are (a deliberate "run as" another user included).
-  if (!accounts.IsElevated()) return choice;
+  // SYSTEM is raised, as far as places go, on every system.
+  const bool system = processKnown && platform::EqualsNoCase(process.sid, platform::kSystemSid);
+  if (!accounts.IsElevated() && !system) return choice;
   if (!processKnown) return choice;
   choice.processAccount = process.name;
   switch (accounts.DesktopUser(&desktop)) {
     case platform::DesktopLookup::NoShell:
-      // No desktop shell runs, so there is no other user to serve.
+      // No desktop shell runs, so there is no other user to serve; as
+      // SYSTEM, nobody at all.
+      if (system) {
+        userPlaces.nobody = true;
+        choice.outcome = UserChoice::NoUser;
+      }
       return choice;
     case platform::DesktopLookup::Unreadable:
       // Raised, and the desktop's owner unknown: it may well be another

@@ -31,6 +31,10 @@ struct UserPlaces {
   // The SID of the account whose hive this is, `hive` or, for the running
   // account's own, its token's user; empty when that cannot be read.
   std::string sid;
+  // No user to serve: a run as SYSTEM (a deployment tool's) with nobody
+  // signed in. SYSTEM's own hive and profile are no CAD user's, so the
+  // per-user parts are left out, not written there.
+  bool nobody = false;
 
   // The sub-key of `root` for `path` below the hive, and the hive itself
   // (null for `root`, as RegOpenKeyA takes it).
@@ -53,6 +57,7 @@ struct UserChoice {
     OwnAccount,      // the running account's: not raised, or the same account as the desktop's
     DesktopAccount,  // the desktop user's hive and folder
     Unreachable,     // another account's desktop whose hive or folder cannot be found or opened
+    NoUser,          // SYSTEM with no desktop shell: nobody's per-user parts (UserPlaces::nobody)
   };
   Outcome outcome = OwnAccount;
   std::string processAccount;  // "DOMAIN\name" of the running account

@@ -936,6 +936,7 @@ TEST(DesktopUser, OnlyARaisedProgramOnAnotherAccountsDesktopServesThatAccount) {
     platform::Account desktop;
     bool hive;
     UserChoice::Outcome expected;
+    bool system = false;  // a deployment tool's run as SYSTEM
   } cases[] = {
       {"raised, another desktop", true, true, DesktopLookup::Found, kDesktopUser, true, UserChoice::DesktopAccount},
       {"not raised (a deliberate run as)", false, true, DesktopLookup::Found, kDesktopUser, true,
@@ -948,6 +949,9 @@ TEST(DesktopUser, OnlyARaisedProgramOnAnotherAccountsDesktopServesThatAccount) {
        UserChoice::Unreachable},
       {"raised, the desktop user's hive not loaded", true, true, DesktopLookup::Found, kDesktopUser, false,
        UserChoice::Unreachable},
+      {"SYSTEM, nobody signed in", true, true, DesktopLookup::NoShell, kDesktopUser, true, UserChoice::NoUser, true},
+      {"SYSTEM, a user signed in", true, true, DesktopLookup::Found, kDesktopUser, true, UserChoice::DesktopAccount,
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -961,13 +965,16 @@ TEST(DesktopUser, OnlyARaisedProgramOnAnotherAccountsDesktopServesThatAccount) {
     accounts.elevated = c.elevated;
     accounts.processReadable = c.processReadable;
     accounts.desktopLookup = c.lookup;
+    if (c.system) accounts.processUser = {platform::kSystemSid, "NT AUTHORITY\\SYSTEM"};
     // What an earlier press chose never lingers.
     m.setup.userPlaces.root = platform::kUsers;
     m.setup.userPlaces.hive = "S-1-5-21-1-2-3-4";
     m.setup.userPlaces.appData = "C:\\Elsewhere";
 
+    m.setup.userPlaces.nobody = true;
     const UserChoice choice = m.setup.ChooseUserPlaces(accounts);
     EXPECT_EQ(choice.outcome, c.expected);
+    EXPECT_EQ(m.setup.userPlaces.nobody, c.expected == UserChoice::NoUser);
     const bool desktop = c.expected == UserChoice::DesktopAccount;
     EXPECT_EQ(m.setup.userPlaces.HiveName(),
               desktop ? "HKEY_USERS\\" + std::string(testing_support::kDesktopUserSid) : "HKEY_CURRENT_USER");

@@ -1976,7 +1976,8 @@ TEST_F(InstallTest, AsksForRightsOnceAtTheStartWhereTheAccountHasThem) {
       {"filtered admin, uninstall /S: accepted", " /uninstall /S", E::Limited, false, false, kAccepted, 0, false},
       {"elevated already", " /S", E::Full, true, false, kNoPrompt, SetupExit::Installed, true},
       {"standard account", " /S", E::Default, false, false, kNoPrompt, SetupExit::Installed, true},
-      {"SYSTEM", " /S", E::Limited, false, true, kNoPrompt, SetupExit::Installed, true},
+      {"SYSTEM, nobody signed in: nothing per-user, into SYSTEM's places neither", " /S", E::Limited, false, true,
+       kNoPrompt, SetupExit::Installed, true},
       {"the usage", " /?", E::Limited, false, false, kNoPrompt, SetupExit::Installed, false},
       {"the uninstall's hand-over copy", " /uninstall /S \"/RECORD=D:\\Tools\\V-VidudOvev\"", E::Limited, false,
        false, kNoPrompt, SetupExit::NothingToRemove, false},
@@ -1989,6 +1990,17 @@ TEST_F(InstallTest, AsksForRightsOnceAtTheStartWhereTheAccountHasThem) {
     accounts.elevated = row.elevated;
     accounts.processUser.sid = row.system ? platform::kSystemSid : "S-1-5-21-1004336348-1177238915-682003330-1001";
     accounts.desktopUser = accounts.processUser;
+    accounts.desktopLookup = row.system ? platform::DesktopLookup::NoShell : platform::DesktopLookup::Found;
+    const std::string settings = "C:\\Users\\cad\\AppData\\Roaming\\Velkor\\Velkor.Ini";
+    files.Remove(settings);
+    if (row.system) {
+      // As before any install: an earlier row's entry would hide a write.
+      platform::ScopedRegKey profile(registry);
+      ASSERT_EQ(registry.OpenKey(platform::kCurrentUser, std::string(kProfile).substr(18).c_str(), profile.Receive()),
+                platform::RegResult::Success);
+      registry.DeleteValue(profile.Get(), "TRUSTEDPATHS");
+    }
+    registry.writes.clear();
     warnHostRunning = true;
     testing_support::ScriptedOwner boxes;
     platform::MemoryLauncher launcher;
@@ -2017,6 +2029,13 @@ TEST_F(InstallTest, AsksForRightsOnceAtTheStartWhereTheAccountHasThem) {
       EXPECT_TRUE(launcher.elevated.empty()) << "asked for rights";
     }
     EXPECT_EQ(files.Exists(arx), row.installedHere);
+    if (row.system) {
+      EXPECT_FALSE(files.Exists(settings)) << "a settings file in SYSTEM's profile";
+      for (const auto& write : registry.writes) {
+        EXPECT_EQ(platform::FindText(write.path, "TRUSTED"), platform::npos) << "SYSTEM's hive: " << write.path;
+        EXPECT_NE(write.value, "TRUSTEDPATHS") << write.path;
+      }
+    }
     const bool toldMissing =
         !dialogBoxes.empty() && dialogBoxes[0].find("没有获得管理员权限") != std::string::npos;
     EXPECT_EQ(toldMissing, row.prompt == kDeclined && !std::string(row.switches).size())
