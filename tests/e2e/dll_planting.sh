@@ -59,8 +59,14 @@ native_first=$(printf '%s,' "${planted[@]%.dll}")
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}${native_first%,}=n,b"
 
 # The machine: AutoCAD 2008 and 2010 with their folders, so that the
-# install has nothing to report.
+# install has nothing to report, and no install of an earlier run of the
+# scenario in a prefix kept since.
 c=$WINEPREFIX/drive_c
+rm -rf "${c:?}/ProgramData"/V-VidudOvev*
+for key in 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\V-VidudOvev' \
+  'HKCU\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\V-VidudOvev'; do
+  "$SETUP_WINE" reg delete "$key" /f >/dev/null 2>&1 || true
+done
 for folder in "Program Files/AutoCAD 2008" "Program Files/AutoCAD 2010" "Program Files (x86)/AutoCAD 2010"; do
   rm -rf "${c:?}/$folder"
   mkdir -p "$c/$folder/Fonts" "$c/$folder/Drv"
