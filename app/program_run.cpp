@@ -6,6 +6,7 @@
 #include "deploy/package_folder.h"
 #include "run/command_line.h"
 #include "engine/exit_codes.h"
+#include "engine/program_names.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "ui/dlg_setup.h"
@@ -130,9 +131,15 @@ int Install(const ProgramWorld& world, const SetupOptions& options, bool rightsD
   const auto listFound = [&] { world.log.ReleasesFound(world.wizard.setup); };
   const WizardWorld& w = world.wizard;
   const std::string logPath = world.log.Writing() ? world.log.Path() : std::string();
+  // The earlier install, undone as its own quiet uninstall would: AutoCAD
+  // has been asked about by the install already.
+  const MoveEarlierInstall moveEarlier = [&](const std::string& folder) {
+    return UndoEarlierInstall(UninstallWorld{world.registry, w.files, w.processes, world.boxes}, w.setup,
+                              w.accounts.IsElevated() || RunsAsSystem(w.accounts), folder);
+  };
   if (!options.silent) {
     return RunWizard(WizardWorld{w.setup, w.files, w.processes, w.shell, w.accounts, w.dialogs, w.lastBrowseFolder,
-                                 w.warnHostRunning, logPath, rightsDeclined, options.force},
+                                 w.warnHostRunning, logPath, rightsDeclined, options.force, moveEarlier},
                      listFound);
   }
   SilentRequest request;
@@ -144,7 +151,8 @@ int Install(const ProgramWorld& world, const SetupOptions& options, bool rightsD
   SilentInstall silent(request, world.pause, [&](const std::string& text, const std::string& caption, unsigned type,
                                                  int answer) { world.log.MessageShown(text, caption, type, answer); });
   const int code = RunSilent(WizardWorld{w.setup, w.files, w.processes, w.shell, w.accounts, w.dialogs,
-                                         w.lastBrowseFolder, w.warnHostRunning, logPath},
+                                         w.lastBrowseFolder, w.warnHostRunning, logPath, false, options.force,
+                                         moveEarlier},
                              silent, listFound);
   for (const int year : silent.missingYears) {
     world.log.ProgramLine("/R 所列的AutoCAD " + std::to_string(year) + " 在本机未找到，或不属本版本：未安装任何内容。");

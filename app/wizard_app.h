@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/win_app.h"
+#include "install/install_run.h"
 #include "platform/window.h"
 
 class CAcadSetup;
@@ -35,6 +36,7 @@ struct WizardWorld {
   std::string logPath = std::string();  // the run's log, for the problems notice
   bool rightsDeclined = false;          // the user declined the rights asked for at start
   bool force = false;                   // /FORCE: an older version over a newer one too
+  MoveEarlierInstall moveEarlier = nullptr;  // an install into another folder moves the earlier one
 };
 
 // The owner of the engine's message boxes: the dialog that is running, or

@@ -66,6 +66,7 @@ struct InstalledCopy {
   bool found = false;  // an entry is there
   int version = 0;     // its DisplayVersion as yyyymmdd; 0 when unreadable
   std::string folder;  // the folder chosen then (InstallLocation less \V-VidudOvev); empty when unreadable
+  bool machineWide = false;  // the entry is the machine's (HKEY_LOCAL_MACHINE), not an account's own
 };
 
 // "2026.08.01" as 20260801; 0 for anything else. VersionText: the other way.

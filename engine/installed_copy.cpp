@@ -51,6 +51,7 @@ InstalledCopy CAcadSetup::FindInstalledCopy() {
     platform::ScopedRegKey key(registry_);
     if (registry_.OpenKeyRead(root, kUninstallKeyPath, key.Receive()) != platform::RegResult::Success) continue;
     copy.found = true;
+    copy.machineWide = root == platform::kLocalMachine;
     copy.version = ParseVersionText(ReadText(registry_, key.Get(), "DisplayVersion"));
     const std::string location = ReadText(registry_, key.Get(), "InstallLocation");
     const std::size_t sub = sizeof(kSubFolder) - 1;

@@ -18,6 +18,18 @@
 
 namespace {
 
+// Two spellings of one folder: letter case and trailing backslashes aside
+// (the last characters, not bytes: a Chinese name may end in 0x5C).
+bool SameFolder(std::string a, std::string b) {
+  for (std::string* path : {&a, &b}) {
+    for (std::size_t size = 0; size != path->size();) {
+      size = path->size();
+      platform::StripTrailingBackslash(*path);
+    }
+  }
+  return platform::EqualsNoCase(a, b);
+}
+
 const char kCloseAcadText[] = "请关闭AutoCAD后再进行安装 !";
 const char kNoFolderText[] = "请先选择或输入安装路径 !";
 const char kRelativeFolderText[] =
@@ -264,7 +276,26 @@ InstallOutcome CarryOutInstall(const InstallPlan& plan, const InstallWorld& worl
   }
   outcome.targetFolder = target;
 
+  // Another folder than the installed copy's: the install moves there, and
+  // nothing of the earlier one stays (its record's kept originals go back
+  // first, and are kept again by this install). Only a copy of this run's
+  // own kind: an elevated run moves the machine's install, never one a
+  // standard account registered for itself, whose entry that account may
+  // write; a standard account cannot move the machine's.
+  SetupProblems moved;
+  if (world.moveEarlier && installed.found && !installed.folder.empty() && (installed.machineWide || !elevated) &&
+      !SameFolder(installed.folder, folder)) {
+    const int code = world.moveEarlier(installed.folder);
+    if (code != SetupExit::Installed && code != SetupExit::NothingToRemove) {
+      moved.push_back({SetupProblem::EarlierInstall, 0, installed.folder, "", 0});
+    }
+  }
+
   RunSteps(plan, world, face, recordFolder, outcome);
+  if (!moved.empty() && outcome.stop == InstallOutcome::Done) {
+    outcome.problems.insert(outcome.problems.begin(), moved.begin(), moved.end());
+    outcome.exitCode = SetupExit::InstalledWithProblems;
+  }
   if (outcome.stop == InstallOutcome::Done && !outcome.problems.empty()) {
     std::string text = DescribeProblems(outcome.problems);
     if (!world.logPath.empty()) text += "\n\n详细情况见日志文件：" + platform::SystemText(world.logPath);

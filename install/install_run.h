@@ -30,6 +30,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,12 +63,21 @@ struct InstallPlan {
 };
 
 // What the install works with.
+// Undoes the install of an earlier run in `folder` (the folder chosen then)
+// from its record, silently, as its uninstaller would; gives that
+// uninstall's exit code (SetupExit). The caller that can reach the
+// uninstall provides it.
+using MoveEarlierInstall = std::function<int(const std::string& folder)>;
+
 struct InstallWorld {
   CAcadSetup& setup;  // scanned already; its catalogue is read in place
   platform::FileSystem& files;
   platform::ProcessList& processes;
   platform::Accounts& accounts;
   std::string logPath;  // the run's log, named by the problems notice; empty: none
+  // An install into another folder than the installed copy's moves the
+  // install: the earlier one goes first. Null: it stays (tests).
+  MoveEarlierInstall moveEarlier = nullptr;
 };
 
 // The one who asked for the install and answers its questions. Its boxes

@@ -51,6 +51,9 @@ std::string Describe(const SetupProblem& problem) {
     case SetupProblem::RecordFolder:
       line += "未能建立仅管理员可写的文件夹：" + platform::SystemText(problem.place);
       break;
+    case SetupProblem::EarlierInstall:
+      line += "原安装位置的内容未能全部删除：" + platform::SystemText(problem.place);
+      break;
     case SetupProblem::BackupCopy:
       line += "原有文件未能备份即被替换：" + platform::SystemText(problem.place);
       break;

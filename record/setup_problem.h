@@ -26,6 +26,8 @@ struct SetupProblem {
     RecordFolder,   // the folder only administrators can write (`place`)
                     // could not be made or protected: the record and the
                     // uninstaller are kept in the install folder instead
+    EarlierInstall, // the install moved from the folder `place`, and not all
+                    // of the earlier one there could be removed (the log says what)
   };
   Kind kind;
   int year;             // release year, 0 when the problem belongs to none

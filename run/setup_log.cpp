@@ -65,6 +65,7 @@ const char* ProblemName(SetupProblem::Kind kind) {
     case SetupProblem::RecordWrite: return "install record";
     case SetupProblem::BackupCopy: return "backup copy";
     case SetupProblem::RecordFolder: return "record folder";
+    case SetupProblem::EarlierInstall: return "earlier install";
   }
   return "problem";
 }

@@ -15,7 +15,8 @@ Dlg_Setup::Dlg_Setup(const SetupContext& context, CWnd* parent)
       version_(context.version),
       logPath_(context.logPath),
       tellMissingRights_(context.rightsDeclined),
-      force_(context.force) {
+      force_(context.force),
+      moveEarlier_(context.moveEarlier) {
   selectionFlags.fill(1);
 }
 

@@ -46,6 +46,7 @@ struct SetupContext {
   std::string logPath = std::string();  // the run's log, named by the problems notice; empty: none
   bool rightsDeclined = false;  // runs without the administrator rights the user declined at start
   bool force = false;           // /FORCE: an older version over a newer one too
+  MoveEarlierInstall moveEarlier = nullptr;  // an install into another folder moves the earlier one
 };
 
 // Picks a folder in the shell's browser, opened at `folder` (or, when that
@@ -152,4 +153,5 @@ class Dlg_Setup : public CDialog {
   // Until told (once, before the first install's first change).
   bool tellMissingRights_;
   bool force_;
+  MoveEarlierInstall moveEarlier_;
 };

@@ -70,8 +70,8 @@ long WriteEntryValues(platform::Registry& registry, platform::RegKey key, const 
 
 std::string CAcadSetup::ChooseRecordFolder(const std::string& target, bool elevated, SetupProblems* problems) {
   if (!elevated) return target;
-  // One folder per install folder: two installs into two folders keep two
-  // records, a reinstall into one folder finds its record again.
+  // One folder per install folder: a reinstall into one folder finds its
+  // record again, and an install that moves finds the earlier one's.
   const std::string common = CommonAppData(files_);
   const std::string records = common + kSubFolder;
   const std::string folder = records + "\\" + platform::HexNumber(Fnv1a64(platform::ToUpper(target)), 16);

@@ -2,6 +2,8 @@
 #include "uninstall/uninstall_run.h"
 
 #include "deploy/host_process.h"
+#include "engine/acad_setup.h"
+#include "engine/program_names.h"
 #include "engine/exit_codes.h"
 #include "record/install_record.h"
 #include "uninstall/uninstall.h"
@@ -69,4 +71,14 @@ int RunUninstall(const UninstallWorld& world, const UninstallRequest& request, s
     world.boxes.ShowMessage(text, kUninstallCaption, platform::kMbOk);
   }
   return UninstallExitCode(result);
+}
+
+int UndoEarlierInstall(const UninstallWorld& world, CAcadSetup& setup, bool elevated, const std::string& folder) {
+  const std::string recordFolder = setup.ChooseRecordFolder(folder + kSubFolder, elevated);
+  if (recordFolder.empty()) return SetupExit::NothingToRemove;
+  UninstallRequest request;
+  request.silent = true;
+  request.force = true;
+  request.recordFolder = recordFolder;
+  return RunUninstall(world, request);
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class CAcadSetup;
+
 namespace platform {
 class FileSystem;
 class MessageOwner;
@@ -41,3 +43,10 @@ constexpr const char kUninstallCaption[] = "V-软件卸载";
 // uninstaller, to remove once it has ended (StartCleanup).
 int RunUninstall(const UninstallWorld& world, const UninstallRequest& request,
                  std::vector<std::string>* laterFolders = nullptr);
+
+// An install that moves to another folder: the install an earlier run made
+// in `folder` (the folder chosen then), undone from its record silently and
+// whatever runs (the install has asked about AutoCAD already), its
+// uninstaller included. The record is the one an install run as this one
+// (`elevated` or not) keeps for that folder. The uninstall's exit code.
+int UndoEarlierInstall(const UninstallWorld& world, CAcadSetup& setup, bool elevated, const std::string& folder);

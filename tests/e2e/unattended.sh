@@ -191,11 +191,21 @@ esac
 rm -f "$squat"
 quiet=$(entry_value QuietUninstallString)
 [ "$quiet" = "$uninstall /S" ] || fail "QuietUninstallString: $quiet"
+# Another folder moves the install: nothing of D:\Tools stays, one entry
+# names the new record, and its quiet uninstall leaves the machine as before.
+run 0 "$setup" /S '/D=D:\Moved'
+[ ! -e "$WINEPREFIX/drive_d/Tools" ] || fail "the move left D:\\Tools: $(find "$WINEPREFIX/drive_d/Tools" | head -5)"
+[ -f "$WINEPREFIX/drive_d/Moved/V-VidudOvev/VK_VidudOvev2010.ARX" ] || fail "nothing installed in D:\\Moved"
+[ "$(find "$c/ProgramData/V-VidudOvev" -name install_record.txt | wc -l)" = 1 ] || fail "more than one record after the move"
+program=$(entry_value UninstallString)
+program=${program%\" /uninstall}
+program=${program#\"}
+[ "$program" != "${uninstall%\" /uninstall}" ] || fail "the entry still names the earlier record: $program"
 run 0 "$program" /uninstall /S
 temp_clean
 gone "$(unix_path "$program")"
 same_as "quiet uninstall" "$before"
-echo "silent install: 0, no window, as the dialog's, logged; quiet uninstall: 0, as before"
+echo "silent install: 0, no window, as the dialog's, logged; moved to another folder; quiet uninstall: 0, as before"
 
 # ---- 3. Each unattended ending and its code -----------------------------------
 run 7 "$setup" /S '/D=D:\Tools' /R=2021

@@ -78,8 +78,13 @@ class InstallTest : public ::testing::Test {
   int Run(const std::function<void(Dlg_Setup&, HeadlessDialog&)>& user, int bits = 32) {
     setup = std::make_unique<CAcadSetup>(registry, files, owner, bits);
     setup->ScanReleases();
-    dialog = std::make_unique<Dlg_Setup>(
-        SetupContext{*setup, files, processes, shell, accounts, lastBrowse, warnHostRunning});
+    SetupContext context{*setup, files, processes, shell, accounts, lastBrowse, warnHostRunning};
+    // As the program provides it: another folder moves the install.
+    context.moveEarlier = [this](const std::string& folder) {
+      return UndoEarlierInstall(UninstallWorld{registry, files, processes, owner}, *setup, accounts.IsElevated(),
+                                folder);
+    };
+    dialog = std::make_unique<Dlg_Setup>(context);
     owner.target = dialog.get();
     dialog->UseRunner(runner);
     runner.user = [&](HeadlessDialog& window) {
@@ -478,11 +483,14 @@ TEST_F(InstallTest, AnElevatedInstallKeepsWhatUndoesItWhereOnlyAdministratorsWri
   ASSERT_TRUE(again.Parse(content));
   EXPECT_EQ(again.files.size(), items);
   EXPECT_EQ(files.Names(home + "\\backup").size(), 1u);
-  // Another folder: a record of its own beside the first.
+  // Another folder: the install moves there, with a record of its own;
+  // the first one's goes with the install it undid.
   files.AddFolder("E:\\");
   Run([&](Dlg_Setup&, HeadlessDialog& window) { Install(window, "E:\\Plot"); });
   const std::string other = AdminRecordFolder("E:\\Plot\\V-VidudOvev");
-  EXPECT_EQ(files.Names("C:\\ProgramData\\V-VidudOvev").size(), 2u);
+  EXPECT_EQ(files.Names("C:\\ProgramData\\V-VidudOvev"),
+            std::vector<std::string>{other.substr(other.size() - 16)});
+  EXPECT_FALSE(files.Exists("D:\\Tools\\V-VidudOvev"));
   EXPECT_TRUE(files.Exists(other + "\\install_record.txt"));
   EXPECT_EQ(files.Access(other), kAdminOnly);
   EXPECT_EQ(Text(std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey, "UninstallString"),
@@ -758,10 +766,12 @@ TEST_F(InstallTest, FolderFieldFormsNormaliseToOneFolder) {
       Install(window, c.field);
       EXPECT_EQ(dlg.folderPath, c.target);
       EXPECT_EQ(setup->installFolder, c.target);
+      EXPECT_TRUE(files.Exists(std::string(c.target) + "\\VK_VidudOvev2010.ARX"));
       window.Click(SetupControl::InstallDone);
     });
   }
-  EXPECT_TRUE(files.Exists("D:\\V-VidudOvev\\VK_VidudOvev2010.ARX"));
+  // Each install into another folder moved the one before.
+  EXPECT_FALSE(files.Exists("D:\\V-VidudOvev"));
   EXPECT_TRUE(files.Exists("D:\\乗\\V-VidudOvev\\VK_VidudOvev2010.ARX"));
 }
 
@@ -1342,18 +1352,23 @@ const UndoCase kUndoCases[] = {
     {"TwoInstallsIntoOneFolder", nullptr, {"D:\\Tools", "D:\\Tools"},
      [](UndoScene& scene) { AddUninstallEntry(scene, Target("D:\\Tools")); }, {Target("D:\\Tools")},
      SetupExit::Installed, true, nullptr},
-    // The later install is taken out first, then the earlier one.
-    {"TwoFoldersLastFirst", nullptr, {"D:\\Tools", "E:\\Other"},
-     [](UndoScene& scene) { AddUninstallEntry(scene, Target("E:\\Other")); },
-     {Target("E:\\Other"), Target("D:\\Tools")}, SetupExit::Installed, true, nullptr},
-    // The earlier install first: the later one owns AutoCAD's entries and
-    // the files in its folders now, and keeps working.
-    {"TwoFoldersFirstFirst", nullptr, {"D:\\Tools", "E:\\Other"},
+    // An install into another folder moves the install: the earlier
+    // folder's files, its record and its uninstaller go, the kept
+    // originals come back and are kept again, and the one uninstall left
+    // then leaves the machine as before.
+    {"AnInstallIntoAnotherFolderMovesTheEarlierOne", nullptr, {"D:\\Tools", "E:\\Other"},
+     [](UndoScene& scene) {
+       EXPECT_FALSE(scene.files.Exists(Target("D:\\Tools"))) << "the earlier install's folder stays";
+       AddUninstallEntry(scene, Target("E:\\Other"));
+     },
+     {Target("E:\\Other")}, SetupExit::Installed, true, nullptr},
+    // The earlier folder has nothing left to uninstall; the install in the
+    // later one owns AutoCAD's entries and the files in its folders, and
+    // keeps working.
+    {"TheFolderMovedFromHasNothingLeft", nullptr, {"D:\\Tools", "E:\\Other"},
      [](UndoScene& scene) { AddUninstallEntry(scene, Target("E:\\Other")); }, {Target("D:\\Tools")},
-     SetupExit::Installed, false,
-     [](UndoScene& scene, const UninstallResult& result) {
-       EXPECT_EQ(result.loadersRemoved, 0);
-       EXPECT_FALSE(result.entryRemoved) << "it names the other install's uninstaller";
+     SetupExit::NothingToRemove, false,
+     [](UndoScene& scene, const UninstallResult&) {
        EXPECT_FALSE(scene.files.Exists(Target("D:\\Tools")));
        EXPECT_TRUE(scene.files.Exists(Target("E:\\Other") + "\\VK_VidudOvev2010.ARX"));
        EXPECT_TRUE(scene.files.Exists(std::string(kAcad2010) + "\\ACAD2010P.dll"));
@@ -1362,7 +1377,7 @@ const UndoCase kUndoCases[] = {
                                &loader);
        EXPECT_EQ(loader, Target("E:\\Other") + "\\VK_VidudOvev2010.ARX" + '\0');
        EXPECT_TRUE(scene.registry.KeyExists(std::string(kProduct2010) + "\\Applications\\Velkor2010DLLP"));
-       EXPECT_EQ(TrustedPaths(scene.registry), std::string("E:\\OTHER\\V-VIDUDOVEV") + '\0');
+       EXPECT_EQ(TrustedPaths(scene.registry), Target("E:\\Other") + '\0');
        EXPECT_TRUE(scene.registry.KeyExists(std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey));
      }},
     {"UserEditsTrustedPaths", nullptr, {"D:\\Tools"},
