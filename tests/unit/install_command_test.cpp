@@ -663,6 +663,20 @@ TEST_F(InstallProblemTest, AnUninstallerThatCannotBeCopied) {
   EXPECT_FALSE(registry.KeyExists(std::string("HKEY_CURRENT_USER\\") + kUninstallKey));
 }
 
+// A move whose earlier install cannot all go (a file of it held open):
+// one line names the folder, what could go went, and the new install is
+// whole.
+TEST_F(InstallProblemTest, AnEarlierInstallThatCannotAllGo) {
+  Run([&](Dlg_Setup&, HeadlessDialog& window) { Install(window, "E:\\Old"); });
+  const std::string held = "E:\\Old\\V-VidudOvev\\VK_VidudOvev2010.ARX";
+  ASSERT_TRUE(files.Exists(held));
+  files.HoldOpen(held);
+  ExpectToldOnce("原安装位置的内容未能全部删除：E:\\Old");
+  EXPECT_TRUE(files.Exists(held));
+  EXPECT_FALSE(files.Exists("E:\\Old\\V-VidudOvev\\ACAD2010P.dll"));
+  EXPECT_TRUE(files.Exists(home + "\\install_record.txt"));
+}
+
 // An entry neither list takes: the value that failed is named.
 TEST_F(InstallProblemTest, AnEntryNeitherListTakes) {
   registry.DenyWritesBelow("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft");
