@@ -146,6 +146,14 @@ bool CPackageCopy::CopyDataFolder() {
   }
 }
 
+bool CPackageCopy::CopySettingsFile() {
+  std::string packageFolder;
+  if (!FindPackageFolder(files_, owner_, packageFolder)) return false;
+  const unsigned long attributes = files_.GetAttributes(packageFolder + "\\" + kSettingsFile);
+  if (attributes == platform::kInvalidAttributes || (attributes & platform::kAttrDirectory)) return true;
+  return CopyPackageFile(packageFolder, kSettingsFile);
+}
+
 bool CPackageCopy::CopyPackageFile(const std::string& packageFolder, const std::string& name) {
   char source[kPathBufferSize];
   char destination[kPathBufferSize];

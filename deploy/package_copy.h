@@ -45,6 +45,12 @@ class CPackageCopy {
   // folder is missing or the user aborted; true otherwise.
   bool CopyDataFolder();
 
+  // The package's settings file alone, into the settings folder of
+  // userPlaces, as CopyDataFolder copies it (kept when the user has one of
+  // their own). True when there is none to copy; false when the package is
+  // gone or the user aborted.
+  bool CopySettingsFile();
+
   std::string targetFolder;
   platform::ProgressStepper& progress;
   // Set when CopyDataFolder failed because there is no package folder.

@@ -106,8 +106,8 @@ class CAcadSetup {
   std::vector<int> ReleasesForOtherEdition();
 
   // Appends installFolder to "TRUSTEDPATHS" of every AutoCAD profile in the
-  // hive of userPlaces (the current user's by default); problems it meets
-  // are appended to `problems`.
+  // hive of userPlaces (the current user's by default), then in those of
+  // otherUsers; problems it meets are appended to `problems`.
   void AddTrustedPaths(SetupProblems* problems = nullptr);
 
   // Writes the demand-load entries of each selected release (flags in
@@ -165,6 +165,10 @@ class CAcadSetup {
   // Where the per-user parts of the install go; the running account's
   // until ChooseUserPlaces says otherwise.
   UserPlaces userPlaces;
+  // An elevated run's other users: every account signed in now (its hive
+  // loaded below HKEY_USERS) beside userPlaces', each with its own hive
+  // and settings folder. Empty for a run that is not elevated.
+  std::vector<UserPlaces> otherUsers;
 
   // The catalogue, read in place by the dialog and the install steps.
   std::string installFolder;
@@ -181,6 +185,10 @@ class CAcadSetup {
   int EditionBits() const { return editionBits_; }
 
  private:
+  // ChooseUserPlaces' choice of userPlaces.
+  UserChoice ChooseMainUser(platform::Accounts& accounts);
+  // AddTrustedPaths for userPlaces alone.
+  void AddTrustedPathsOf(SetupProblems* problems);
   void ScanRoot(const char* rootPath, const char* prefixFormat, int lastYear);
   void SearchValue(platform::RegKey parent, const char* name, std::string relativePath, std::string basePath);
 

@@ -122,6 +122,16 @@ void ListSubkeys(platform::Registry& registry, RegKey key, CStringList& names) {
 }
 
 void CAcadSetup::AddTrustedPaths(SetupProblems* problems) {
+  const UserPlaces primary = userPlaces;
+  AddTrustedPathsOf(problems);
+  for (const UserPlaces& other : otherUsers) {
+    userPlaces = other;
+    AddTrustedPathsOf(problems);
+  }
+  userPlaces = primary;
+}
+
+void CAcadSetup::AddTrustedPathsOf(SetupProblems* problems) {
   if (userPlaces.nobody) return;  // no user's profiles to add to
   // Both lists are complete before anything is written, so the writes
   // cannot change what is enumerated.

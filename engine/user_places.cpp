@@ -107,6 +107,24 @@ std::string DesktopAppData(platform::Registry& registry, platform::FileSystem& f
   return std::string();
 }
 
+// The accounts signed in now: the SIDs below HKEY_USERS of people's
+// accounts (local and domain S-1-5-21-..., Azure AD S-1-12-1-...), their
+// classes hives ("_Classes") and the service accounts left out.
+std::vector<std::string> SignedInUsers(platform::Registry& registry) {
+  std::vector<std::string> users;
+  for (unsigned long index = 0;; ++index) {
+    char name[256];
+    unsigned long length = sizeof(name);
+    const long status = registry.EnumKey(platform::kUsers, index, name, &length);
+    if (status == RegResult::MoreData || status == RegResult::NoUnicodeTranslation) continue;  // no SID
+    if (status != RegResult::Success) break;
+    const std::string sid(name, length);
+    const bool person = sid.compare(0, 9, "S-1-5-21-") == 0 || sid.compare(0, 9, "S-1-12-1-") == 0;
+    if (person && platform::FindChar(sid, '_') == platform::npos) users.push_back(sid);
+  }
+  return users;
+}
+
 }  // namespace
 
 std::string UserPlaces::AppDataFolder(platform::FileSystem& files) const {
@@ -115,6 +133,26 @@ std::string UserPlaces::AppDataFolder(platform::FileSystem& files) const {
 
 UserChoice CAcadSetup::ChooseUserPlaces(platform::Accounts& accounts) {
   userPlaces = UserPlaces();
+  otherUsers.clear();
+  UserChoice choice = ChooseMainUser(accounts);
+  // Raised (SYSTEM too): every other account signed in now gets its
+  // per-user parts as well, in its own hive and settings folder. One whose
+  // settings folder cannot be told is left out: nothing goes to another's.
+  platform::Account process;
+  const bool system = accounts.ProcessUser(&process) && platform::EqualsNoCase(process.sid, platform::kSystemSid);
+  if (choice.outcome == UserChoice::Unreachable || (!accounts.IsElevated() && !system)) return choice;
+  for (const std::string& sid : SignedInUsers(registry_)) {
+    if (!userPlaces.nobody && platform::EqualsNoCase(sid, userPlaces.sid)) continue;
+    UserPlaces other;
+    other.root = platform::kUsers;
+    other.hive = other.sid = sid;
+    other.appData = DesktopAppData(registry_, files_, sid);
+    if (!other.appData.empty()) otherUsers.push_back(other);
+  }
+  return choice;
+}
+
+UserChoice CAcadSetup::ChooseMainUser(platform::Accounts& accounts) {
   UserChoice choice;
   // The record names the running account's hive by its SID.
   platform::Account process, desktop;

@@ -170,6 +170,15 @@ void RunSteps(const InstallPlan& plan, const InstallWorld& world, InstallFace& f
     outcome.exitCode = copy.packageMissing ? SetupExit::PackageMissing : SetupExit::CopyAborted;
     return;
   }
+  // Every other user signed in now gets the settings file too.
+  for (const UserPlaces& other : setup.otherUsers) {
+    copy.userPlaces = other;
+    if (!copy.CopySettingsFile()) {
+      outcome.stop = InstallOutcome::CopyAborted;
+      outcome.exitCode = SetupExit::CopyAborted;
+      return;
+    }
+  }
   progress.StepIt();
   face.Breathe();
   setup.SetInstallFolder(target);

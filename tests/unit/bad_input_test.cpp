@@ -960,6 +960,14 @@ TEST(DesktopUser, OnlyARaisedProgramOnAnotherAccountsDesktopServesThatAccount) {
     if (c.hive) {
       SetText(m.registry, platform::kUsers, kShell, "AppData", RegType::String, testing_support::kDesktopUserFolder);
     }
+    // A third account signed in (a hot desk's other user), its classes
+    // hive beside it, and a service's hive.
+    const std::string carol = "S-1-5-21-1004336348-1177238915-682003330-1003";
+    m.files.AddFolder("C:\\Users\\carol\\AppData\\Roaming");
+    SetText(m.registry, platform::kUsers, carol + kShell.substr(kShell.find('\\')), "AppData", RegType::String,
+            "C:\\Users\\carol\\AppData\\Roaming");
+    SetText(m.registry, platform::kUsers, carol + "_Classes\\x", "y", RegType::String, "z");
+    SetText(m.registry, platform::kUsers, "S-1-5-19\\Environment", "TEMP", RegType::String, "C:\\Temp");
     platform::MemoryAccounts accounts;
     accounts.RunAsAdministrator(kAdministrator, c.desktop);
     accounts.elevated = c.elevated;
@@ -975,6 +983,24 @@ TEST(DesktopUser, OnlyARaisedProgramOnAnotherAccountsDesktopServesThatAccount) {
     const UserChoice choice = m.setup.ChooseUserPlaces(accounts);
     EXPECT_EQ(choice.outcome, c.expected);
     EXPECT_EQ(m.setup.userPlaces.nobody, c.expected == UserChoice::NoUser);
+    // Raised, every other account signed in is served too, in its own
+    // places; the desktop user's hive is one of them when it is not the
+    // main one.
+    std::vector<std::string> others;
+    if ((c.elevated || c.system) && c.expected != UserChoice::Unreachable) {
+      if (c.hive && c.expected != UserChoice::DesktopAccount) others.push_back(testing_support::kDesktopUserSid);
+      others.push_back(carol);
+    }
+    std::vector<std::string> served;
+    for (const UserPlaces& other : m.setup.otherUsers) {
+      served.push_back(other.hive);
+      EXPECT_EQ(other.HiveName(), "HKEY_USERS\\" + other.hive);
+      EXPECT_EQ(other.appData, other.hive == carol ? "C:\\Users\\carol\\AppData\\Roaming"
+                                                   : testing_support::kDesktopUserFolder);
+    }
+    std::sort(served.begin(), served.end());
+    std::sort(others.begin(), others.end());
+    EXPECT_EQ(served, others);
     const bool desktop = c.expected == UserChoice::DesktopAccount;
     EXPECT_EQ(m.setup.userPlaces.HiveName(),
               desktop ? "HKEY_USERS\\" + std::string(testing_support::kDesktopUserSid) : "HKEY_CURRENT_USER");

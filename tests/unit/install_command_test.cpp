@@ -497,6 +497,62 @@ TEST_F(InstallTest, AnElevatedInstallKeepsWhatUndoesItWhereOnlyAdministratorsWri
             "\"" + other + "\\Uninstall.exe\" /uninstall");
 }
 
+// Run as SYSTEM by a deployment tool with nobody at the console and two
+// people signed in (a hot desk, a remote session): each gets the trusted
+// path in each AutoCAD profile of their own hive and the settings file in
+// their own folder; SYSTEM's hive gets nothing. The uninstall restores each
+// hive's list as it was.
+TEST_F(InstallTest, EveryoneSignedInGetsThePerUserPartsAndTheUninstallRestoresEach) {
+  const std::string variables = std::string(kProfile).substr(std::strlen("HKEY_CURRENT_USER"));
+  const std::string users[] = {"S-1-5-21-1004336348-1177238915-682003330-1002",
+                               "S-1-5-21-1004336348-1177238915-682003330-1003"};
+  const std::string before[] = {"", "C:\\Mine"};
+  for (int k = 0; k < 2; ++k) {
+    const std::string folder = "C:\\Users\\u" + std::to_string(k) + "\\AppData\\Roaming";
+    files.AddFolder(folder);
+    std::string error, doubled;
+    for (const char ch : folder) doubled += ch == '\\' ? std::string("\\\\") : std::string(1, ch);
+    std::string mine;
+    for (const char ch : before[k]) mine += ch == '\\' ? std::string("\\\\") : std::string(1, ch);
+    ASSERT_TRUE(platform::ImportRegText(
+        registry,
+        "REGEDIT4\n[HKEY_USERS\\" + users[k] + variables + "]\n\"TRUSTEDPATHS\"=\"" + mine + "\"\n[HKEY_USERS\\" +
+            users[k] + "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\n\"AppData\"=\"" +
+            doubled + "\"\n",
+        &error))
+        << error;
+  }
+  accounts.processUser = {platform::kSystemSid, "NT AUTHORITY\\SYSTEM"};
+  accounts.elevated = true;
+  accounts.desktopLookup = platform::DesktopLookup::NoShell;
+  SilentRequest request;
+  SilentInstall silent(request, nullptr, nullptr);
+  CAcadSetup engine(registry, files, SetupMessageOwner());
+  NoDialogs noDialogs;
+  ASSERT_EQ(RunSilent(WizardWorld{engine, files, processes, shell, accounts, noDialogs, lastBrowse, warnHostRunning},
+                      silent),
+            SetupExit::Installed);
+  const auto trusted = [&](const std::string& user) {
+    std::string value;
+    registry.GetValue("HKEY_USERS\\" + user + variables, "TRUSTEDPATHS", nullptr, &value);
+    return value.substr(0, value.find('\0'));
+  };
+  // /S without /D= installs into C:\Velkor; a list that had entries is
+  // written upper-cased, as for the running account's own.
+  EXPECT_EQ(trusted(users[0]), "C:\\Velkor\\V-VidudOvev");
+  EXPECT_EQ(trusted(users[1]), "C:\\MINE;C:\\VELKOR\\V-VIDUDOVEV");
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_TRUE(files.Exists("C:\\Users\\u" + std::to_string(k) + "\\AppData\\Roaming\\Velkor\\Velkor.Ini")) << k;
+  }
+  EXPECT_FALSE(files.Exists("C:\\Users\\cad\\AppData\\Roaming\\Velkor")) << "the process's own APPDATA";
+
+  const std::string home = AdminRecordFolder("C:\\Velkor\\V-VidudOvev");
+  const UninstallResult result = CUninstall(registry, files).Run(home, home + "\\Uninstall.exe");
+  EXPECT_EQ(result.trustedRestored, 2);
+  EXPECT_EQ(trusted(users[0]), "");
+  EXPECT_EQ(trusted(users[1]), "C:\\Mine");
+}
+
 // A standard account cannot write the machine's list: the entry goes to
 // the account's own, and the record and Uninstall.exe stay in the install
 // folder, as nobody but that account runs them. Neither is a problem.
