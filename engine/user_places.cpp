@@ -84,8 +84,9 @@ bool IsAbsolute(const std::string& path) {
 // "User Shell Folders" value, which the shell reads, first; the "Shell
 // Folders" copy the shell writes of it next. The first that names an
 // existing absolute folder wins; empty when none does.
-std::string DesktopAppData(platform::Registry& registry, platform::FileSystem& files, const std::string& sid) {
-  // The profile folder %USERPROFILE% stands for in that user's session.
+// The account's profile folder, as the machine's profile list (which only
+// administrators write) names it; empty when it names none.
+std::string ProfileFolder(platform::Registry& registry, platform::FileSystem& files, const std::string& sid) {
   std::string profile, rawProfile;
   unsigned long profileType = RegType::None;
   if (ReadText(registry, platform::kLocalMachine, kProfileList + sid, "ProfileImagePath", &rawProfile,
@@ -93,6 +94,13 @@ std::string DesktopAppData(platform::Registry& registry, platform::FileSystem& f
     if (profileType == RegType::String) profile = rawProfile;
     else if (!ExpandFor(files, rawProfile, std::string(), &profile)) profile.clear();
   }
+  platform::StripTrailingBackslash(profile);
+  return profile;
+}
+
+std::string DesktopAppData(platform::Registry& registry, platform::FileSystem& files, const std::string& sid) {
+  // The profile folder %USERPROFILE% stands for in that user's session.
+  const std::string profile = ProfileFolder(registry, files, sid);
   for (const char* place : {kUserShellFolders, kShellFolders}) {
     std::string raw, folder;
     unsigned long type = RegType::None;
@@ -105,6 +113,29 @@ std::string DesktopAppData(platform::Registry& registry, platform::FileSystem& f
     if (attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory)) return folder;
   }
   return std::string();
+}
+
+// The settings folder of another signed-in account, where the elevated run
+// may write: the one its hive names, but only inside its profile folder on
+// a local drive, and with no link on the way down from there. The hive is
+// that user's to write: a folder it named elsewhere (a system folder, a
+// share on a server that would see the run's credentials) is not served.
+std::string OtherUsersAppData(platform::Registry& registry, platform::FileSystem& files, const std::string& sid) {
+  const std::string profile = ProfileFolder(registry, files, sid);
+  const std::string appData = DesktopAppData(registry, files, sid);
+  if (profile.size() < 3 || profile[1] != ':' || appData.size() <= profile.size() + 1 ||
+      !platform::EqualsNoCase(appData.substr(0, profile.size()), profile) || appData[profile.size()] != '\\') {
+    return std::string();
+  }
+  for (std::size_t at = profile.size(); at != platform::npos; at = platform::FindChar(appData, '\\', at + 1)) {
+    const unsigned long attributes = files.GetAttributes(appData.substr(0, at));
+    if (attributes == platform::kInvalidAttributes || (attributes & platform::kAttrReparsePoint)) return std::string();
+  }
+  const unsigned long own = files.GetAttributes(appData);
+  const unsigned long settings = files.GetAttributes(appData + "\\Velkor");
+  if (own == platform::kInvalidAttributes || (own & platform::kAttrReparsePoint)) return std::string();
+  if (settings != platform::kInvalidAttributes && (settings & platform::kAttrReparsePoint)) return std::string();
+  return appData;
 }
 
 // The accounts signed in now: the SIDs below HKEY_USERS of people's
@@ -146,7 +177,7 @@ UserChoice CAcadSetup::ChooseUserPlaces(platform::Accounts& accounts) {
     UserPlaces other;
     other.root = platform::kUsers;
     other.hive = other.sid = sid;
-    other.appData = DesktopAppData(registry_, files_, sid);
+    other.appData = OtherUsersAppData(registry_, files_, sid);
     if (!other.appData.empty()) otherUsers.push_back(other);
   }
   return choice;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -967,6 +968,17 @@ TEST(DesktopUser, OnlyARaisedProgramOnAnotherAccountsDesktopServesThatAccount) {
     SetText(m.registry, platform::kUsers, carol + kShell.substr(kShell.find('\\')), "AppData", RegType::String,
             "C:\\Users\\carol\\AppData\\Roaming");
     SetText(m.registry, platform::kUsers, carol + "_Classes\\x", "y", RegType::String, "z");
+    const std::string profiles = kProfileList.substr(0, kProfileList.size() - std::strlen(testing_support::kDesktopUserSid));
+    SetText(m.registry, platform::kLocalMachine, profiles + carol, "ProfileImagePath", RegType::String,
+            "C:\\Users\\carol");
+    SetText(m.registry, platform::kLocalMachine, kProfileList, "ProfileImagePath", RegType::String, "C:\\Users\\bob");
+    // A fourth, whose hive names a settings folder outside its profile (any
+    // user may write their own hive): not served by a raised run.
+    const std::string dave = "S-1-5-21-1004336348-1177238915-682003330-1004";
+    SetText(m.registry, platform::kUsers, dave + kShell.substr(kShell.find('\\')), "AppData", RegType::String,
+            "C:\\Users\\carol\\AppData\\Roaming");
+    SetText(m.registry, platform::kLocalMachine, profiles + dave, "ProfileImagePath", RegType::String,
+            "C:\\Users\\dave");
     SetText(m.registry, platform::kUsers, "S-1-5-19\\Environment", "TEMP", RegType::String, "C:\\Temp");
     platform::MemoryAccounts accounts;
     accounts.RunAsAdministrator(kAdministrator, c.desktop);

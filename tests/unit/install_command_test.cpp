@@ -504,11 +504,14 @@ TEST_F(InstallTest, AnElevatedInstallKeepsWhatUndoesItWhereOnlyAdministratorsWri
 // hive's list as it was.
 TEST_F(InstallTest, EveryoneSignedInGetsThePerUserPartsAndTheUninstallRestoresEach) {
   const std::string variables = std::string(kProfile).substr(std::strlen("HKEY_CURRENT_USER"));
+  // The third names AutoCAD's folder as its settings folder in its own
+  // hive, which it may write: it is not served there.
   const std::string users[] = {"S-1-5-21-1004336348-1177238915-682003330-1002",
-                               "S-1-5-21-1004336348-1177238915-682003330-1003"};
-  const std::string before[] = {"", "C:\\Mine"};
-  for (int k = 0; k < 2; ++k) {
-    const std::string folder = "C:\\Users\\u" + std::to_string(k) + "\\AppData\\Roaming";
+                               "S-1-5-21-1004336348-1177238915-682003330-1003",
+                               "S-1-5-21-1004336348-1177238915-682003330-1004"};
+  const std::string before[] = {"", "C:\\Mine", ""};
+  for (int k = 0; k < 3; ++k) {
+    const std::string folder = k < 2 ? "C:\\Users\\u" + std::to_string(k) + "\\AppData\\Roaming" : kAcad2010;
     files.AddFolder(folder);
     std::string error, doubled;
     for (const char ch : folder) doubled += ch == '\\' ? std::string("\\\\") : std::string(1, ch);
@@ -518,7 +521,8 @@ TEST_F(InstallTest, EveryoneSignedInGetsThePerUserPartsAndTheUninstallRestoresEa
         registry,
         "REGEDIT4\n[HKEY_USERS\\" + users[k] + variables + "]\n\"TRUSTEDPATHS\"=\"" + mine + "\"\n[HKEY_USERS\\" +
             users[k] + "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\n\"AppData\"=\"" +
-            doubled + "\"\n",
+            doubled + "\"\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" +
+            users[k] + "]\n\"ProfileImagePath\"=\"C:\\\\Users\\\\u" + std::to_string(k) + "\"\n",
         &error))
         << error;
   }
@@ -545,6 +549,8 @@ TEST_F(InstallTest, EveryoneSignedInGetsThePerUserPartsAndTheUninstallRestoresEa
     EXPECT_TRUE(files.Exists("C:\\Users\\u" + std::to_string(k) + "\\AppData\\Roaming\\Velkor\\Velkor.Ini")) << k;
   }
   EXPECT_FALSE(files.Exists("C:\\Users\\cad\\AppData\\Roaming\\Velkor")) << "the process's own APPDATA";
+  EXPECT_FALSE(files.Exists(std::string(kAcad2010) + "\\Velkor")) << "a folder outside the profile";
+  EXPECT_EQ(trusted(users[2]), "") << "a user whose settings folder is not its own is not served";
 
   const std::string home = AdminRecordFolder("C:\\Velkor\\V-VidudOvev");
   const UninstallResult result = CUninstall(registry, files).Run(home, home + "\\Uninstall.exe");
