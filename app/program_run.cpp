@@ -1,6 +1,7 @@
 // The program's run from its command line; see program_run.h.
 #include "app/program_run.h"
 
+#include "peruser/per_user_setup.h"
 #include "uninstall/uninstall_handoff.h"
 #include "uninstall/uninstall_run.h"
 #include "deploy/package_folder.h"
@@ -46,6 +47,28 @@ bool RunsAsSystem(platform::Accounts& accounts) {
   return accounts.ProcessUser(&user) && platform::EqualsNoCase(user.sid, platform::kSystemSid);
 }
 
+// The run's local time as an Active Setup Version: "yyyy,mmdd,hhmm,ss".
+std::string VersionStamp(const RunFacts& facts) {
+  return std::to_string(facts.year) + "," + std::to_string(facts.month * 100 + facts.day) + "," +
+         std::to_string(facts.hour * 100 + facts.minute) + "," + std::to_string(facts.second);
+}
+
+// After the uninstall of the machine's install (its record kept where only
+// administrators write): every account that got the per-user parts at a
+// sign-in loses them at its next one.
+void DisarmPerUser(const ProgramWorld& world, const std::string& recordFolder, int code) {
+  platform::FileSystem& files = world.wizard.files;
+  const std::string records = CommonAppData(files) + kSubFolder + "\\";
+  if (code != SetupExit::Installed && code != SetupExit::RemovedWithItemsLeft) return;
+  if (CommonAppData(files).empty() || !platform::EqualsNoCase(recordFolder.substr(0, records.size()), records)) return;
+  SetupProblems problems;
+  PerUserFacts facts;
+  facts.remove = true;
+  ArmPerUserSetup(world.registry, files, world.wizard.setup.EditionBits(), facts, std::string(),
+                  VersionStamp(world.facts), &problems);
+  world.log.Problems(problems);
+}
+
 int Uninstall(const ProgramWorld& world, const SetupOptions& options, const std::string& arguments) {
   platform::FileSystem& files = world.wizard.files;
   const UninstallWorld uninstallWorld{world.registry, files, world.wizard.processes, world.boxes};
@@ -58,6 +81,8 @@ int Uninstall(const ProgramWorld& world, const SetupOptions& options, const std:
     const int code = RunUninstall(
         uninstallWorld, UninstallRequest{options.silent, options.force, options.recordFolder, original, logPath},
         &later);
+    if (world.wizard.accounts.IsElevated() || RunsAsSystem(world.wizard.accounts))
+      DisarmPerUser(world, options.recordFolder, code);
     StartCleanup(files, world.launcher, original, files.ModulePath(), code == SetupExit::Installed, later);
     return code;
   }
@@ -68,6 +93,7 @@ int Uninstall(const ProgramWorld& world, const SetupOptions& options, const std:
     const std::string self = files.ModulePath();
     const int code =
         RunUninstall(uninstallWorld, UninstallRequest{options.silent, options.force, recordFolder, self, logPath}, &later);
+    if (access) DisarmPerUser(world, recordFolder, code);
     StartCleanup(files, world.launcher, self, std::string(), code == SetupExit::Installed, later);
     return code;
   });
@@ -137,9 +163,19 @@ int Install(const ProgramWorld& world, const SetupOptions& options, bool rightsD
     return UndoEarlierInstall(UninstallWorld{world.registry, w.files, w.processes, world.boxes}, w.setup,
                               w.accounts.IsElevated() || RunsAsSystem(w.accounts), folder);
   };
+  // Elevated: the accounts not signed in now get the per-user parts at
+  // their next sign-in, the settings file from the package.
+  const ArmPerUser armPerUser = [&](const std::string& installFolder, SetupProblems* problems) {
+    std::string package;
+    const bool found = LocatePackageFolder(w.files, package);
+    PerUserFacts facts;
+    facts.installFolder = installFolder;
+    ArmPerUserSetup(world.registry, w.files, w.setup.EditionBits(), facts,
+                    found ? package + "\\Velkor.Ini" : std::string(), VersionStamp(world.facts), problems);
+  };
   if (!options.silent) {
     return RunWizard(WizardWorld{w.setup, w.files, w.processes, w.shell, w.accounts, w.dialogs, w.lastBrowseFolder,
-                                 w.warnHostRunning, logPath, rightsDeclined, options.force, moveEarlier},
+                                 w.warnHostRunning, logPath, rightsDeclined, options.force, moveEarlier, armPerUser},
                      listFound);
   }
   SilentRequest request;
@@ -152,7 +188,7 @@ int Install(const ProgramWorld& world, const SetupOptions& options, bool rightsD
                                                  int answer) { world.log.MessageShown(text, caption, type, answer); });
   const int code = RunSilent(WizardWorld{w.setup, w.files, w.processes, w.shell, w.accounts, w.dialogs,
                                          w.lastBrowseFolder, w.warnHostRunning, logPath, false, options.force,
-                                         moveEarlier},
+                                         moveEarlier, armPerUser},
                              silent, listFound);
   for (const int year : silent.missingYears) {
     world.log.ProgramLine("/R 所列的AutoCAD " + std::to_string(year) + " 在本机未找到，或不属本版本：未安装任何内容。");
@@ -197,6 +233,12 @@ int RunProgram(const ProgramWorld& world, const std::string& commandLine) {
   } else if (options.help) {
     const std::string text = UsageText();
     if (!world.console(text) && !options.silent) world.boxes.ShowMessage(text, kSetupCaption, platform::kMbOk);
+  } else if (options.perUser) {
+    // At sign-in, for this account alone: no lock to wait on, no box.
+    SetupProblems problems;
+    code = RunPerUser(PerUserWorld{world.registry, world.wizard.files, world.wizard.accounts, world.wizard.setup},
+                      &problems);
+    world.log.Problems(problems);
   } else if (!TakeRunLock(world, options)) {
     world.log.ProgramLine("另一个SetUp.exe或Uninstall.exe正在运行：未做任何操作。");
     if (!options.silent) world.boxes.ShowMessage(kAnotherRunText, kSetupCaption, platform::kMbOk);

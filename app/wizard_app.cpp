@@ -19,7 +19,7 @@ int RunWizard(const WizardWorld& world, const std::function<void()>& afterScan) 
   if (afterScan) afterScan();
   Dlg_Setup dialog(SetupContext{world.setup, world.files, world.processes, world.shell, world.accounts,
                                world.lastBrowseFolder, world.warnHostRunning, ::versionNumber, world.logPath,
-                               world.rightsDeclined, world.force, world.moveEarlier});
+                               world.rightsDeclined, world.force, world.moveEarlier, world.armPerUser});
   dialog.UseRunner(world.dialogs);
   // Boxes the engine's steps show are owned by the dialog while it runs.
   SetupMessageOwner().target = &dialog;
@@ -36,7 +36,8 @@ int RunSilent(const WizardWorld& world, SilentInstall& silent, const std::functi
   if (afterScan) afterScan();
   SetupMessageOwner().target = &silent;
   const int code = silent.Run(
-      InstallWorld{world.setup, world.files, world.processes, world.accounts, world.logPath, world.moveEarlier});
+      InstallWorld{world.setup, world.files, world.processes, world.accounts, world.logPath, world.moveEarlier,
+                   world.armPerUser});
   SetupMessageOwner().target = nullptr;
   return code;
 }

@@ -37,6 +37,7 @@ struct WizardWorld {
   bool rightsDeclined = false;          // the user declined the rights asked for at start
   bool force = false;                   // /FORCE: an older version over a newer one too
   MoveEarlierInstall moveEarlier = nullptr;  // an install into another folder moves the earlier one
+  ArmPerUser armPerUser = nullptr;           // elevated: the per-user parts for every later sign-in
 };
 
 // The owner of the engine's message boxes: the dialog that is running, or

@@ -73,6 +73,11 @@ struct InstalledCopy {
 int ParseVersionText(const std::string& text);
 std::string VersionText(int number);
 
+// The common application-data folder: %ProgramData% from Vista on; XP has
+// no such variable and keeps it below the all-users profile. Empty when
+// neither is set.
+std::string CommonAppData(platform::FileSystem& files);
+
 // Appends to `names`, in enumeration order, every direct sub-key of `key`
 // that can be opened for reading.
 void ListSubkeys(platform::Registry& registry, platform::RegKey key, CStringList& names);
@@ -169,6 +174,12 @@ class CAcadSetup {
   // loaded below HKEY_USERS) beside userPlaces', each with its own hive
   // and settings folder. Empty for a run that is not elevated.
   std::vector<UserPlaces> otherUsers;
+
+  // Set for the sign-in run (/peruser): a list that names installFolder
+  // already is left as it is and not noted, since whoever wrote it there
+  // (the machine's install, for an account signed in then, or the user)
+  // is the one to take it out again.
+  bool leaveListsNamingFolder = false;
 
   // The catalogue, read in place by the dialog and the install steps.
   std::string installFolder;

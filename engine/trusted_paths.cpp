@@ -206,6 +206,8 @@ void CAcadSetup::AddTrustedPathsOf(SetupProblems* problems) {
       }
     }
 
+    if (leaveListsNamingFolder && platform::FindText(platform::ToUpper(existing), folder) != platform::npos) continue;
+
     // The list keeps its type: a REG_EXPAND_SZ list may name folders
     // through variables such as %USERPROFILE%.
     // A value of one or two characters (".", "C:") holds no real folder

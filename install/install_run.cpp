@@ -199,6 +199,11 @@ void RunSteps(const InstallPlan& plan, const InstallWorld& world, InstallFace& f
   // Last, so that the entry's size counts every package file copied.
   setup.RegisterUninstall(recordFolder, &recordProblems);
   Append(outcome.problems, recordProblems);
+  if (world.armPerUser && recordFolder != target) {
+    SetupProblems armProblems;
+    world.armPerUser(target, &armProblems);
+    Append(outcome.problems, armProblems);
+  }
   if (record.Failed()) outcome.problems.push_back(record.Problem());
   progress.StepIt();
   face.StepsDone();

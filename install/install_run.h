@@ -20,7 +20,8 @@
 //  4. The progress view: the record is opened, the package copied (a
 //     failed file copy is the face's Abort/Retry/Ignore box), the folder
 //     stored, the demand-load entries and trusted paths written, the
-//     support files placed, the uninstaller and its entry registered.
+//     support files placed, the uninstaller and its entry registered;
+//     elevated, the per-user parts left to every account's sign-in.
 //  5. What could not be done is told through the face, and the outcome
 //     names the exit code.
 //
@@ -68,6 +69,10 @@ struct InstallPlan {
 // uninstall's exit code (SetupExit). The caller that can reach the
 // uninstall provides it.
 using MoveEarlierInstall = std::function<int(const std::string& folder)>;
+// An elevated install's last step: leaves the per-user parts of
+// `installFolder` (the folder with \V-VidudOvev) to every account's next
+// sign-in (peruser/per_user_setup.h), noting what fails in `problems`.
+using ArmPerUser = std::function<void(const std::string& installFolder, SetupProblems* problems)>;
 
 struct InstallWorld {
   CAcadSetup& setup;  // scanned already; its catalogue is read in place
@@ -78,6 +83,9 @@ struct InstallWorld {
   // An install into another folder than the installed copy's moves the
   // install: the earlier one goes first. Null: it stays (tests).
   MoveEarlierInstall moveEarlier = nullptr;
+  // Elevated: the accounts not signed in now get the per-user parts at
+  // their next sign-in. Null: only those signed in now (tests).
+  ArmPerUser armPerUser = nullptr;
 };
 
 // The one who asked for the install and answers its questions. Its boxes

@@ -41,7 +41,7 @@ std::vector<std::string> SplitWords(const std::string& line, bool* open) {
   return words;
 }
 
-enum class Switch { Silent, Folder, Releases, Log, Uninstall, Force, Help, Record };
+enum class Switch { Silent, Folder, Releases, Log, Uninstall, Force, Help, Record, PerUser };
 
 struct SwitchName {
   Switch which;
@@ -53,6 +53,7 @@ const SwitchName kSwitches[] = {
     {Switch::Releases, "/R", true},         {Switch::Log, "/LOG", true},
     {Switch::Uninstall, "/uninstall", false}, {Switch::Force, "/FORCE", false},
     {Switch::Help, "/?", false},            {Switch::Record, "/RECORD", true},
+    {Switch::PerUser, "/peruser", false},
 };
 
 bool Refuse(CommandLineError* error, CommandLineError::Kind kind, const std::string& name,
@@ -139,6 +140,7 @@ bool ParseCommandLine(const std::string& arguments, SetupOptions* options, Comma
       case Switch::Uninstall: parsed.uninstall = true; break;
       case Switch::Force: parsed.force = true; break;
       case Switch::Help: parsed.help = true; break;
+      case Switch::PerUser: parsed.perUser = true; break;
       case Switch::Folder:
         if (parsed.folderGiven && !platform::EqualsNoCase(parsed.folder, value))
           return Refuse(error, CommandLineError::GivenTwice, known->name, word);
@@ -181,6 +183,11 @@ bool ParseCommandLine(const std::string& arguments, SetupOptions* options, Comma
   // The hand-over's own switch: nothing without the uninstall.
   if (!parsed.recordFolder.empty() && !parsed.uninstall)
     return Refuse(error, CommandLineError::UnknownSwitch, "/RECORD", "/RECORD=" + parsed.recordFolder);
+  // The sign-in run serves its account from what the machine's install
+  // left for it: nothing else to choose.
+  if (parsed.perUser && (parsed.uninstall || parsed.folderGiven || releasesGiven || parsed.force))
+    return Refuse(error, CommandLineError::UnknownSwitch, "/peruser", "/peruser");
+  if (parsed.perUser) parsed.silent = true;
   if (options) *options = parsed;
   return true;
 }

@@ -18,7 +18,9 @@
 //   /?              the usage text
 // and one the program gives itself, not in the usage: /RECORD=<folder>,
 // with /uninstall, is how the uninstaller hands over to its copy in %TEMP%
-// (uninstall/uninstall_handoff.h).
+// (uninstall/uninstall_handoff.h); and /peruser, alone or with /LOG=, which
+// the machine's install leaves for every account's sign-in (Active Setup,
+// peruser/per_user_setup.h): it implies /S.
 //
 // Words and quotes. Words are separated by spaces and tabs outside quotes.
 // Every double quote opens or closes a quoted stretch and is dropped; a
@@ -53,6 +55,7 @@ struct SetupOptions {
   std::vector<int> years;    // /R=<years>: ascending, each once; empty with allReleases
   std::string logPath;       // /LOG=; empty: the default place
   std::string recordFolder;  // /RECORD=: the hand-over's copy, and where the record is
+  bool perUser = false;      // /peruser: the sign-in run for one account (always silent)
 };
 
 // Why a command line was refused, and which switch.

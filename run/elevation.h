@@ -16,7 +16,8 @@
 
 // Whether the run `options` describes asks for rights at its start: an
 // install (dialog or /S) or an uninstall, not /?, and not the uninstall's
-// hand-over copy (started by an uninstaller that has asked already); by a
+// hand-over copy (started by an uninstaller that has asked already), nor
+// the sign-in run /peruser, which serves its own account; by a
 // process that is not elevated, not SYSTEM, and whose token is a filtered
 // administrator's (Limited).
 bool WantsElevation(const SetupOptions& options, platform::ElevationType type, bool elevated, bool system);

@@ -16,7 +16,8 @@ Dlg_Setup::Dlg_Setup(const SetupContext& context, CWnd* parent)
       logPath_(context.logPath),
       tellMissingRights_(context.rightsDeclined),
       force_(context.force),
-      moveEarlier_(context.moveEarlier) {
+      moveEarlier_(context.moveEarlier),
+      armPerUser_(context.armPerUser) {
   selectionFlags.fill(1);
 }
 

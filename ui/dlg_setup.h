@@ -47,6 +47,7 @@ struct SetupContext {
   bool rightsDeclined = false;  // runs without the administrator rights the user declined at start
   bool force = false;           // /FORCE: an older version over a newer one too
   MoveEarlierInstall moveEarlier = nullptr;  // an install into another folder moves the earlier one
+  ArmPerUser armPerUser = nullptr;           // elevated: the per-user parts for every later sign-in
 };
 
 // Picks a folder in the shell's browser, opened at `folder` (or, when that
@@ -154,4 +155,5 @@ class Dlg_Setup : public CDialog {
   bool tellMissingRights_;
   bool force_;
   MoveEarlierInstall moveEarlier_;
+  ArmPerUser armPerUser_;
 };

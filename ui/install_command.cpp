@@ -75,7 +75,7 @@ void Dlg_Setup::OnInstall() {
 bool Dlg_Setup::RunInstall(const InstallPlan& plan) {
   DialogFace face(*this, files_, warnHostRunning_);
   const InstallOutcome outcome =
-      CarryOutInstall(plan, InstallWorld{setup_, files_, processes_, accounts_, logPath_, moveEarlier_}, face);
+      CarryOutInstall(plan, InstallWorld{setup_, files_, processes_, accounts_, logPath_, moveEarlier_, armPerUser_}, face);
   if (outcome.rightsTold) tellMissingRights_ = false;
   // Once made, the folder with its sub-folder is the field's (hidden) text.
   if (!outcome.targetFolder.empty()) {

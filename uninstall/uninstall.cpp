@@ -101,7 +101,8 @@ class Undo {
         places_(places),
         program_(runningProgram),
         result_(result),
-        folder_(places.installFolder) {}
+        folder_(places.installFolder),
+        listsFolder_(places.listsFolder.empty() ? places.installFolder : places.listsFolder) {}
 
   void Loaders();
   void TrustedPaths();
@@ -159,6 +160,7 @@ class Undo {
   std::string program_;
   UninstallResult& result_;
   std::string folder_;  // the install folder; empty when none is agreed on
+  std::string listsFolder_;  // the folder the trusted-path lists lose
   // Upper-cased paths of what stays and of the folders holding it, to
   // know a folder's content.
   std::unordered_set<std::string> leftFiles_;
@@ -286,7 +288,7 @@ void Undo::TrustedPaths() {
     // and that the list written named: another list is not the install's
     // to put back.
     bool namedFolder = false;
-    if (!folder_.empty()) WithoutFolder(TextOfValue(item.written), folder_, &namedFolder);
+    if (!listsFolder_.empty()) WithoutFolder(TextOfValue(item.written), listsFolder_, &namedFolder);
     if (!places_.Profile(item.profile) || !namedFolder || !SplitRootName(item.profile, &root, &path)) {
       Leave(UninstallLeft::Outside, item.profile, kTrustedPaths, 0);
       kept.push_back(item);
@@ -331,8 +333,8 @@ void Undo::TrustedPaths() {
         // restored it and could not write the record) is left as it is.
         const std::string text = TextOfValue(bytes);
         bool found = false, foundBefore = false;
-        const std::string rest = WithoutFolder(text, folder_, &found);
-        if (!item.beforeAbsent) WithoutFolder(TextOfValue(item.beforeData), folder_, &foundBefore);
+        const std::string rest = WithoutFolder(text, listsFolder_, &found);
+        if (!item.beforeAbsent) WithoutFolder(TextOfValue(item.beforeData), listsFolder_, &foundBefore);
         if (found && !foundBefore) {
           const std::string tail = bytes.substr(text.size());
           if (rest.empty() && item.beforeAbsent && (tail.empty() || tail == std::string(1, '\0'))) {
@@ -675,7 +677,10 @@ UninstallResult CUninstall::Run(const std::string& recordFolder, const std::stri
     result.left.push_back({UninstallLeft::Unreadable, path, std::string(), record.Problem().error});
     return result;
   }
-  const UninstallPlaces places = FindUninstallPlaces(registry_, files_, recordFolder, record);
+  UninstallPlaces places = FindUninstallPlaces(registry_, files_, recordFolder, record);
+  if (!listsFolder_.empty() && platform::EqualsNoCase(record.installFolder, listsFolder_)) {
+    places.listsFolder = listsFolder_;
+  }
   Undo undo(registry_, files_, record, places, runningProgram, result);
   undo.Loaders();
   undo.TrustedPaths();

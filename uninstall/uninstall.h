@@ -97,7 +97,14 @@ class CUninstall {
   // no file is spared.
   UninstallResult Run(const std::string& recordFolder, const std::string& runningProgram);
 
+  // For an account's own record, kept by the sign-in run (peruser/), whose
+  // folder is no install's: the install folder the machine's stub names,
+  // which the administrators wrote. The record's lists lose it when the
+  // record names it too; nothing else is agreed on.
+  void TakeListsOf(const std::string& installFolder) { listsFolder_ = installFolder; }
+
  private:
+  std::string listsFolder_;
   platform::Registry& registry_;
   platform::FileSystem& files_;
 };

@@ -19,15 +19,6 @@ const char kDisplayName[] = "批打印软件";
 const char kPublisher[] = "Velkor";
 
 
-// The common application-data folder: %ProgramData% from Vista on; XP has
-// no such variable and keeps it below the all-users profile.
-std::string CommonAppData(platform::FileSystem& files) {
-  const std::string programData = files.Environment("ProgramData");
-  if (!programData.empty()) return programData;
-  const std::string allUsers = files.Environment("ALLUSERSPROFILE");
-  return allUsers.empty() ? std::string() : allUsers + "\\Application Data";
-}
-
 // The entry's values, in order; the first that cannot be written ends the
 // attempt with its status, and its name in `*failed`.
 long WriteEntryValues(platform::Registry& registry, platform::RegKey key, const std::string& installFolder,
@@ -67,6 +58,13 @@ long WriteEntryValues(platform::Registry& registry, platform::RegKey key, const 
 }
 
 }  // namespace
+
+std::string CommonAppData(platform::FileSystem& files) {
+  const std::string programData = files.Environment("ProgramData");
+  if (!programData.empty()) return programData;
+  const std::string allUsers = files.Environment("ALLUSERSPROFILE");
+  return allUsers.empty() ? std::string() : allUsers + "\\Application Data";
+}
 
 std::string CAcadSetup::ChooseRecordFolder(const std::string& target, bool elevated, SetupProblems* problems) {
   if (!elevated) return target;

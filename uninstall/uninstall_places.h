@@ -55,6 +55,9 @@ struct UninstallPlaces {
 
   std::string recordFolder;   // a plain full path, or empty: nothing is allowed
   std::string installFolder;  // empty when the record folder and the entry do not agree on one
+  // The folder the trusted-path lists lose, when not installFolder: an
+  // account's own record's (CUninstall::TakeListsOf). Empty: installFolder.
+  std::string listsFolder;
   std::vector<Product> products;
 
   enum class FileKind { Outside, Install, Record, Support };

@@ -6,7 +6,11 @@
 namespace testing_support {
 namespace {
 
-void DumpKeys(const platform::MemoryRegistry& registry, const std::string& path, std::string* out) {
+bool Skipped(const std::string& path, const std::vector<std::string>& skipped);
+
+void DumpKeys(const platform::MemoryRegistry& registry, const std::string& path, const std::vector<std::string>& skipped,
+              std::string* out) {
+  if (Skipped(path, skipped)) return;
   *out += "[" + path + "]\n";
   for (const std::string& name : registry.ValueNames(path)) {
     unsigned long type = 0;
@@ -14,7 +18,7 @@ void DumpKeys(const platform::MemoryRegistry& registry, const std::string& path,
     registry.GetValue(path, name, &type, &data);
     *out += name + "(" + std::to_string(type) + ")=" + data + "\n";
   }
-  for (const std::string& sub : registry.SubKeyNames(path)) DumpKeys(registry, path + "\\" + sub, out);
+  for (const std::string& sub : registry.SubKeyNames(path)) DumpKeys(registry, path + "\\" + sub, skipped, out);
 }
 
 bool Skipped(const std::string& path, const std::vector<std::string>& skipped) {
@@ -46,9 +50,9 @@ void DumpFiles(platform::MemoryFileSystem& files, const std::string& folder, con
 std::string MachineState(const platform::MemoryRegistry& registry, platform::MemoryFileSystem& files,
                          const std::vector<std::string>& drives, const std::vector<std::string>& skipped) {
   std::string out;
-  DumpKeys(registry, "HKEY_LOCAL_MACHINE", &out);
-  DumpKeys(registry, "HKEY_CURRENT_USER", &out);
-  DumpKeys(registry, "HKEY_USERS", &out);
+  DumpKeys(registry, "HKEY_LOCAL_MACHINE", skipped, &out);
+  DumpKeys(registry, "HKEY_CURRENT_USER", skipped, &out);
+  DumpKeys(registry, "HKEY_USERS", skipped, &out);
   for (const std::string& drive : drives) DumpFiles(files, drive, skipped, &out);
   return out;
 }

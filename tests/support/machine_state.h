@@ -1,8 +1,8 @@
 // The whole state of an in-memory machine as text, to tell two states
 // apart: every key and value (type and bytes) of the three registry trees,
 // and every folder and file (attributes, download mark, content) of the
-// drives named. Paths below one of `skipped` (a file or a folder, ignoring
-// case) are left out, for what a test allows to differ.
+// drives named. Paths below one of `skipped` (a file, a folder or a key,
+// ignoring case) are left out, for what a test allows to differ.
 #pragma once
 
 #include <string>

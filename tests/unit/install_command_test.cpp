@@ -559,6 +559,103 @@ TEST_F(InstallTest, EveryoneSignedInGetsThePerUserPartsAndTheUninstallRestoresEa
   EXPECT_EQ(trusted(users[1]), "C:\\Mine");
 }
 
+// A deployment tool installs as SYSTEM with nobody signed in; the account
+// signing in later gets the per-user parts from the Active Setup stub, a
+// release it has not started yet at its first sign-in after that start,
+// and loses them at its next sign-in after the machine's uninstall. The
+// machine is then as before but for the stub the uninstall leaves for
+// the accounts not signed in yet, the account's settings file and the
+// logs.
+TEST_F(InstallTest, AccountsSigningInLaterGetThePerUserPartsAndLoseThemAfterTheUninstall) {
+  const std::string user = "S-1-5-21-1004336348-1177238915-682003330-1001";
+  const std::string component =
+      "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\V-VidudOvev-32";
+  const std::string stub = "C:\\ProgramData\\V-VidudOvev\\PerUser-32";
+  const std::string runOnce = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+  const std::string profile2008 =
+      "HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\R17.1\\ACAD-6001:804\\Profiles\\<<未命名配置>>\\Variables";
+  files.SetEnvironment("TEMP", "C:\\Temp");
+  files.AddFolder("C:\\Temp");
+  registry.MountCurrentUser(user);
+  // Besides: the keys above the component and the entry, which Windows
+  // has, the records folder with the uninstaller the cleanup chain takes
+  // (not run here), and AutoCAD 2008, installed after the add-on, with the
+  // profile it makes at its first start.
+  const std::vector<std::string> leftForLater = {
+      "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft", "HKEY_CURRENT_USER\\SOFTWARE\\Microsoft",
+      "C:\\ProgramData\\V-VidudOvev", "C:\\Temp", "C:\\Users\\cad\\AppData\\Roaming\\Velkor",
+      "HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\R17.1", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R17.1"};
+  const std::string before = testing_support::MachineState(registry, files, {"C:", "D:", "E:"}, leftForLater);
+  RunFacts facts;
+  facts.year = 2026, facts.month = 12, facts.day = 10, facts.hour = 13, facts.minute = 5, facts.second = 7;
+  const auto run = [&](const std::string& program, const std::string& line, bool system) {
+    accounts.processUser = system ? platform::Account{platform::kSystemSid, "NT AUTHORITY\\SYSTEM"}
+                                  : platform::Account{user, "PC\\cad"};
+    accounts.elevated = system;
+    accounts.desktopLookup = platform::DesktopLookup::NoShell;
+    files.SetModulePath(program);
+    testing_support::ScriptedOwner boxes;
+    platform::MemoryLauncher launcher;
+    launcher.failWith = 2;  // the uninstall runs in place
+    CSetupLog log(files);
+    CAcadSetup engine(registry, files, SetupMessageOwner());
+    NoDialogs noDialogs;
+    const ProgramWorld world{WizardWorld{engine, files, processes, shell, accounts, noDialogs, lastBrowse,
+                                         warnHostRunning},
+                             registry, launcher, boxes, log, facts, [](unsigned) {},
+                             [](const std::string&) { return false; }};
+    const int code = RunProgram(world, "\"" + program + "\" " + line);
+    EXPECT_TRUE(boxes.shown.empty()) << line << ": " << boxes.shown.front().text;
+    return code;
+  };
+  const auto trusted = [&](const std::string& variables) { return Text(variables, "TRUSTEDPATHS"); };
+  const auto read = [&](const std::string& path) {
+    std::string bytes;
+    return files.ReadBytes(path, &bytes) ? bytes : "<missing>";
+  };
+
+  ASSERT_EQ(run(kProgram, "/S", true), SetupExit::Installed);
+  unsigned long type = 0;
+  std::string stubPath;
+  ASSERT_TRUE(registry.GetValue(component, "StubPath", &type, &stubPath));
+  EXPECT_EQ(type, platform::RegType::ExpandString);
+  EXPECT_EQ(stubPath.substr(0, stubPath.find('\0')), "\"" + stub + "\\Uninstall.exe\" /peruser");
+  EXPECT_EQ(Text(component, "Version"), "2026,1210,1305,7");
+  EXPECT_EQ(files.Access(stub), platform::kProgramAccess) << "only administrators write what every account runs";
+  EXPECT_EQ(read(stub + "\\Velkor.Ini"), "Velkor.Ini");
+  EXPECT_EQ(trusted(kProfile), "") << "nobody signed in";
+
+  // The account signs in. AutoCAD 2008, installed since, has no profile
+  // of the account's yet: the stub runs again at the next sign-in, after
+  // AutoCAD's first start has made it.
+  std::string error;
+  ASSERT_TRUE(platform::ImportRegText(registry,
+                                      "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R17.1\\ACAD-6001:804]\n"
+                                      "\"AcadLocation\"=\"C:\\\\Program Files\\\\AutoCAD 2008\"\n"
+                                      "\"ProductName\"=\"AutoCAD 2008\"\n",
+                                      &error))
+      << error;
+  EXPECT_EQ(run(stub + "\\Uninstall.exe", "/peruser", false), SetupExit::Installed);
+  EXPECT_EQ(trusted(kProfile), "C:\\Velkor\\V-VidudOvev");
+  EXPECT_EQ(read("C:\\Users\\cad\\AppData\\Roaming\\Velkor\\Velkor.Ini"), "Velkor.Ini");
+  EXPECT_EQ(Text(runOnce, "V-VidudOvev-32"), "\"" + stub + "\\Uninstall.exe\" /peruser");
+  ASSERT_TRUE(platform::ImportRegText(registry, "REGEDIT4\n[" + profile2008 + "]\n", &error)) << error;
+  EXPECT_EQ(run(stub + "\\Uninstall.exe", "/peruser", false), SetupExit::Installed);
+  EXPECT_EQ(trusted(profile2008), "C:\\Velkor\\V-VidudOvev");
+  EXPECT_EQ(trusted(kProfile), "C:\\Velkor\\V-VidudOvev") << "a list that names the folder stays as it is";
+  EXPECT_EQ(Text(runOnce, "V-VidudOvev-32"), "<missing>") << "every release has its profile";
+
+  // The machine's uninstall, as SYSTEM again, then the next sign-in.
+  const std::string home = AdminRecordFolder("C:\\Velkor\\V-VidudOvev");
+  EXPECT_EQ(run(home + "\\Uninstall.exe", "/uninstall /S", true), SetupExit::Installed);
+  EXPECT_EQ(Text(component, "Version"), "2026,1210,1305,8") << "raised: every account runs the stub again";
+  EXPECT_NE(read(stub + "\\peruser.txt").find("remove"), std::string::npos);
+  EXPECT_EQ(run(stub + "\\Uninstall.exe", "/peruser", false), SetupExit::Installed);
+  EXPECT_EQ(trusted(kProfile), "");
+  EXPECT_EQ(Text(profile2008, "TRUSTEDPATHS"), "<missing>");
+  EXPECT_EQ(testing_support::MachineState(registry, files, {"C:", "D:", "E:"}, leftForLater), before);
+}
+
 // A standard account cannot write the machine's list: the entry goes to
 // the account's own, and the record and Uninstall.exe stay in the install
 // folder, as nobody but that account runs them. Neither is a problem.
