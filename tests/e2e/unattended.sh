@@ -38,8 +38,9 @@ setup=$package/SetUp.exe
 entry='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\V-VidudOvev'
 
 # Everything an install may touch, the settings folder left out (the
-# uninstall keeps it) and the elevated log (kept too): files with their
-# digests, the registry trees as text.
+# uninstall keeps it), the elevated log (kept too) and the sign-in stub
+# (kept for the accounts not signed in yet): files with their digests, the
+# registry trees as text.
 snapshot() {
   local places=() place
   for place in drive_d "${acad_folders[@]/#/drive_c/}" drive_c/ProgramData/V-VidudOvev; do
@@ -48,7 +49,8 @@ snapshot() {
   (cd "$WINEPREFIX" && {
     find "${places[@]}" -type d 2>/dev/null | sed 's/^/folder /'
     find "${places[@]}" -type f -print0 2>/dev/null | xargs -0 -r md5sum
-  } | grep -v -e 'ProgramData/V-VidudOvev/V-VidudOvev-setup\.log' -e '^folder drive_c/ProgramData/V-VidudOvev$' |
+  } | grep -v -e 'ProgramData/V-VidudOvev/V-VidudOvev-setup\.log' -e '^folder drive_c/ProgramData/V-VidudOvev$' \
+    -e 'ProgramData/V-VidudOvev/PerUser-' |
     LC_ALL=C sort)
   local root
   for root in 'HKEY_LOCAL_MACHINE\SOFTWARE\Autodesk' 'HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Autodesk' \
@@ -189,6 +191,19 @@ case $(entry_value UninstallString) in
   *) fail "the UninstallString does not lie in the protected folder: $(entry_value UninstallString)" ;;
 esac
 rm -f "$squat"
+# The sign-in stub: Explorer runs its StubPath as each account signs in.
+# Wine's account got its parts from the install, and keeps its lists as
+# they are; the stub notes the folder in the account's own record.
+component="HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\V-VidudOvev-$SETUP_EDITION_BITS"
+component_value() {
+  "$SETUP_WINE" reg query "$component" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z_]* *//p"
+}
+stub="C:\\ProgramData\\V-VidudOvev\\PerUser-$SETUP_EDITION_BITS\\Uninstall.exe"
+[ "$(component_value StubPath)" = "\"$stub\" /peruser" ] || fail "the component's StubPath: $(component_value StubPath)"
+armed=$(component_value Version)
+own_record=$appdata/V-VidudOvev-$SETUP_EDITION_BITS/install_record.txt
+run 0 "$stub" /peruser
+grep -qF 'D:\\Tools\\V-VidudOvev' "$own_record" || fail "the stub's record: $(cat "$own_record" 2>&1)"
 quiet=$(entry_value QuietUninstallString)
 [ "$quiet" = "$uninstall /S" ] || fail "QuietUninstallString: $quiet"
 # Another folder moves the install: nothing of D:\Tools stays, one entry
@@ -201,11 +216,23 @@ program=$(entry_value UninstallString)
 program=${program%\" /uninstall}
 program=${program#\"}
 [ "$program" != "${uninstall%\" /uninstall}" ] || fail "the entry still names the earlier record: $program"
+# The move armed the stub again, higher: its run takes its record from
+# D:\Tools to D:\Moved.
+[ "$(component_value Version)" != "$armed" ] || fail "the move did not raise the component's Version ($armed)"
+run 0 "$stub" /peruser
+grep -qF 'D:\\Moved\\V-VidudOvev' "$own_record" && ! grep -qF 'D:\\Tools' "$own_record" ||
+  fail "the stub's record after the move: $(cat "$own_record" 2>&1)"
+armed=$(component_value Version)
 run 0 "$program" /uninstall /S
 temp_clean
 gone "$(unix_path "$program")"
+# The uninstall armed the stub to remove: the account's next sign-in takes
+# its record out.
+[ "$(component_value Version)" != "$armed" ] || fail "the uninstall did not raise the component's Version ($armed)"
+run 0 "$stub" /peruser
+[ ! -e "$own_record" ] || fail "the stub left the account's record: $(cat "$own_record")"
 same_as "quiet uninstall" "$before"
-echo "silent install: 0, no window, as the dialog's, logged; moved to another folder; quiet uninstall: 0, as before"
+echo "silent install: 0, no window, as the dialog's, logged; moved to another folder; the sign-in stub follows; quiet uninstall: 0, as before"
 
 # ---- 3. Each unattended ending and its code -----------------------------------
 run 7 "$setup" /S '/D=D:\Tools' /R=2021

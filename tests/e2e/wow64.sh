@@ -51,7 +51,7 @@ snapshot() {
   (cd "$WINEPREFIX" && {
     find "${places[@]}" -type d 2>/dev/null | sed 's/^/folder /'
     find "${places[@]}" -type f -print0 2>/dev/null | xargs -0 -r md5sum
-  } | LC_ALL=C sort)
+  } | grep -v -e '^folder drive_c/ProgramData/V-VidudOvev$' -e 'ProgramData/V-VidudOvev/PerUser-32' | LC_ALL=C sort)
   local root
   for root in 'HKEY_LOCAL_MACHINE\SOFTWARE\Autodesk' 'HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Autodesk' \
     'HKEY_CURRENT_USER\SOFTWARE\Autodesk' "HKEY_LOCAL_MACHINE\\$uninstall_key" "$entry32" \
@@ -83,9 +83,13 @@ quiet_uninstall() {
   exe=${exe%%\"*}
   run 0 "$exe" /uninstall /S
   # The command processor the uninstall leaves removes the rest when both
-  # of its processes have ended.
+  # of its processes have ended; the sign-in stub stays for the accounts
+  # not signed in yet.
   local waited=0
-  while [ -d "$c/ProgramData/V-VidudOvev" ] && [ "$waited" -lt 30 ]; do sleep 1; waited=$((waited + 1)); done
+  while compgen -G "$c/ProgramData/V-VidudOvev/[0-9A-F]*" >/dev/null && [ "$waited" -lt 30 ]; do
+    sleep 1
+    waited=$((waited + 1))
+  done
 }
 
 machine
