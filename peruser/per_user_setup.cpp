@@ -147,16 +147,22 @@ void ArmPerUserSetup(platform::Registry& registry, platform::FileSystem& files, 
   if (folder.empty()) return fail(SetupProblem::RecordFolder, "%ProgramData%", "", platform::FileError::EnvVarNotFound);
   const std::string factsPath = folder + "\\" + kPerUserFacts;
   const std::string program = folder + kStubProgram;
+  const std::string records = FolderOf(folder);
   PerUserFacts armed = facts;
   if (facts.remove) {
-    // Only a stub an install armed: its folder is the one to take out.
+    // Only a stub an install armed, in folders that are still ours (one
+    // that is not is moved aside, facts and all): its folder is the one to
+    // take out.
     std::string bytes;
     PerUserFacts earlier;
-    if (!files.ReadBytes(factsPath, &bytes) || !ParsePerUserFacts(bytes, &earlier)) return;
+    if (files.GetAttributes(factsPath) == platform::kInvalidAttributes ||
+        !files.MakeOwnedFolder(records, platform::kRecordAccess, nullptr) ||
+        !files.MakeOwnedFolder(folder, platform::kProgramAccess, nullptr) || !files.ReadBytes(factsPath, &bytes) ||
+        !ParsePerUserFacts(bytes, &earlier)) {
+      return;
+    }
     armed.installFolder = earlier.installFolder;
   } else {
-    // The records folder above it is had already, with its own list.
-    const std::string records = FolderOf(folder);
     if (!files.MakeOwnedFolder(records, platform::kRecordAccess, nullptr) ||
         !files.MakeOwnedFolder(folder, platform::kProgramAccess, nullptr)) {
       return fail(SetupProblem::RecordFolder, folder, "", files.LastError());

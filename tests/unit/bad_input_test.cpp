@@ -16,6 +16,7 @@
 #include "deploy/package_copy.h"
 #include "deploy/package_folder.h"
 #include "engine/acad_setup.h"
+#include "peruser/per_user_setup.h"
 #include "record/install_record.h"
 #include "run/command_line.h"
 #include "engine/exit_codes.h"
@@ -90,6 +91,38 @@ TEST(BadInputText, TheTrailByteCharacterIsOneCharacterEndingInABackslashByte) {
 // ---- The registry scan ------------------------------------------------------
 
 // A registry for the scan alone.
+// What the sign-in stub is told, and the Version that makes every account
+// run it again: read strictly, never lower than before.
+TEST(BadInputText, TheStubsFactsAndItsVersions) {
+  struct Row {
+    const char* what;
+    std::string facts;
+    bool read;
+  };
+  const Row rows[] = {
+      {"as written", "VidudOvev per-user 1\r\nremove\r\nD:\\Tools\\V-VidudOvev\r\n", true},
+      {"Unix line ends", "VidudOvev per-user 1\napply\nD:\\Tools\\V-VidudOvev\n", true},
+      {"the last line cut", "VidudOvev per-user 1\r\napply\r\nD:\\Tools\\V-Vid", false},
+      {"another word", "VidudOvev per-user 1\r\nrepair\r\nD:\\Tools\\V-VidudOvev\r\n", false},
+      {"a relative folder", "VidudOvev per-user 1\r\napply\r\nTools\\V-VidudOvev\r\n", false},
+      {"a folder through ..", "VidudOvev per-user 1\r\napply\r\nD:\\Tools\\..\\Windows\r\n", false},
+      {"a fourth line", "VidudOvev per-user 1\r\napply\r\nD:\\Tools\r\nD:\\Else\r\n", false},
+      {"another version", "VidudOvev per-user 2\r\napply\r\nD:\\Tools\r\n", false},
+      {"empty", "", false},
+  };
+  for (const Row& row : rows) {
+    PerUserFacts facts;
+    EXPECT_EQ(ParsePerUserFacts(row.facts, &facts), row.read) << row.what;
+    if (row.read) {
+      EXPECT_TRUE(ParsePerUserFacts(SerialisePerUserFacts(facts), &facts)) << row.what;
+    }
+  }
+  EXPECT_EQ(RaisedVersion("", "2026,1210,1305,7"), "2026,1210,1305,7");
+  EXPECT_EQ(RaisedVersion("2026,1210,1305,7", "2026,1210,1305,7"), "2026,1210,1305,8") << "the same second";
+  EXPECT_EQ(RaisedVersion("2027,101,0,0", "2026,1210,1305,7"), "2027,101,0,1") << "a clock set back";
+  EXPECT_EQ(RaisedVersion("9,x,99999999999999,1", "2026,1210,1305,7"), "2026,1210,1305,7") << "garbage counts low";
+}
+
 struct ScanMachine {
   // Stores `data` as `type` in `name` of `key` below the AutoCAD root.
   void Put(const std::string& key, const std::string& name, unsigned long type, const std::string& data) {
