@@ -221,7 +221,12 @@ int RunPerUser(const PerUserWorld& world, SetupProblems* problems) {
   const std::string program = files.ModulePath();
   std::string bytes;
   PerUserFacts facts;
-  if (program.empty() || !files.ReadBytes(FolderOf(program) + "\\" + kPerUserFacts, &bytes) ||
+  // Only the machine's stub, whose facts the administrators wrote: a copy
+  // elsewhere (a shared folder, with facts beside it that anyone wrote)
+  // serves nobody, whoever starts it.
+  const std::string stubFolder = PerUserStubFolder(files, bits);
+  if (program.empty() || stubFolder.empty() || !platform::EqualsNoCase(FolderOf(program), stubFolder) ||
+      !files.ReadBytes(FolderOf(program) + "\\" + kPerUserFacts, &bytes) ||
       !ParsePerUserFacts(bytes, &facts)) {
     return SetupExit::NothingToRemove;
   }

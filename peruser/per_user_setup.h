@@ -102,8 +102,9 @@ std::string SerialisePerUserFacts(const PerUserFacts& facts);
 void ArmPerUserSetup(platform::Registry& registry, platform::FileSystem& files, int bits, const PerUserFacts& facts,
                      const std::string& settingsFile, const std::string& stamp, SetupProblems* problems);
 
-// The sign-in run, in the stub folder the running program lies in: the exit
-// code (SetupExit): NothingToRemove when no facts are there, Installed when
+// The sign-in run, from the machine's stub folder: the exit code
+// (SetupExit): NothingToRemove when the program runs from anywhere else
+// (a copy serves nobody) or no facts are there, Installed when
 // done (or nobody to serve), InstalledWithProblems when a list or the
 // record could not be written.
 struct PerUserWorld {

@@ -635,6 +635,14 @@ TEST_F(InstallTest, AccountsSigningInLaterGetThePerUserPartsAndLoseThemAfterTheU
                                       "\"ProductName\"=\"AutoCAD 2008\"\n",
                                       &error))
       << error;
+  // A copy elsewhere, with facts anyone could write beside it, serves nobody.
+  files.AddFile("D:\\Shared\\Uninstall.exe", "exe");
+  files.AddFile("D:\\Shared\\peruser.txt", "VidudOvev per-user 1\r\napply\r\nD:\\Shared\r\n");
+  EXPECT_EQ(run("D:\\Shared\\Uninstall.exe", "/peruser", false), SetupExit::NothingToRemove);
+  EXPECT_EQ(trusted(kProfile), "");
+  files.Remove("D:\\Shared\\Uninstall.exe");
+  files.Remove("D:\\Shared\\peruser.txt");
+  files.RemoveFolder("D:\\Shared");
   EXPECT_EQ(run(stub + "\\Uninstall.exe", "/peruser", false), SetupExit::Installed);
   EXPECT_EQ(trusted(kProfile), "C:\\Velkor\\V-VidudOvev");
   EXPECT_EQ(read("C:\\Users\\cad\\AppData\\Roaming\\Velkor\\Velkor.Ini"), "Velkor.Ini");
