@@ -138,6 +138,12 @@ class CAcadSetup {
 
   // The earlier install's entry, read only.
   InstalledCopy FindInstalledCopy();
+  // The folder the other edition is installed in on this machine (as
+  // InstalledCopy::folder): its machine-wide entry in the other registry
+  // view, when that entry says it is the other edition's (an entry without
+  // the mark, or this edition's own as 32-bit Windows shows it through
+  // both views, counts as none). Empty when there is none.
+  std::string OtherEditionFolder();
 
   // Where an install into `target` (the folder ending in \V-VidudOvev)
   // keeps its record, the originals it replaces and its uninstaller. Not

@@ -43,6 +43,39 @@ int ParseVersionText(const std::string& text) {
   return number;
 }
 
+namespace {
+
+// The folder chosen at install (InstallLocation less \V-VidudOvev); empty
+// when unreadable.
+std::string ChosenFolder(platform::Registry& registry, platform::RegKey key) {
+  const std::string location = ReadText(registry, key, "InstallLocation");
+  const std::size_t sub = sizeof(kSubFolder) - 1;
+  if (location.size() > sub && platform::EqualsNoCase(location.substr(location.size() - sub), kSubFolder)) {
+    return location.substr(0, location.size() - sub);
+  }
+  return std::string();
+}
+
+}  // namespace
+
+std::string CAcadSetup::OtherEditionFolder() {
+  const int other = editionBits_ == 32 ? 64 : 32;
+  platform::ScopedRegKey key(registry_);
+  if (registry_.OpenKeyReadView(platform::kLocalMachine, kUninstallKeyPath,
+                                other == 64 ? platform::RegView::Bits64 : platform::RegView::Bits32,
+                                key.Receive()) != platform::RegResult::Success) {
+    return std::string();
+  }
+  unsigned char data[4] = {};
+  unsigned long type = 0;
+  unsigned long size = sizeof(data);
+  if (registry_.QueryValue(key.Get(), kEditionBitsValue, &type, data, &size) != platform::RegResult::Success ||
+      type != platform::RegType::Dword || size != 4 || data[0] != other || data[1] || data[2] || data[3]) {
+    return std::string();
+  }
+  return ChosenFolder(registry_, key.Get());
+}
+
 InstalledCopy CAcadSetup::FindInstalledCopy() {
   InstalledCopy copy;
   // The machine's list first, as the install writes it; a standard
@@ -53,11 +86,7 @@ InstalledCopy CAcadSetup::FindInstalledCopy() {
     copy.found = true;
     copy.machineWide = root == platform::kLocalMachine;
     copy.version = ParseVersionText(ReadText(registry_, key.Get(), "DisplayVersion"));
-    const std::string location = ReadText(registry_, key.Get(), "InstallLocation");
-    const std::size_t sub = sizeof(kSubFolder) - 1;
-    if (location.size() > sub && platform::EqualsNoCase(location.substr(location.size() - sub), kSubFolder)) {
-      copy.folder = location.substr(0, location.size() - sub);
-    }
+    copy.folder = ChosenFolder(registry_, key.Get());
     break;
   }
   return copy;

@@ -14,3 +14,5 @@ constexpr char kLogFileName[] = "V-VidudOvev-setup.log";
 constexpr char kUninstallCopyPrefix[] = "\\V-VidudOvev-uninstall-";
 // The Programs and Features entry, below HKLM or HKCU.
 constexpr char kUninstallKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\V-VidudOvev";
+// The entry's DWORD that names the edition (32 or 64) that wrote it.
+constexpr char kEditionBitsValue[] = "EditionBits";

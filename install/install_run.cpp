@@ -91,6 +91,14 @@ std::string NewerInstalledText(int installed) {
          "。\n\n为免覆盖较新的版本，未安装任何内容。如确需安装旧版本，请以 /FORCE 参数运行SetUp.exe。";
 }
 
+// The other edition's modules have this edition's names (VK_VidudOvev2014.ARX
+// in both, built for 32 and for 64 bits): one folder cannot hold both.
+std::string OtherEditionsFolderText(int bits, const std::string& folder) {
+  return "本机的" + std::to_string(bits == 32 ? 64 : 32) + "位 AutoCAD版已安装在此文件夹中：\n" +
+         platform::SystemText(folder) + "\n\n两个版本的插件模块同名，不能装在同一文件夹中，否则其中一个版本的AutoCAD将无法加载插件。"
+         "请另选一个文件夹。";
+}
+
 // Why the install cannot use `folder`; empty when it can.
 std::string FolderRefusal(platform::FileSystem& files, const std::string& folder) {
   // An empty field has no last character to look at, and no folder to
@@ -224,6 +232,11 @@ InstallOutcome CarryOutInstall(const InstallPlan& plan, const InstallWorld& worl
   const std::string refusal = FolderRefusal(world.files, plan.folder);
   if (!refusal.empty()) {
     face.ShowMessage(refusal, kSetupCaption, platform::kMbOk);
+    return outcome;
+  }
+  const std::string otherEdition = world.setup.OtherEditionFolder();
+  if (!otherEdition.empty() && SameFolder(otherEdition, plan.folder)) {
+    face.ShowMessage(OtherEditionsFolderText(world.setup.EditionBits(), otherEdition), kSetupCaption, platform::kMbOk);
     return outcome;
   }
   // Before anything is made: whose registry and settings folder the

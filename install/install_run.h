@@ -7,7 +7,8 @@
 //  1. AutoCAD running (when the plan asks): the face decides whether to go
 //     on regardless.
 //  2. The folder: refused when empty, relative or too long for the package
-//     files' paths; then whose registry and settings folder the per-user
+//     files' paths, or when the other edition is installed there (the two
+//     editions' modules share their names); then whose registry and settings folder the per-user
 //     parts go to; then the package folder; then that no newer version is
 //     installed. A refusal is told through the face, and nothing is made.
 //  3. Elevated, the record folder only administrators write is had first,

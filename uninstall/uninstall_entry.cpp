@@ -22,7 +22,7 @@ const char kPublisher[] = "Velkor";
 // The entry's values, in order; the first that cannot be written ends the
 // attempt with its status, and its name in `*failed`.
 long WriteEntryValues(platform::Registry& registry, platform::RegKey key, const std::string& installFolder,
-                      const std::string& uninstaller, unsigned long sizeKiB, std::string* failed) {
+                      const std::string& uninstaller, unsigned long sizeKiB, int bits, std::string* failed) {
   const auto text = [&](const char* name, const std::string& value) {
     const std::string data = value + '\0';
     *failed = name;
@@ -54,6 +54,9 @@ long WriteEntryValues(platform::Registry& registry, platform::RegKey key, const 
   if (status == platform::RegResult::Success) status = dword("EstimatedSize", sizeKiB);
   if (status == platform::RegResult::Success) status = dword("NoModify", 1);
   if (status == platform::RegResult::Success) status = dword("NoRepair", 1);
+  // Which edition's entry this is: the other edition reads it through its
+  // own view, and on 32-bit Windows both views are this one.
+  if (status == platform::RegResult::Success) status = dword(kEditionBitsValue, static_cast<unsigned long>(bits));
   return status;
 }
 
@@ -141,7 +144,8 @@ void CAcadSetup::RegisterUninstall(const std::string& recordFolder, SetupProblem
     // Noted before its values, so that an install that stops here still
     // knows of the key.
     if (record) record->NoteUninstallEntry(root.shortName, kUninstallKeyPath);
-    failure.error = WriteEntryValues(registry_, key.Get(), installFolder, uninstaller, sizeKiB, &failure.item);
+    failure.error =
+        WriteEntryValues(registry_, key.Get(), installFolder, uninstaller, sizeKiB, editionBits_, &failure.item);
     break;
   }
   if (failure.error != platform::RegResult::Success && problems) problems->push_back(failure);

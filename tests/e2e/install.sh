@@ -214,7 +214,7 @@ version=${SETUP_VERSION:0:4}.${SETUP_VERSION:4:2}.${SETUP_VERSION:6:2}
 for expected in '"DisplayName"="批打印软件"' "\"DisplayVersion\"=\"$version\"" '"Publisher"="Velkor"' \
   '"InstallLocation"="D:\\Tools\\V-VidudOvev"' "\"DisplayIcon\"=\"$esc\"" \
   "\"QuietUninstallString\"=\"\\\"$esc\\\" /uninstall /S\"" '"NoModify"=dword:00000001' \
-  '"NoRepair"=dword:00000001'; do
+  '"NoRepair"=dword:00000001' "\"EditionBits\"=dword:$(printf '%08x' "$SETUP_EDITION_BITS")"; do
   grep -qxF -- "$expected" <<<"$entry" || fail "entry: missing $expected"
 done
 grep -qx '"EstimatedSize"=dword:0000[0-9a-f]*' <<<"$entry" || fail "entry: no EstimatedSize"

@@ -421,7 +421,8 @@ void ExpectUninstallEntry(platform::MemoryRegistry& registry, const std::string&
     EXPECT_EQ(type, platform::RegType::String) << text.first;
     EXPECT_EQ(data, text.second + '\0') << text.first;
   }
-  const std::map<std::string, std::uint32_t> dwords = {{"EstimatedSize", sizeKiB}, {"NoModify", 1}, {"NoRepair", 1}};
+  const std::map<std::string, std::uint32_t> dwords = {
+      {"EstimatedSize", sizeKiB}, {"NoModify", 1}, {"NoRepair", 1}, {"EditionBits", 32}};
   for (const auto& dword : dwords) {
     unsigned long type = 0;
     std::string data;
@@ -1145,6 +1146,7 @@ TEST_F(InstallTest, EachEditionWritesWhereItsAutoCadReadsOnA64BitWindows) {
     // Where the Programs and Features entry lands: in the process's own
     // view, which that list reads in both.
     std::string uninstallKey;
+    const char* folder;  // each edition its own: their modules share names
   };
   const Case cases[] = {
       // Both passes reach the one key of 32-bit 2008 and 2010: registered
@@ -1152,12 +1154,13 @@ TEST_F(InstallTest, EachEditionWritesWhereItsAutoCadReadsOnA64BitWindows) {
       {"32-bit edition, 32-bit view", View::Wow64, 32, {2008, 2010, 2012}, {&x86_2008, &x86_2010, &x86_2012},
        {&x64_2010, &x64_2014, &x64_2020}, {{2008, 2}, {2010, 2}, {2012, 1}, {2014, 0}, {2020, 0}},
        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Autodesk\\AutoCAD\\",
-       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\V-VidudOvev"},
+       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\V-VidudOvev",
+       "D:\\Tools"},
       // The 64-bit edition's first pass takes 32-bit 2007..2010 too.
       {"64-bit edition, 64-bit view", View::Native64, 64, {2008, 2010, 2014, 2020},
        {&x86_2008, &x86_2010, &x64_2010, &x64_2014, &x64_2020}, {&x86_2012},
        {{2008, 1}, {2010, 2}, {2012, 0}, {2014, 1}, {2020, 1}}, "HKEY_LOCAL_MACHINE\\SOFTWARE\\",
-       std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey},
+       std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey, "D:\\Tools64"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -1176,11 +1179,12 @@ TEST_F(InstallTest, EachEditionWritesWhereItsAutoCadReadsOnA64BitWindows) {
           for (const auto& [year, count] : c.registered) {
             EXPECT_EQ(setup->releaseKeys[year - kFirstYear].size(), count) << year;
           }
-          Install(window, "D:\\Tools");
+          Install(window, c.folder);
           EXPECT_TRUE(window.boxes.empty()) << window.boxes.front().text;
           window.Click(SetupControl::InstallDone);
         },
         c.bits);
+    const std::string target = std::string(c.folder) + "\\V-VidudOvev";
     for (const Product* product : c.served) {
       SCOPED_TRACE(product->key);
       const std::string entries = product->key + "\\Applications\\";
@@ -1197,11 +1201,26 @@ TEST_F(InstallTest, EachEditionWritesWhereItsAutoCadReadsOnA64BitWindows) {
         EXPECT_EQ(write.path.rfind(c.writesBelow, 0), 0u) << write.path;
       }
     }
-    EXPECT_EQ(Text(c.uninstallKey, "DisplayIcon"), "D:\\Tools\\V-VidudOvev\\Uninstall.exe");
+    EXPECT_EQ(Text(c.uninstallKey, "DisplayIcon"), target + "\\Uninstall.exe");
+    std::string bits;
+    EXPECT_TRUE(registry.GetValue(c.uninstallKey, "EditionBits", nullptr, &bits));
+    EXPECT_EQ(bits, std::string(1, static_cast<char>(c.bits)) + std::string(3, '\0')) << "which edition's entry";
     EXPECT_EQ(registry.KeyExists(std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey), c.view == View::Native64);
-    EXPECT_EQ(Text(kProfile, "TRUSTEDPATHS"), "D:\\Tools\\V-VidudOvev") << "HKCU is shared";
+    EXPECT_EQ(Text(kProfile, "TRUSTEDPATHS"), target) << "HKCU is shared";
     EXPECT_EQ(registry.OpenHandleCount(), 0u);
   }
+  // The 64-bit edition into the 32-bit one's folder would overwrite its
+  // modules of the same names: refused, nothing written.
+  registry.writes.clear();
+  Run(
+      [&](Dlg_Setup&, HeadlessDialog& window) {
+        Install(window, "D:\\Tools\\");
+        ASSERT_EQ(window.boxes.size(), 1u);
+        EXPECT_NE(window.boxes[0].text.find("32位 AutoCAD版已安装在此文件夹中"), std::string::npos) << window.boxes[0].text;
+        window.PressEscape();
+      },
+      64);
+  EXPECT_TRUE(registry.writes.empty()) << registry.writes.front().path;
 }
 
 // An installation met by both passes is served twice; what fails there
