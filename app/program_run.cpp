@@ -74,15 +74,23 @@ int Uninstall(const ProgramWorld& world, const SetupOptions& options, const std:
   const UninstallWorld uninstallWorld{world.registry, files, world.wizard.processes, world.boxes};
   std::vector<std::string> later;
   const std::string logPath = world.log.Writing() ? world.log.Path() : std::string();
+  // The machine's uninstall hands the profiles of users signed out to their
+  // next sign-in (the stub an elevated install armed).
+  const bool machine = world.wizard.accounts.IsElevated() || RunsAsSystem(world.wizard.accounts);
+  const int bits = world.wizard.setup.EditionBits();
+  const CUninstall::HandOver handOver = [&](const CInstallRecord::TrustedItem& item, const std::string& folder) {
+    return HandOverToSignIn(files, bits, item, folder);
+  };
   if (!options.recordFolder.empty()) {
     // The hand-over's copy: the uninstaller the caller started is spared,
     // and goes once it has ended.
     const std::string original = options.recordFolder + kUninstallerName;
     const int code = RunUninstall(
-        uninstallWorld, UninstallRequest{options.silent, options.force, options.recordFolder, original, logPath},
+        uninstallWorld,
+        UninstallRequest{options.silent, options.force, options.recordFolder, original, logPath,
+                         machine ? handOver : nullptr},
         &later);
-    if (world.wizard.accounts.IsElevated() || RunsAsSystem(world.wizard.accounts))
-      DisarmPerUser(world, options.recordFolder, code);
+    if (machine) DisarmPerUser(world, options.recordFolder, code);
     StartCleanup(files, world.launcher, original, files.ModulePath(), code == SetupExit::Installed, later);
     return code;
   }
@@ -92,7 +100,10 @@ int Uninstall(const ProgramWorld& world, const SetupOptions& options, const std:
   return HandOverUninstall(files, world.launcher, arguments, access, [&](const std::string& recordFolder) {
     const std::string self = files.ModulePath();
     const int code =
-        RunUninstall(uninstallWorld, UninstallRequest{options.silent, options.force, recordFolder, self, logPath}, &later);
+        RunUninstall(uninstallWorld,
+                     UninstallRequest{options.silent, options.force, recordFolder, self, logPath,
+                                      access ? handOver : nullptr},
+                     &later);
     if (access) DisarmPerUser(world, recordFolder, code);
     StartCleanup(files, world.launcher, self, std::string(), code == SetupExit::Installed, later);
     return code;

@@ -92,7 +92,68 @@ void RunAgainAtNextSignIn(platform::Registry& registry, int bits, const std::str
     SetText(registry, runOnce.Get(), id.c_str(), platform::RegType::String, "\"" + program + "\" /peruser");
 }
 
+// The SID a profile's key names below HKEY_USERS; empty for another root
+// or anything but the letters of a SID (it goes into an access list).
+std::string ProfileSid(const std::string& profile) {
+  const std::string users = "HKEY_USERS\\";
+  if (!platform::EqualsNoCase(profile.substr(0, users.size()), users)) return std::string();
+  const std::size_t end = profile.find('\\', users.size());
+  const std::string sid = profile.substr(users.size(), end == std::string::npos ? std::string::npos : end - users.size());
+  if (sid.size() < 3 || sid.compare(0, 2, "S-") != 0) return std::string();
+  for (const char c : sid.substr(2)) {
+    if (!(c >= '0' && c <= '9') && c != '-') return std::string();
+  }
+  return sid;
+}
+
+// Undoes a record of the account's lists from a copy of it in `scratch`
+// (its own folder, which the undo removes): the original may lie where the
+// account cannot delete it.
+void UndoCopy(platform::Registry& registry, platform::FileSystem& files, const std::string& bytes,
+              const std::string& installFolder, const std::string& scratch, SetupProblems* found) {
+  files.MakeFolder(scratch);
+  if (!files.WriteBytes(scratch + "\\" + CInstallRecord::kFileName, bytes)) {
+    found->push_back({SetupProblem::RecordWrite, 0, scratch, "", files.LastError()});
+    return;
+  }
+  CUninstall undo(registry, files);
+  undo.TakeListsOf(installFolder);
+  for (const UninstallLeft& left : undo.Run(scratch, std::string()).left) {
+    found->push_back({SetupProblem::RegistryWrite, 0, left.place, left.item, left.error});
+  }
+}
+
 }  // namespace
+
+bool HandOverToSignIn(platform::FileSystem& files, int bits, const CInstallRecord::TrustedItem& item,
+                      const std::string& installFolder) {
+  const std::string stub = PerUserStubFolder(files, bits);
+  const std::string sid = ProfileSid(item.profile);
+  if (stub.empty() || sid.empty() || installFolder.empty() ||
+      files.GetAttributes(stub + "\\" + kPerUserFacts) == platform::kInvalidAttributes) {
+    return false;
+  }
+  // Administrators and SYSTEM as everywhere here, and that user, to read.
+  const std::string access = "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;" + sid + ")";
+  const std::string folder = stub + "\\" + sid;
+  if (!files.MakeOwnedFolder(FolderOf(stub), platform::kRecordAccess, nullptr) ||
+      !files.MakeOwnedFolder(stub, platform::kProgramAccess, nullptr) ||
+      !files.MakeOwnedFolder(folder, access.c_str(), nullptr)) {
+    return false;
+  }
+  {
+    CInstallRecord earlier(files);
+    earlier.Open(folder);
+    if (earlier.Failed() || !platform::EqualsNoCase(earlier.installFolder, installFolder)) {
+      files.Remove(folder + "\\" + CInstallRecord::kFileName);
+    }
+  }
+  CInstallRecord record(files);
+  record.Open(folder);
+  record.NoteInstallFolder(installFolder);
+  record.NoteTrustedPath(item);
+  return !record.Failed();
+}
 
 std::string PerUserComponentId(int bits) { return std::string(kProgramFolderName) + "-" + std::to_string(bits); }
 
@@ -249,6 +310,19 @@ int RunPerUser(const PerUserWorld& world, SetupProblems* problems) {
       }
     }
   }
+  // What the machine's uninstall could not reach while the account was
+  // signed out: put back now, unless the stub serves that folder again.
+  platform::Account self;
+  const bool known = world.accounts.ProcessUser(&self) && !self.sid.empty();
+  const std::string handed = PerUserStubFolder(files, bits) + "\\" + self.sid;
+  std::string handedBytes;
+  if (known && files.ReadBytes(handed + "\\" + CInstallRecord::kFileName, &handedBytes)) {
+    CInstallRecord note(files);
+    note.Open(handed);
+    if (!note.Failed() && (facts.remove || !platform::EqualsNoCase(note.installFolder, facts.installFolder))) {
+      UndoCopy(world.registry, files, handedBytes, note.installFolder, recordFolder + "-handed", &found);
+    }
+  }
   if (!facts.remove) {
     CAcadSetup& setup = world.setup;
     files.MakeFolder(recordFolder);
@@ -259,8 +333,7 @@ int RunPerUser(const PerUserWorld& world, SetupProblems* problems) {
     // sign-in serves that administrator alone.
     setup.userPlaces = UserPlaces();
     setup.otherUsers.clear();
-    platform::Account self;
-    if (world.accounts.ProcessUser(&self)) setup.userPlaces.sid = self.sid;
+    if (known) setup.userPlaces.sid = self.sid;
     setup.SetInstallFolder(facts.installFolder);
     setup.leaveListsNamingFolder = true;
     setup.record = &record;

@@ -46,11 +46,19 @@
 //    release this edition serves has no profile in the account's hive, the
 //    run puts itself into the account's RunOnce, to run again at the next
 //    sign-in; the account is served at the latest then.
+//  - A profile the machine's uninstall could not reach, its user signed
+//    out then, is handed over to that user's sign-in: the uninstall notes
+//    it in <stub folder>\<SID>\install_record.txt, a folder only that
+//    user may read besides administrators and SYSTEM, and the user's next
+//    sign-in puts the list back from it, byte for byte, as the uninstall
+//    would have (the file stays: the user cannot delete it, and its undo
+//    changes nothing a second time).
 // A run as SYSTEM, or without APPDATA, serves nobody.
 #pragma once
 
 #include <string>
 
+#include "record/install_record.h"
 #include "record/setup_problem.h"
 
 class CAcadSetup;
@@ -101,6 +109,14 @@ std::string SerialisePerUserFacts(const PerUserFacts& facts);
 // written: a component never names a stub that is not there.
 void ArmPerUserSetup(platform::Registry& registry, platform::FileSystem& files, int bits, const PerUserFacts& facts,
                      const std::string& settingsFile, const std::string& stamp, SetupProblems* problems);
+
+// The machine's uninstall, for a profile in the hive of a user signed out:
+// notes `item` for that user's next sign-in, when the stub is armed (an
+// install left its facts) and the folder for that SID can be had with its
+// own list. An earlier note for another install folder is replaced. False
+// when nothing was noted: the item is then the uninstall's to leave.
+bool HandOverToSignIn(platform::FileSystem& files, int bits, const CInstallRecord::TrustedItem& item,
+                      const std::string& installFolder);
 
 // The sign-in run, from the machine's stub folder: the exit code
 // (SetupExit): NothingToRemove when the program runs from anywhere else

@@ -94,7 +94,8 @@ std::vector<FilePlace> GroupByPlace(const CInstallRecord& record);
 class Undo {
  public:
   Undo(platform::Registry& registry, platform::FileSystem& files, CInstallRecord& record,
-       const UninstallPlaces& places, const std::string& runningProgram, UninstallResult& result)
+       const UninstallPlaces& places, const std::string& runningProgram, UninstallResult& result,
+       const CUninstall::HandOver& handOver)
       : registry_(registry),
         files_(files),
         record_(record),
@@ -102,7 +103,8 @@ class Undo {
         program_(runningProgram),
         result_(result),
         folder_(places.installFolder),
-        listsFolder_(places.listsFolder.empty() ? places.installFolder : places.listsFolder) {}
+        listsFolder_(places.listsFolder.empty() ? places.installFolder : places.listsFolder),
+        handOver_(handOver) {}
 
   void Loaders();
   void TrustedPaths();
@@ -161,6 +163,7 @@ class Undo {
   UninstallResult& result_;
   std::string folder_;  // the install folder; empty when none is agreed on
   std::string listsFolder_;  // the folder the trusted-path lists lose
+  const CUninstall::HandOver& handOver_;
   // Upper-cased paths of what stays and of the folders holding it, to
   // know a folder's content.
   std::unordered_set<std::string> leftFiles_;
@@ -296,8 +299,13 @@ void Undo::TrustedPaths() {
     }
     if (root == platform::kUsers && !HiveLoaded(path)) {
       // Signed out, or not reachable from this account: the profile may
-      // still trust the folder, so it is left, and the uninstall can run
-      // again once the user has signed in.
+      // still trust the folder. The user's next sign-in puts it back when
+      // it can be handed over; otherwise it is left, and the uninstall can
+      // run again once the user has signed in.
+      if (handOver_ && handOver_(item, listsFolder_)) {
+        ++result_.handedOver;
+        continue;
+      }
       Leave(UninstallLeft::HiveNotLoaded, item.profile, kTrustedPaths, 0);
       kept.push_back(item);
       continue;
@@ -681,7 +689,7 @@ UninstallResult CUninstall::Run(const std::string& recordFolder, const std::stri
   if (!listsFolder_.empty() && platform::EqualsNoCase(record.installFolder, listsFolder_)) {
     places.listsFolder = listsFolder_;
   }
-  Undo undo(registry_, files_, record, places, runningProgram, result);
+  Undo undo(registry_, files_, record, places, runningProgram, result, handOver_);
   undo.Loaders();
   undo.TrustedPaths();
   undo.Files();

@@ -21,7 +21,9 @@
 //    A list changed since loses only this folder's element, compared
 //    ignoring case; every other byte stays. A profile under
 //    HKEY_USERS\<SID> whose hive is not loaded (its user signed out) is
-//    left, HiveNotLoaded: it may still trust the folder.
+//    left, HiveNotLoaded: it may still trust the folder; unless it can be
+//    handed over to that user's next sign-in (CUninstall::HandOverSignedOut),
+//    which then puts it back.
 //  - Files: each file placed that still holds what was written is deleted,
 //    and a kept original put back in its place; a file changed since is
 //    left, and its kept original with it. The support files in the folder
@@ -44,8 +46,11 @@
 // flushed file moved over it, so that a power loss leaves one record whole.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "record/install_record.h"
 
 namespace platform {
 class FileSystem;
@@ -75,6 +80,7 @@ struct UninstallResult {
   int originalsRestored = 0;  // kept originals put back
   int loadersRemoved = 0;     // demand-load entries deleted
   int trustedRestored = 0;    // profiles whose TRUSTEDPATHS was restored or had this folder taken out
+  int handedOver = 0;         // profiles of users signed out, left to their next sign-in
   bool entryRemoved = false;  // the Programs and Features entry
   std::vector<UninstallLeft> left;
   std::string settingsFile;  // kept; empty when the install placed none
@@ -103,8 +109,15 @@ class CUninstall {
   // record names it too; nothing else is agreed on.
   void TakeListsOf(const std::string& installFolder) { listsFolder_ = installFolder; }
 
+  // A profile in the hive of a user who is not signed in: `handOver` takes
+  // the item (and the install folder) for that user's next sign-in, and
+  // gives true when it has; the item is then neither left nor kept.
+  using HandOver = std::function<bool(const CInstallRecord::TrustedItem& item, const std::string& installFolder)>;
+  void HandOverSignedOut(HandOver handOver) { handOver_ = std::move(handOver); }
+
  private:
   std::string listsFolder_;
+  HandOver handOver_;
   platform::Registry& registry_;
   platform::FileSystem& files_;
 };

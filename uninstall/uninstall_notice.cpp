@@ -64,6 +64,9 @@ std::string DescribeUninstall(const UninstallResult& result) {
           std::to_string(result.originalsRestored) + " 个，AutoCAD加载项 " + std::to_string(result.loadersRemoved) +
           " 项，受信任路径 " + std::to_string(result.trustedRestored) + " 处" +
           (result.entryRemoved ? "，“程序和功能”中的条目" : "") + "。\n";
+  if (result.handedOver > 0) {
+    text += "\n当前未登录用户的受信任路径 " + std::to_string(result.handedOver) + " 处，将在其下次登录Windows时恢复。\n";
+  }
   if (!result.settingsFile.empty()) {
     text += "\n用户设置文件已保留：" + platform::SystemText(result.settingsFile) + "\n";
   }

@@ -62,6 +62,7 @@ int RunUninstall(const UninstallWorld& world, const UninstallRequest& request, s
     }
   }
   CUninstall uninstall(world.registry, world.files);
+  uninstall.HandOverSignedOut(request.handOver);
   const UninstallResult result = uninstall.Run(request.recordFolder, request.runningProgram);
   if (laterFolders) *laterFolders = result.foldersAfterProgram;
   if (!request.silent) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "uninstall/uninstall.h"
+
 class CAcadSetup;
 
 namespace platform {
@@ -30,6 +32,8 @@ struct UninstallRequest {
   std::string recordFolder;     // where the record and the uninstaller lie
   std::string runningProgram;   // the uninstaller the caller started: spared
   std::string logPath;          // the run's log, named by the last box; empty: none
+  // Profiles of users signed out, for their next sign-in; none: left.
+  CUninstall::HandOver handOver = nullptr;
 };
 
 constexpr const char kUninstallCaption[] = "V-软件卸载";

@@ -589,9 +589,10 @@ TEST_F(InstallTest, AccountsSigningInLaterGetThePerUserPartsAndLoseThemAfterTheU
   const std::string before = testing_support::MachineState(registry, files, {"C:", "D:", "E:"}, leftForLater);
   RunFacts facts;
   facts.year = 2026, facts.month = 12, facts.day = 10, facts.hour = 13, facts.minute = 5, facts.second = 7;
-  const auto run = [&](const std::string& program, const std::string& line, bool system) {
+  const auto run = [&](const std::string& program, const std::string& line, bool system,
+                       const std::string& who = std::string()) {
     accounts.processUser = system ? platform::Account{platform::kSystemSid, "NT AUTHORITY\\SYSTEM"}
-                                  : platform::Account{user, "PC\\cad"};
+                                  : platform::Account{who.empty() ? user : who, "PC\\cad"};
     accounts.elevated = system;
     accounts.desktopLookup = platform::DesktopLookup::NoShell;
     files.SetModulePath(program);
@@ -663,6 +664,42 @@ TEST_F(InstallTest, AccountsSigningInLaterGetThePerUserPartsAndLoseThemAfterTheU
   EXPECT_EQ(trusted(kProfile), "");
   EXPECT_EQ(Text(profile2008, "TRUSTEDPATHS"), "<missing>");
   EXPECT_EQ(testing_support::MachineState(registry, files, {"C:", "D:", "E:"}, leftForLater), before);
+
+  // Another account, signed in at the next install and signed out at its
+  // uninstall: the install serves it in its hive, the uninstall hands its
+  // list over to its next sign-in (exit 0, nothing left), which puts the
+  // list back byte for byte.
+  const std::string other = "S-1-5-21-1004336348-1177238915-682003330-1002";
+  const std::string otherList = "HKEY_USERS\\" + other + std::string(kProfile).substr(std::strlen("HKEY_CURRENT_USER"));
+  files.AddFolder("C:\\Users\\u2\\AppData\\Roaming");
+  ASSERT_TRUE(platform::ImportRegText(
+      registry,
+      "REGEDIT4\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R17.1]\n[" + otherList + "]\n\"TRUSTEDPATHS\"=\"C:\\\\Mine\"\n[HKEY_USERS\\" + other +
+          "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\n"
+          "\"AppData\"=\"C:\\\\Users\\\\u2\\\\AppData\\\\Roaming\"\n"
+          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + other +
+          "]\n\"ProfileImagePath\"=\"C:\\\\Users\\\\u2\"\n",
+      &error))
+      << error;
+  ASSERT_EQ(run(kProgram, "/S", true), SetupExit::Installed);
+  const std::string installed = "C:\\MINE;C:\\VELKOR\\V-VIDUDOVEV";
+  EXPECT_EQ(trusted(otherList), installed);
+  ASSERT_TRUE(platform::ImportRegText(registry, "REGEDIT4\n[-HKEY_USERS\\" + other + "]\n", &error)) << error;
+  EXPECT_EQ(run(home + "\\Uninstall.exe", "/uninstall /S", true), SetupExit::Installed) << "handed over, not left";
+  EXPECT_EQ(files.Access(stub + "\\" + other),
+            "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;" + other + ")")
+      << "that account alone reads what was in its list";
+  // Its sign-in: its hive is HKEY_CURRENT_USER then, the list as the
+  // install left it.
+  registry.MountCurrentUser(other);
+  files.SetEnvironment("APPDATA", "C:\\Users\\u2\\AppData\\Roaming");
+  ASSERT_TRUE(platform::ImportRegText(registry, "REGEDIT4\n[" + std::string(kProfile) + "]\n\"TRUSTEDPATHS\"=\"" +
+                                                    "C:\\\\MINE;C:\\\\VELKOR\\\\V-VIDUDOVEV\"\n",
+                                      &error))
+      << error;
+  EXPECT_EQ(run(stub + "\\Uninstall.exe", "/peruser", false, other), SetupExit::Installed);
+  EXPECT_EQ(trusted(kProfile), "C:\\Mine");
+  EXPECT_FALSE(files.Exists("C:\\Users\\u2\\AppData\\Roaming\\V-VidudOvev-32-handed"));
 }
 
 // A standard account cannot write the machine's list: the entry goes to
