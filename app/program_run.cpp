@@ -41,12 +41,6 @@ bool AsksForSilence(const std::string& arguments) {
 
 std::string WithUsage(const std::string& text) { return text + "\r\n\r\n" + UsageText(); }
 
-// Whether the process runs as the local system account.
-bool RunsAsSystem(platform::Accounts& accounts) {
-  platform::Account user;
-  return accounts.ProcessUser(&user) && platform::EqualsNoCase(user.sid, platform::kSystemSid);
-}
-
 // The run's local time as an Active Setup Version: "yyyy,mmdd,hhmm,ss".
 std::string VersionStamp(const RunFacts& facts) {
   return std::to_string(facts.year) + "," + std::to_string(facts.month * 100 + facts.day) + "," +
@@ -76,7 +70,7 @@ int Uninstall(const ProgramWorld& world, const SetupOptions& options, const std:
   const std::string logPath = world.log.Writing() ? world.log.Path() : std::string();
   // The machine's uninstall hands the profiles of users signed out to their
   // next sign-in (the stub an elevated install armed).
-  const bool machine = world.wizard.accounts.IsElevated() || RunsAsSystem(world.wizard.accounts);
+  const bool machine = world.wizard.accounts.IsElevated() || platform::RunsAsSystem(world.wizard.accounts);
   const int bits = world.wizard.setup.EditionBits();
   const CUninstall::HandOver handOver = [&](const CInstallRecord::TrustedItem& item, const std::string& folder) {
     return HandOverToSignIn(files, bits, item, folder);
@@ -96,7 +90,7 @@ int Uninstall(const ProgramWorld& world, const SetupOptions& options, const std:
   }
   // An elevated run's copy lies where only administrators may write.
   platform::Accounts& accounts = world.wizard.accounts;
-  const char* access = accounts.IsElevated() || RunsAsSystem(accounts) ? platform::kRecordAccess : nullptr;
+  const char* access = accounts.IsElevated() || platform::RunsAsSystem(accounts) ? platform::kRecordAccess : nullptr;
   return HandOverUninstall(files, world.launcher, arguments, access, [&](const std::string& recordFolder) {
     const std::string self = files.ModulePath();
     const int code =
@@ -122,7 +116,7 @@ struct RightsAsked {
 RightsAsked AskForRights(const ProgramWorld& world, const SetupOptions& options, const std::string& arguments) {
   RightsAsked rights;
   platform::Accounts& accounts = world.wizard.accounts;
-  if (!WantsElevation(options, accounts.Elevation(), accounts.IsElevated(), RunsAsSystem(accounts))) return rights;
+  if (!WantsElevation(options, accounts.Elevation(), accounts.IsElevated(), platform::RunsAsSystem(accounts))) return rights;
   rights.asked = true;
   // The same program with the same switches, as typed.
   const std::string self = world.wizard.files.ModulePath();
@@ -172,7 +166,7 @@ int Install(const ProgramWorld& world, const SetupOptions& options, bool rightsD
   // has been asked about by the install already.
   const MoveEarlierInstall moveEarlier = [&](const std::string& folder) {
     return UndoEarlierInstall(UninstallWorld{world.registry, w.files, w.processes, world.boxes}, w.setup,
-                              w.accounts.IsElevated() || RunsAsSystem(w.accounts), folder);
+                              w.accounts.IsElevated() || platform::RunsAsSystem(w.accounts), folder);
   };
   // Elevated: the accounts not signed in now get the per-user parts at
   // their next sign-in, the settings file from the package.

@@ -47,11 +47,6 @@ std::string FolderOf(const std::string& path) {
   return slash == platform::npos ? std::string() : path.substr(0, slash);
 }
 
-bool RunsAsSystem(platform::Accounts& accounts) {
-  platform::Account user;
-  return accounts.ProcessUser(&user) && platform::EqualsNoCase(user.sid, platform::kSystemSid);
-}
-
 long SetText(platform::Registry& registry, platform::RegKey key, const char* name, unsigned long type,
              const std::string& value) {
   return registry.SetValue(key, name, type, reinterpret_cast<const unsigned char*>(value.c_str()),
@@ -106,9 +101,19 @@ std::string ProfileSid(const std::string& profile) {
   return sid;
 }
 
-// Undoes a record of the account's lists from a copy of it in `scratch`
-// (its own folder, which the undo removes): the original may lie where the
-// account cannot delete it.
+// Undoes the account's record in `folder`, whose lists lose `installFolder`;
+// what it cannot undo is a problem.
+void UndoRecord(platform::Registry& registry, platform::FileSystem& files, const std::string& folder,
+                const std::string& installFolder, SetupProblems* found) {
+  CUninstall undo(registry, files);
+  undo.TakeListsOf(installFolder);
+  for (const UninstallLeft& left : undo.Run(folder, std::string()).left) {
+    found->push_back({SetupProblem::RegistryWrite, 0, left.place, left.item, left.error});
+  }
+}
+
+// The same from a copy in `scratch` (its own folder, which the undo
+// removes): the original may lie where the account cannot delete it.
 void UndoCopy(platform::Registry& registry, platform::FileSystem& files, const std::string& bytes,
               const std::string& installFolder, const std::string& scratch, SetupProblems* found) {
   files.MakeFolder(scratch);
@@ -116,11 +121,7 @@ void UndoCopy(platform::Registry& registry, platform::FileSystem& files, const s
     found->push_back({SetupProblem::RecordWrite, 0, scratch, "", files.LastError()});
     return;
   }
-  CUninstall undo(registry, files);
-  undo.TakeListsOf(installFolder);
-  for (const UninstallLeft& left : undo.Run(scratch, std::string()).left) {
-    found->push_back({SetupProblem::RegistryWrite, 0, left.place, left.item, left.error});
-  }
+  UndoRecord(registry, files, scratch, installFolder, found);
 }
 
 }  // namespace
@@ -293,7 +294,7 @@ int RunPerUser(const PerUserWorld& world, SetupProblems* problems) {
   }
   // SYSTEM's hive and profile are no CAD user's.
   const std::string recordFolder = PerUserRecordFolder(files, bits);
-  if (RunsAsSystem(world.accounts) || recordFolder.empty()) return SetupExit::Installed;
+  if (platform::RunsAsSystem(world.accounts) || recordFolder.empty()) return SetupExit::Installed;
 
   SetupProblems found;
   const std::string recordPath = recordFolder + "\\" + CInstallRecord::kFileName;
@@ -302,12 +303,7 @@ int RunPerUser(const PerUserWorld& world, SetupProblems* problems) {
     earlier.Open(recordFolder);
     if (facts.remove || earlier.Failed() ||
         !platform::EqualsNoCase(earlier.installFolder, facts.installFolder)) {
-      CUninstall undo(world.registry, files);
-      undo.TakeListsOf(earlier.installFolder);
-      const UninstallResult undone = undo.Run(recordFolder, std::string());
-      for (const UninstallLeft& left : undone.left) {
-        found.push_back({SetupProblem::RegistryWrite, 0, left.place, left.item, left.error});
-      }
+      UndoRecord(world.registry, files, recordFolder, earlier.installFolder, &found);
     }
   }
   // What the machine's uninstall could not reach while the account was

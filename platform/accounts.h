@@ -62,6 +62,12 @@ class Accounts {
   virtual ElevationType Elevation() = 0;
 };
 
+// Whether the process runs as the local system account.
+inline bool RunsAsSystem(Accounts& accounts) {
+  Account user;
+  return accounts.ProcessUser(&user) && (user.sid == kSystemSid || user.sid == "s-1-5-18");
+}
+
 // The running system's accounts (Windows only).
 Accounts& SystemAccounts();
 
