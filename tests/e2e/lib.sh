@@ -34,6 +34,38 @@ stop_wine() {
   /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
   timeout 20 /usr/lib/wine/wineserver -w >/dev/null 2>&1 || true
 }
+# e2e_snapshot <scratch.reg> <place>... -- <registry root>...: the machine as
+# the uninstall must leave it: every folder and file's checksum below the
+# places that exist (relative to the prefix), then each registry tree as
+# regedit exports it. Left out: the records folder itself, the elevated
+# log the uninstall keeps there, and the sign-in stub folders, which stay
+# by design.
+e2e_snapshot() {
+  local scratch=$1 places=() root
+  shift
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do
+    [ -e "$WINEPREFIX/$1" ] && places+=("$1")
+    shift
+  done
+  shift
+  if [ ${#places[@]} -gt 0 ]; then
+    (cd "$WINEPREFIX" && {
+      find "${places[@]}" -type d | sed 's/^/folder /'
+      find "${places[@]}" -type f -print0 | xargs -0 -r md5sum
+    } | grep -v -e 'ProgramData/V-VidudOvev/V-VidudOvev-setup\.log' -e '^folder drive_c/ProgramData/V-VidudOvev$' \
+      -e 'ProgramData/V-VidudOvev/PerUser-' |
+      LC_ALL=C sort)
+  fi
+  for root in "$@"; do
+    rm -f "$scratch"
+    echo "== $root"
+    "$SETUP_WINE" regedit /E "$(e2e_winpath "$scratch")" "$root" >/dev/null 2>&1 || true
+    if [ -f "$scratch" ]; then
+      iconv -f UTF-16LE -t UTF-8 "$scratch" | tr -d '\r' | sed '1s/^\xEF\xBB\xBF//' | sed 1d
+    fi
+  done
+}
+
 E2E_DESKTOP_NAME=setup
 APP_PID=
 

@@ -42,26 +42,10 @@ entry='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\V-
 # (kept for the accounts not signed in yet): files with their digests, the
 # registry trees as text.
 snapshot() {
-  local places=() place
-  for place in drive_d "${acad_folders[@]/#/drive_c/}" drive_c/ProgramData/V-VidudOvev; do
-    [ -e "$WINEPREFIX/$place" ] && places+=("$place")
-  done
-  (cd "$WINEPREFIX" && {
-    find "${places[@]}" -type d 2>/dev/null | sed 's/^/folder /'
-    find "${places[@]}" -type f -print0 2>/dev/null | xargs -0 -r md5sum
-  } | grep -v -e 'ProgramData/V-VidudOvev/V-VidudOvev-setup\.log' -e '^folder drive_c/ProgramData/V-VidudOvev$' \
-    -e 'ProgramData/V-VidudOvev/PerUser-' |
-    LC_ALL=C sort)
-  local root
-  for root in 'HKEY_LOCAL_MACHINE\SOFTWARE\Autodesk' 'HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Autodesk' \
-    'HKEY_CURRENT_USER\SOFTWARE\Autodesk' "$entry" 'HKEY_CURRENT_USER\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\V-VidudOvev'; do
-    rm -f "$art/export.reg"
-    echo "== $root"
-    "$SETUP_WINE" regedit /E "$(e2e_winpath "$art/export.reg")" "$root" >/dev/null 2>&1 || true
-    if [ -f "$art/export.reg" ]; then
-      iconv -f UTF-16LE -t UTF-8 "$art/export.reg" | tr -d '\r' | sed '1s/^\xEF\xBB\xBF//' | sed 1d
-    fi
-  done
+  e2e_snapshot "$art/export.reg" drive_d "${acad_folders[@]/#/drive_c/}" drive_c/ProgramData/V-VidudOvev -- \
+    'HKEY_LOCAL_MACHINE\SOFTWARE\Autodesk' 'HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Autodesk' \
+    'HKEY_CURRENT_USER\SOFTWARE\Autodesk' "$entry" \
+    'HKEY_CURRENT_USER\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\V-VidudOvev'
 }
 same_as() {
   local now

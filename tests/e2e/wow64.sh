@@ -47,21 +47,11 @@ machine() {
 }
 
 snapshot() {
-  local places=(drive_d "${folders32[@]/#/drive_c/}" "${folders64[@]/#/drive_c/}" drive_c/ProgramData/V-VidudOvev)
-  (cd "$WINEPREFIX" && {
-    find "${places[@]}" -type d 2>/dev/null | sed 's/^/folder /'
-    find "${places[@]}" -type f -print0 2>/dev/null | xargs -0 -r md5sum
-  } | grep -v -e '^folder drive_c/ProgramData/V-VidudOvev$' -e 'ProgramData/V-VidudOvev/PerUser-32' | LC_ALL=C sort)
-  local root
-  for root in 'HKEY_LOCAL_MACHINE\SOFTWARE\Autodesk' 'HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Autodesk' \
+  e2e_snapshot "$art/export.reg" drive_d "${folders32[@]/#/drive_c/}" "${folders64[@]/#/drive_c/}" \
+    drive_c/ProgramData/V-VidudOvev -- \
+    'HKEY_LOCAL_MACHINE\SOFTWARE\Autodesk' 'HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Autodesk' \
     'HKEY_CURRENT_USER\SOFTWARE\Autodesk' "HKEY_LOCAL_MACHINE\\$uninstall_key" "$entry32" \
-    "HKEY_CURRENT_USER\\$uninstall_key"; do
-    rm -f "$art/export.reg"
-    echo "== $root"
-    "$SETUP_WINE" regedit /E "$(e2e_winpath "$art/export.reg")" "$root" >/dev/null 2>&1 || true
-    [ -f "$art/export.reg" ] && iconv -f UTF-16LE -t UTF-8 "$art/export.reg" | tr -d '\r' | sed '1s/^\xEF\xBB\xBF//' | sed 1d
-  done
-  return 0
+    "HKEY_CURRENT_USER\\$uninstall_key"
 }
 # section <snapshot> <root>: the lines of one registry tree of a snapshot.
 section() { awk -v r="== $2" '/^== /{on = ($0 == r); next} on' <<<"$1"; }
