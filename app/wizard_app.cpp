@@ -16,6 +16,7 @@ END_MESSAGE_MAP()
 int RunWizard(const WizardWorld& world, const std::function<void()>& afterScan) {
   // The catalogue is complete before the dialog exists.
   world.setup.ScanReleases();
+  world.setup.LeaveOtherEditionsReleases();
   if (afterScan) afterScan();
   Dlg_Setup dialog(SetupContext{world.setup, world.files, world.processes, world.shell, world.accounts,
                                world.lastBrowseFolder, world.warnHostRunning, ::versionNumber, world.logPath,
@@ -33,6 +34,7 @@ int RunWizard(const WizardWorld& world, const std::function<void()>& afterScan) 
 
 int RunSilent(const WizardWorld& world, SilentInstall& silent, const std::function<void()>& afterScan) {
   world.setup.ScanReleases();
+  world.setup.LeaveOtherEditionsReleases();
   if (afterScan) afterScan();
   SetupMessageOwner().target = &silent;
   const int code = silent.Run(

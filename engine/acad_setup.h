@@ -144,6 +144,13 @@ class CAcadSetup {
   // the mark, or this edition's own as 32-bit Windows shows it through
   // both views, counts as none). Empty when there is none.
   std::string OtherEditionFolder();
+  // Drops from the catalogue every release key whose module entry loads
+  // from the other edition's install (OtherEditionFolder): on 64-bit
+  // Windows both editions reach 32-bit AutoCAD 2007-2010, and two installs
+  // serving one AutoCAD would share its entries and support files, so
+  // that either uninstall took the other's. The edition installed first
+  // keeps such a release. A year left without keys is not offered.
+  void LeaveOtherEditionsReleases();
 
   // Where an install into `target` (the folder ending in \V-VidudOvev)
   // keeps its record, the originals it replaces and its uninstaller. Not

@@ -1,5 +1,6 @@
 // FindInstalledCopy: what an earlier install of this program says of itself
-// in its Programs and Features entry.
+// in its Programs and Features entry; the other edition's install, and the
+// releases it serves.
 #include <string>
 
 #include "engine/acad_setup.h"
@@ -90,4 +91,26 @@ InstalledCopy CAcadSetup::FindInstalledCopy() {
     break;
   }
   return copy;
+}
+
+void CAcadSetup::LeaveOtherEditionsReleases() {
+  const std::string other = OtherEditionFolder();
+  if (other.empty()) return;
+  const std::string modules = other + kSubFolder + "\\";
+  for (int k = 0; k < kReleaseCount; ++k) {
+    const std::string entry = "Applications\\VK_VidudOvev" + std::to_string(kFirstYear + k);
+    for (std::size_t i = releaseKeys[k].size(); i-- > 0;) {
+      platform::ScopedRegKey key(registry_);
+      if (registry_.OpenKeyRead(platform::kLocalMachine, (releaseKeys[k][i] + entry).c_str(), key.Receive()) !=
+          platform::RegResult::Success) {
+        continue;
+      }
+      const std::string loader = ReadText(registry_, key.Get(), "LOADER");
+      if (loader.size() <= modules.size() || !platform::EqualsNoCase(loader.substr(0, modules.size()), modules)) {
+        continue;
+      }
+      releaseKeys[k].erase(releaseKeys[k].begin() + static_cast<std::ptrdiff_t>(i));
+      acadFolders[k].erase(acadFolders[k].begin() + static_cast<std::ptrdiff_t>(i));
+    }
+  }
 }

@@ -78,6 +78,7 @@ class InstallTest : public ::testing::Test {
   int Run(const std::function<void(Dlg_Setup&, HeadlessDialog&)>& user, int bits = 32) {
     setup = std::make_unique<CAcadSetup>(registry, files, owner, bits);
     setup->ScanReleases();
+    setup->LeaveOtherEditionsReleases();
     SetupContext context{*setup, files, processes, shell, accounts, lastBrowse, warnHostRunning};
     // As the program provides it: another folder moves the install.
     context.moveEarlier = [this](const std::string& folder) {
@@ -1184,6 +1185,9 @@ TEST_F(InstallTest, EachEditionWritesWhereItsAutoCadReadsOnA64BitWindows) {
     // view, which that list reads in both.
     std::string uninstallKey;
     const char* folder;  // each edition its own: their modules share names
+    // Set: the machine as the 32-bit edition's install into this folder
+    // left it, instead of a fresh one.
+    const char* besideInstallIn = nullptr;
   };
   const Case cases[] = {
       // Both passes reach the one key of 32-bit 2008 and 2010: registered
@@ -1198,11 +1202,24 @@ TEST_F(InstallTest, EachEditionWritesWhereItsAutoCadReadsOnA64BitWindows) {
        {&x86_2008, &x86_2010, &x64_2010, &x64_2014, &x64_2020}, {&x86_2012},
        {{2008, 1}, {2010, 2}, {2012, 0}, {2014, 1}, {2020, 1}}, "HKEY_LOCAL_MACHINE\\SOFTWARE\\",
        std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey, "D:\\Tools64"},
+      // Beside the 32-bit edition's install (the machine not reset): the
+      // 32-bit 2008 and 2010 it serves stay its own, with its entries.
+      {"64-bit edition beside the 32-bit one", View::Native64, 64, {2010, 2014, 2020},
+       {&x64_2010, &x64_2014, &x64_2020}, {&x86_2008, &x86_2010, &x86_2012},
+       {{2008, 0}, {2010, 1}, {2012, 0}, {2014, 1}, {2020, 1}}, "HKEY_LOCAL_MACHINE\\SOFTWARE\\",
+       std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey, "D:\\Tools64", "D:\\Tools"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     registry.SetView(View::Native64);  // the machine as 64-bit regedit imports it
     testing_support::LoadRegFixture(registry, "wow64_machine.reg");
+    if (c.besideInstallIn) {
+      registry.SetView(View::Wow64);
+      Run([&](Dlg_Setup&, HeadlessDialog& window) {
+        Install(window, c.besideInstallIn);
+        window.Click(SetupControl::InstallDone);
+      });
+    }
     registry.SetView(c.view);
     registry.writes.clear();
     Run(
@@ -1230,7 +1247,9 @@ TEST_F(InstallTest, EachEditionWritesWhereItsAutoCadReadsOnA64BitWindows) {
       EXPECT_EQ(Text(entries + "Velkor" + std::to_string(product->year) + "DLLP", "LOADER").rfind(product->folder + "\\ACAD", 0), 0u);
     }
     for (const Product* product : c.untouched) {
-      EXPECT_FALSE(registry.KeyExists(product->key + "\\Applications")) << product->key;
+      const std::string module = product->key + "\\Applications\\VK_VidudOvev" + std::to_string(product->year);
+      EXPECT_EQ(Text(module, "LOADER").find(c.folder), std::string::npos) << module;
+      EXPECT_EQ(registry.KeyExists(product->key + "\\Applications"), c.besideInstallIn != nullptr) << product->key;
     }
     for (const platform::MemoryRegistry::Write& write : registry.writes) {
       if (write.path.find("\\Uninstall\\V-VidudOvev") != std::string::npos) continue;
@@ -1243,7 +1262,9 @@ TEST_F(InstallTest, EachEditionWritesWhereItsAutoCadReadsOnA64BitWindows) {
     EXPECT_TRUE(registry.GetValue(c.uninstallKey, "EditionBits", nullptr, &bits));
     EXPECT_EQ(bits, std::string(1, static_cast<char>(c.bits)) + std::string(3, '\0')) << "which edition's entry";
     EXPECT_EQ(registry.KeyExists(std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKey), c.view == View::Native64);
-    EXPECT_EQ(Text(kProfile, "TRUSTEDPATHS"), target) << "HKCU is shared";
+    EXPECT_EQ(Text(kProfile, "TRUSTEDPATHS"),
+              c.besideInstallIn ? platform::ToUpper(std::string(c.besideInstallIn) + "\\V-VidudOvev;" + target) : target)
+        << "HKCU is shared (a list appended to is kept upper-cased)";
     EXPECT_EQ(registry.OpenHandleCount(), 0u);
   }
   // The 64-bit edition into the 32-bit one's folder would overwrite its
