@@ -11,7 +11,9 @@
 #  3. SetUp.exe /S /D=D:\Tools: 0, as the dialog's install; its quiet
 #     uninstall: 0, the machine as before;
 #  4. only 64-bit AutoCAD: the dialog's "nothing to offer" notice names the
-#     64-bit releases and the other edition; /S ends with 7 and makes nothing.
+#     64-bit releases and the other edition; /S ends with 7 and makes nothing;
+#  5. in the 64-bit edition's build (SETUP_EDITION_BITS=64), instead of the
+#     rows above: both editions side by side (SETUP_EXE32 beside SETUP_EXE).
 # Run by run-under-x.sh with SETUP_WINEARCH=win64. Environment: E2E_DRIVER,
 # SETUP_EXE, SETUP_FIXTURES, SETUP_ARTEFACTS, SETUP_SOURCE.
 set -euo pipefail
@@ -64,25 +66,68 @@ run() {
   timeout 120 "$SETUP_WINE" "$@" >"$art/out.txt" 2>&1 || rc=$?
   [ "$rc" = "$expected" ] || fail "$*: exit code $rc, expected $expected"
 }
+# quiet_uninstall <what> [entry]: the entry's QuietUninstallString (the
+# 32-bit edition's by default) must end with 0.
 quiet_uninstall() {
-  local quiet
-  quiet=$("$SETUP_WINE" reg query "$entry32" /v QuietUninstallString 2>/dev/null | tr -d '\r' |
+  local quiet entry=${2:-$entry32}
+  quiet=$("$SETUP_WINE" reg query "$entry" /v QuietUninstallString 2>/dev/null | tr -d '\r' |
     sed -n 's/^ *QuietUninstallString *REG_[A-Z_]* *//p')
-  [ -n "$quiet" ] || fail "$1: no QuietUninstallString below Wow6432Node"
+  [ -n "$quiet" ] || fail "$1: no QuietUninstallString in $entry"
   local exe=${quiet#\"}
   exe=${exe%%\"*}
+  local records
+  records=$(compgen -G "$c/ProgramData/V-VidudOvev/[0-9A-F]*" | wc -l)
   run 0 "$exe" /uninstall /S
-  # The command processor the uninstall leaves removes the rest when both
-  # of its processes have ended; the sign-in stub stays for the accounts
-  # not signed in yet.
+  # The command processor the uninstall leaves removes its record folder
+  # when both of its processes have ended; the sign-in stub stays for the
+  # accounts not signed in yet.
   local waited=0
-  while compgen -G "$c/ProgramData/V-VidudOvev/[0-9A-F]*" >/dev/null && [ "$waited" -lt 30 ]; do
+  while [ "$(compgen -G "$c/ProgramData/V-VidudOvev/[0-9A-F]*" | wc -l)" -ge "$records" ] && [ "$waited" -lt 30 ]; do
     sleep 1
     waited=$((waited + 1))
   done
 }
 
 machine
+
+# ---- 5. Both editions, in the 64-bit edition's build ---------------------------
+# Each into a folder of its own (into the same one: refused with 6). 32-bit
+# AutoCAD 2008 and 2010, which both editions reach, stay with the edition
+# installed first; each entry's uninstall, in either order, leaves the
+# other's install as it was, and the second leaves the machine as before.
+if [ "${SETUP_EDITION_BITS:-32}" = 64 ]; then
+  [ -f "${SETUP_EXE32:-}" ] || fail "the 32-bit edition is missing: ${SETUP_EXE32:-} (build preset win32 first)"
+  bash "$SETUP_SOURCE/tools/runs-32bit.sh" || exit 77
+  bash "$SETUP_SOURCE/tools/make-demo-package.sh" "$SETUP_EXE32" "$art/package32" >/dev/null
+  bash "$SETUP_SOURCE/tools/make-demo-package.sh" "$SETUP_EXE" "$art/package64" >/dev/null
+  setup32=$art/package32/SetUp.exe setup64=$art/package64/SetUp.exe
+  entry64="HKEY_LOCAL_MACHINE\\$uninstall_key"
+  before=$(snapshot)
+  run 0 "$setup32" /S '/D=D:\Tools32'
+  only32=$(snapshot)
+  run 6 "$setup64" /S '/D=D:\Tools32'
+  same_as "the 64-bit edition into the 32-bit one's folder" "$only32"
+  run 0 "$setup64" /S '/D=D:\Tools64'
+  wow=$(section "$(snapshot)" 'HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Autodesk')
+  grep -qF 'Tools64' <<<"$wow" && fail "the 64-bit edition took a 32-bit AutoCAD the 32-bit one serves"
+  grep -qF '"LOADER"="D:\\Tools32\\V-VidudOvev\\VK_VidudOvev2008.ARX"' <<<"$wow" || fail "32-bit 2008 lost its entry"
+  quiet_uninstall "the 64-bit edition, installed second" "$entry64"
+  same_as "the 64-bit edition's uninstall: the 32-bit one's install as it was" "$only32"
+  quiet_uninstall "the 32-bit edition, alone"
+  same_as "both uninstalled" "$before"
+  echo "both editions, the 32-bit one first: its 32-bit AutoCAD kept; uninstalled 64 then 32: the machine as before"
+
+  run 0 "$setup64" /S '/D=D:\Tools64'
+  only64=$(snapshot)
+  run 0 "$setup32" /S '/D=D:\Tools32'
+  quiet_uninstall "the 32-bit edition, installed second"
+  same_as "the 32-bit edition's uninstall: the 64-bit one's install as it was" "$only64"
+  quiet_uninstall "the 64-bit edition, alone" "$entry64"
+  same_as "both uninstalled again" "$before"
+  echo "both editions, the 64-bit one first; uninstalled 32 then 64: the machine as before"
+  exit 0
+fi
+
 package=$art/package
 bash "$SETUP_SOURCE/tools/make-demo-package.sh" "$SETUP_EXE" "$package" >/dev/null
 setup=$package/SetUp.exe
