@@ -63,6 +63,14 @@ void DisarmPerUser(const ProgramWorld& world, const std::string& recordFolder, i
   world.log.Problems(problems);
 }
 
+// Lists in the hives of users signed out, which the machine's undo cannot
+// reach, go to each user's next sign-in (the stub an elevated install armed).
+CUninstall::HandOver SignInHandOver(platform::FileSystem& files, int bits) {
+  return [&files, bits](const CInstallRecord::TrustedItem& item, const std::string& folder) {
+    return HandOverToSignIn(files, bits, item, folder);
+  };
+}
+
 int Uninstall(const ProgramWorld& world, const SetupOptions& options, const std::string& arguments) {
   platform::FileSystem& files = world.wizard.files;
   const UninstallWorld uninstallWorld{world.registry, files, world.wizard.processes, world.boxes};
@@ -71,10 +79,7 @@ int Uninstall(const ProgramWorld& world, const SetupOptions& options, const std:
   // The machine's uninstall hands the profiles of users signed out to their
   // next sign-in (the stub an elevated install armed).
   const bool machine = world.wizard.accounts.IsElevated() || platform::RunsAsSystem(world.wizard.accounts);
-  const int bits = world.wizard.setup.EditionBits();
-  const CUninstall::HandOver handOver = [&](const CInstallRecord::TrustedItem& item, const std::string& folder) {
-    return HandOverToSignIn(files, bits, item, folder);
-  };
+  const CUninstall::HandOver handOver = SignInHandOver(files, world.wizard.setup.EditionBits());
   if (!options.recordFolder.empty()) {
     // The hand-over's copy: the uninstaller the caller started is spared,
     // and goes once it has ended.
@@ -164,9 +169,10 @@ int Install(const ProgramWorld& world, const SetupOptions& options, bool rightsD
   const std::string logPath = world.log.Writing() ? world.log.Path() : std::string();
   // The earlier install, undone as its own quiet uninstall would: AutoCAD
   // has been asked about by the install already.
+  const bool machine = w.accounts.IsElevated() || platform::RunsAsSystem(w.accounts);
   const MoveEarlierInstall moveEarlier = [&](const std::string& folder) {
-    return UndoEarlierInstall(UninstallWorld{world.registry, w.files, w.processes, world.boxes}, w.setup,
-                              w.accounts.IsElevated() || platform::RunsAsSystem(w.accounts), folder);
+    return UndoEarlierInstall(UninstallWorld{world.registry, w.files, w.processes, world.boxes}, w.setup, machine,
+                              folder, machine ? SignInHandOver(w.files, w.setup.EditionBits()) : nullptr);
   };
   // Elevated: the accounts not signed in now get the per-user parts at
   // their next sign-in, the settings file from the package.

@@ -1,6 +1,8 @@
 // The uninstall's questions and its last box; see uninstall_run.h.
 #include "uninstall/uninstall_run.h"
 
+#include <utility>
+
 #include "deploy/host_process.h"
 #include "engine/acad_setup.h"
 #include "engine/program_names.h"
@@ -74,12 +76,14 @@ int RunUninstall(const UninstallWorld& world, const UninstallRequest& request, s
   return UninstallExitCode(result);
 }
 
-int UndoEarlierInstall(const UninstallWorld& world, CAcadSetup& setup, bool elevated, const std::string& folder) {
+int UndoEarlierInstall(const UninstallWorld& world, CAcadSetup& setup, bool elevated, const std::string& folder,
+                       CUninstall::HandOver handOver) {
   const std::string recordFolder = setup.ChooseRecordFolder(folder + kSubFolder, elevated);
   if (recordFolder.empty()) return SetupExit::NothingToRemove;
   UninstallRequest request;
   request.silent = true;
   request.force = true;
   request.recordFolder = recordFolder;
+  request.handOver = std::move(handOver);
   return RunUninstall(world, request);
 }

@@ -52,5 +52,7 @@ int RunUninstall(const UninstallWorld& world, const UninstallRequest& request,
 // in `folder` (the folder chosen then), undone from its record silently and
 // whatever runs (the install has asked about AutoCAD already), its
 // uninstaller included. The record is the one an install run as this one
-// (`elevated` or not) keeps for that folder. The uninstall's exit code.
-int UndoEarlierInstall(const UninstallWorld& world, CAcadSetup& setup, bool elevated, const std::string& folder);
+// (`elevated` or not) keeps for that folder; `handOver` as the uninstall's
+// (UninstallRequest). The uninstall's exit code.
+int UndoEarlierInstall(const UninstallWorld& world, CAcadSetup& setup, bool elevated, const std::string& folder,
+                       CUninstall::HandOver handOver = nullptr);

@@ -701,6 +701,28 @@ TEST_F(InstallTest, AccountsSigningInLaterGetThePerUserPartsAndLoseThemAfterTheU
   EXPECT_EQ(run(stub + "\\Uninstall.exe", "/peruser", false, other), SetupExit::Installed);
   EXPECT_EQ(trusted(kProfile), "C:\\Mine");
   EXPECT_FALSE(files.Exists("C:\\Users\\u2\\AppData\\Roaming\\V-VidudOvev-32-handed"));
+
+  // Signed in at an install again and signed out at its move to another
+  // folder: the move's undo of the earlier install hands the list over
+  // too, and the sign-in trusts the new folder alone.
+  registry.MountCurrentUser(user);
+  ASSERT_TRUE(platform::ImportRegText(registry,
+                                      "REGEDIT4\n[" + otherList + "]\n\"TRUSTEDPATHS\"=\"C:\\\\Mine\"\n[HKEY_USERS\\" +
+                                          other + "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\" +
+                                          "Shell Folders]\n\"AppData\"=\"C:\\\\Users\\\\u2\\\\AppData\\\\Roaming\"\n",
+                                      &error))
+      << error;
+  ASSERT_EQ(run(kProgram, "/S", true), SetupExit::Installed);
+  EXPECT_EQ(trusted(otherList), installed);
+  ASSERT_TRUE(platform::ImportRegText(registry, "REGEDIT4\n[-HKEY_USERS\\" + other + "]\n", &error)) << error;
+  ASSERT_EQ(run(kProgram, "/S /D=D:\\Moved", true), SetupExit::Installed);
+  registry.MountCurrentUser(other);
+  ASSERT_TRUE(platform::ImportRegText(registry, "REGEDIT4\n[" + std::string(kProfile) + "]\n\"TRUSTEDPATHS\"=\"" +
+                                                    "C:\\\\MINE;C:\\\\VELKOR\\\\V-VIDUDOVEV\"\n",
+                                      &error))
+      << error;
+  EXPECT_EQ(run(stub + "\\Uninstall.exe", "/peruser", false, other), SetupExit::Installed);
+  EXPECT_EQ(trusted(kProfile), "C:\\MINE;D:\\MOVED\\V-VIDUDOVEV");
 }
 
 // A standard account cannot write the machine's list: the entry goes to
