@@ -7,8 +7,10 @@
 #     settings file aside, and nothing is left in %TEMP%;
 #  2. SetUp.exe /S /D=D:\Tools: exit code 0, no window, the same registry
 #     and files as the dialog's install, and the log (UTF-8, a mark) with
-#     its header and exit code; then the QuietUninstallString: 0, and the
-#     machine as before again;
+#     its header and exit code; the versions (12 under a newer one,
+#     /FORCE, an upgrade in place over an older one), a move to another
+#     folder and the sign-in stub's runs; then the QuietUninstallString: 0,
+#     and the machine as before again;
 #  3. /R= with a year not found, AutoCAD running with and without /FORCE
 #     (for the install and the uninstall), no Data, a bad switch: each its
 #     exit code, and nothing done where nothing may be; /? and a refusal
@@ -188,6 +190,26 @@ armed=$(component_value Version)
 own_record=$appdata/V-VidudOvev-$SETUP_EDITION_BITS/install_record.txt
 run 0 "$stub" /peruser
 grep -qF 'D:\\Tools\\V-VidudOvev' "$own_record" || fail "the stub's record: $(cat "$own_record" 2>&1)"
+# Versions, as the entry tells them: a newer one installed refuses this
+# build (12, nothing changed) unless /FORCE; over an older one this build
+# upgrades in place, its files replacing the earlier build's.
+ours=$(entry_value DisplayVersion)
+"$SETUP_WINE" reg add "$entry" /v DisplayVersion /d 2099.01.01 /f >/dev/null
+newer=$(snapshot)
+run 12 "$setup" /S '/D=D:\Tools'
+same_as "an older build over a newer one" "$newer"
+run 0 "$setup" /S '/D=D:\Tools' /FORCE
+[ "$(entry_value DisplayVersion)" = "$ours" ] || fail "/FORCE left DisplayVersion $(entry_value DisplayVersion)"
+"$SETUP_WINE" reg add "$entry" /v DisplayVersion /d 2000.01.01 /f >/dev/null
+cp "$package/Data/VK_VidudOvev2010.ARX" "$art/module.kept"
+printf 'the next build\r\n' >"$package/Data/VK_VidudOvev2010.ARX"
+run 0 "$setup" /S '/D=D:\Tools'
+cmp -s "$package/Data/VK_VidudOvev2010.ARX" "$WINEPREFIX/drive_d/Tools/V-VidudOvev/VK_VidudOvev2010.ARX" ||
+  fail "the upgrade did not replace the earlier build's module"
+[ "$(entry_value DisplayVersion)" = "$ours" ] || fail "the upgrade left DisplayVersion $(entry_value DisplayVersion)"
+[ "$(find "$c/ProgramData/V-VidudOvev" -name install_record.txt | wc -l)" = 1 ] || fail "more than one record after the upgrade"
+cp "$art/module.kept" "$package/Data/VK_VidudOvev2010.ARX"
+echo "versions: 12 under a newer one, /FORCE goes on; over an older one, an upgrade in place"
 quiet=$(entry_value QuietUninstallString)
 [ "$quiet" = "$uninstall /S" ] || fail "QuietUninstallString: $quiet"
 # Another folder moves the install: nothing of D:\Tools stays, one entry
