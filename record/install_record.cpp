@@ -472,7 +472,12 @@ void CInstallRecord::NoteTrustedPath(const TrustedItem& item) {
         std::to_string(item.writtenType), item.written});
 }
 
-void CInstallRecord::NoteInstallFolder(const std::string& folder) { Note({"folder", folder}); }
+void CInstallRecord::NoteInstallFolder(const std::string& folder) {
+  // A repair, or a sign-in run again, names the same folder: the journal
+  // would grow by a line each time.
+  if (!folder.empty() && folder == installFolder) return;
+  Note({"folder", folder});
+}
 
 void CInstallRecord::NoteMadeFolder(const std::string& folder) {
   for (const std::string& made : madeFolders) {

@@ -127,7 +127,8 @@ class CInstallRecord {
   void NoteLoader(const std::string& productKey, const std::string& subKey, const std::string& loader);
   void NoteTrustedPath(const TrustedItem& item);
   // The folder the package went to, and the Programs and Features entry
-  // written for it (root "HKLM" or "HKCU", the key's path below it).
+  // written for it (root "HKLM" or "HKCU", the key's path below it). The
+  // folder the record names already is not noted again.
   void NoteInstallFolder(const std::string& folder);
   void NoteUninstallEntry(const std::string& root, const std::string& keyPath);
   // A folder above the install folder that the install made (the one the

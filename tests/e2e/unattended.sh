@@ -190,6 +190,12 @@ armed=$(component_value Version)
 own_record=$appdata/V-VidudOvev-$SETUP_EDITION_BITS/install_record.txt
 run 0 "$stub" /peruser
 grep -qF 'D:\\Tools\\V-VidudOvev' "$own_record" || fail "the stub's record: $(cat "$own_record" 2>&1)"
+# A second sign-in changes nothing.
+signed_in=$(snapshot)
+cp "$own_record" "$art/own_record.first"
+run 0 "$stub" /peruser
+same_as "a second sign-in" "$signed_in"
+cmp -s "$own_record" "$art/own_record.first" || fail "a second sign-in changed the account's record"
 # Versions, as the entry tells them: a newer one installed refuses this
 # build (12, nothing changed) unless /FORCE; over an older one this build
 # upgrades in place, its files replacing the earlier build's.
