@@ -76,8 +76,6 @@ int Uninstall(const ProgramWorld& world, const SetupOptions& options, const std:
   const UninstallWorld uninstallWorld{world.registry, files, world.wizard.processes, world.boxes};
   std::vector<std::string> later;
   const std::string logPath = world.log.Writing() ? world.log.Path() : std::string();
-  // The machine's uninstall hands the profiles of users signed out to their
-  // next sign-in (the stub an elevated install armed).
   const bool machine = world.wizard.accounts.IsElevated() || platform::RunsAsSystem(world.wizard.accounts);
   const CUninstall::HandOver handOver = SignInHandOver(files, world.wizard.setup.EditionBits());
   if (!options.recordFolder.empty()) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/acad_setup.h"
+#include "engine/program_names.h"
 #include "record/install_record.h"
 #include "platform/text.h"
 
@@ -57,7 +58,7 @@ struct AppEntry {
 
 AppEntry ModuleEntry(int entryYear, int moduleYear, const std::string& installFolder) {
   AppEntry entry;
-  entry.fits = platform::FormatPath(entry.subKey, "Applications\\VK_VidudOvev%d", entryYear) &&
+  entry.fits = platform::FormatPath(entry.subKey, "%s%d", kModuleEntry, entryYear) &&
                platform::FormatPath(entry.loader, "%s\\VK_VidudOvev%d.ARX", installFolder.c_str(), moduleYear);
   return entry;
 }

@@ -98,7 +98,7 @@ void CAcadSetup::LeaveOtherEditionsReleases() {
   if (other.empty()) return;
   const std::string modules = other + kSubFolder + "\\";
   for (int k = 0; k < kReleaseCount; ++k) {
-    const std::string entry = "Applications\\VK_VidudOvev" + std::to_string(kFirstYear + k);
+    const std::string entry = kModuleEntry + std::to_string(kFirstYear + k);
     for (std::size_t i = releaseKeys[k].size(); i-- > 0;) {
       platform::ScopedRegKey key(registry_);
       if (registry_.OpenKeyRead(platform::kLocalMachine, (releaseKeys[k][i] + entry).c_str(), key.Receive()) !=

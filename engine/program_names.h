@@ -14,5 +14,8 @@ constexpr char kLogFileName[] = "V-VidudOvev-setup.log";
 constexpr char kUninstallCopyPrefix[] = "\\V-VidudOvev-uninstall-";
 // The Programs and Features entry, below HKLM or HKCU.
 constexpr char kUninstallKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\V-VidudOvev";
+// Below an AutoCAD product key, with the release's year appended: the
+// demand-load entry of the add-on's module for that release.
+constexpr char kModuleEntry[] = "Applications\\VK_VidudOvev";
 // The entry's DWORD that names the edition (32 or 64) that wrote it.
 constexpr char kEditionBitsValue[] = "EditionBits";
